@@ -1,0 +1,110 @@
+#pragma once
+// The seams that stand between the program and the machine. One Platform object is handed
+// to frmMain and to every procedure that needs the machine; tests hand it fakes.
+// Everything here is Qt-free; the real Qt-based seams live in platform/qt.
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brimlow {
+
+enum class MsgBoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgBoxIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgBoxAnswer { Ok, Cancel, Yes, No };
+
+// The title of a message box that has none of its own.
+inline constexpr const char* kProgramTitle = "Brimlow";
+
+struct FileDialogOptions {
+    std::string fileName;
+    std::string initialFolder;
+    std::string defaultExt;
+    std::string filter;  // "Text Files (*.txt)|*.txt"
+    std::string title;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual MsgBoxAnswer MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
+                                MsgBoxIcon icon) = 0;
+    // The chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::string> ShowSave(const FileDialogOptions& options) = 0;
+    virtual std::optional<std::string> ShowOpen(const FileDialogOptions& options) = 0;
+};
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    // Starts argv[0] with the arguments argv[1..] in `workingFolder` and waits for it without
+    // a time limit. A program that cannot be started returns at once; nothing is reported.
+    virtual void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::chrono::system_clock::time_point Now() = 0;
+    virtual double MonotonicSeconds() = 0;
+};
+
+class UserInfo {
+public:
+    virtual ~UserInfo() = default;
+    virtual std::string LoginName() = 0;
+};
+
+class ProcessExit {
+public:
+    virtual ~ProcessExit() = default;
+    // Ends the process at once: no further window events run.
+    virtual void EndNow(int code) = 0;
+};
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+    // Prints the text on the default printer and ends the document. False when no
+    // printer is installed; nothing is printed then.
+    virtual bool PrintText(const std::string& text) = 0;
+};
+
+struct Platform {
+    std::filesystem::path programFolder;
+    Dialogs* dialogs = nullptr;
+    ProcessRunner* runner = nullptr;
+    Clock* clock = nullptr;
+    UserInfo* user = nullptr;
+    ProcessExit* exit = nullptr;
+    Printer* printer = nullptr;
+};
+
+// ---- Real, Qt-free implementations ----
+
+class PosixProcessRunner final : public ProcessRunner {
+public:
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+};
+
+class SystemClock final : public Clock {
+public:
+    std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
+    double MonotonicSeconds() override;
+};
+
+class PosixUserInfo final : public UserInfo {
+public:
+    std::string LoginName() override;
+};
+
+class RealProcessExit final : public ProcessExit {
+public:
+    void EndNow(int code) override;
+};
+
+// The folder that holds the running executable.
+std::filesystem::path ExecutableFolder();
+
+}  // namespace brimlow

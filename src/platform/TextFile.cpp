@@ -1,0 +1,363 @@
+#include "platform/TextFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Errors.h"
+
+namespace brimlow::textfile {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+[[noreturn]] void Throw(const fs::path& path)
+{
+    throw RuntimeError::FromErrno(errno, path.string());
+}
+
+void WriteFully(int fd, const char* data, std::size_t size, const fs::path& path)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Throw(path);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+int OpenFor(const fs::path& path, OpenMode mode, bool create)
+{
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case OpenMode::Reading:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::Writing:
+        flags |= O_WRONLY | O_TRUNC;
+        break;
+    case OpenMode::Appending:
+        flags |= O_WRONLY | O_APPEND;
+        break;
+    }
+    if (create && mode != OpenMode::Reading)
+        flags |= O_CREAT;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        Throw(path);
+    return fd;
+}
+
+}  // namespace
+
+fs::path Resolve(const fs::path& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0)
+        return path;
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string wanted = path.filename().string();
+    if (wanted.empty())
+        return path;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec)
+        return path;
+    std::string best;
+    for (const auto& entry : it) {
+        std::string name = entry.path().filename().string();
+        if (EqualNoCase(name, wanted) && (best.empty() || name < best))
+            best = std::move(name);
+    }
+    return best.empty() ? path : folder / best;
+}
+
+fs::path InFolder(const fs::path& folder, std::string_view name)
+{
+    while (!name.empty() && (name.front() == '\\' || name.front() == '/'))
+        name.remove_prefix(1);
+    return Resolve(folder / fs::path(std::string(name)));
+}
+
+bool FileExists(const fs::path& path) noexcept
+{
+    struct stat st;
+    const fs::path p = Resolve(path);
+    if (::lstat(p.c_str(), &st) != 0)
+        return false;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        return ::stat(p.c_str(), &target) != 0 || !S_ISDIR(target.st_mode);
+    }
+    return !S_ISDIR(st.st_mode);
+}
+
+bool FolderExists(const fs::path& path) noexcept
+{
+    struct stat st;
+    return ::stat(Resolve(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::uint64_t FileSize(const fs::path& path)
+{
+    const fs::path p = Resolve(path);
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0)
+        Throw(p);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void DeleteFile(const fs::path& path, bool force)
+{
+    const fs::path p = Resolve(path);
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0)
+        Throw(p);
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        Throw(p);
+    }
+    if (!force && !S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+        errno = EACCES;  // a read-only file needs the force flag
+        Throw(p);
+    }
+    if (::unlink(p.c_str()) != 0)
+        Throw(p);
+}
+
+std::vector<FolderFile> FolderFiles(const fs::path& folder)
+{
+    std::vector<FolderFile> files;
+    std::error_code ec;
+    fs::directory_iterator it(Resolve(folder), ec);
+    if (ec)
+        throw RuntimeError(ErrorNumberFromErrno(ec.value()), folder.string() + ": " + ec.message());
+    for (const auto& entry : it) {
+        std::error_code sec;
+        if (entry.is_directory(sec))
+            continue;
+        files.push_back({entry.path().filename().string(), entry.path()});
+    }
+    std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+    return files;
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    LineReader reader(path);
+    return reader.ReadAll();
+}
+
+void WriteAll(const fs::path& path, std::string_view text)
+{
+    TextWriter writer(path, OpenMode::Writing, true);
+    writer.Write(text);
+    writer.Close();
+}
+
+void Append(const fs::path& path, std::string_view text, bool create)
+{
+    const fs::path p = Resolve(path);
+    int fd = OpenFor(p, OpenMode::Appending, create);
+    try {
+        WriteFully(fd, text.data(), text.size(), p);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0 && errno != EINTR)
+        Throw(p);
+}
+
+// ---- TextWriter ----
+
+TextWriter::TextWriter(const fs::path& path, OpenMode mode, bool create)
+{
+    m_fd = OpenFor(Resolve(path), mode == OpenMode::Reading ? OpenMode::Writing : mode, create);
+}
+
+TextWriter::~TextWriter()
+{
+    if (m_fd >= 0) {
+        try {
+            Flush();
+        } catch (...) {
+        }
+        ::close(m_fd);
+    }
+}
+
+void TextWriter::Write(std::string_view text)
+{
+    m_buf.append(text);
+    if (m_buf.size() >= (1u << 16))
+        Flush();
+}
+
+void TextWriter::WriteLine(std::string_view text)
+{
+    Write(text);
+    Write("\r\n");
+}
+
+void TextWriter::WriteBlankLines(std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        Write("\r\n");
+}
+
+void TextWriter::Flush()
+{
+    if (m_buf.empty() || m_fd < 0)
+        return;
+    std::string pending;
+    pending.swap(m_buf);
+    WriteFully(m_fd, pending.data(), pending.size(), fs::path("(text stream)"));
+}
+
+void TextWriter::Close()
+{
+    if (m_fd < 0)
+        return;
+    try {
+        Flush();
+    } catch (...) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw;
+    }
+    int rc = ::close(m_fd);
+    m_fd = -1;
+    if (rc != 0 && errno != EINTR)
+        Throw(fs::path("(text stream)"));
+}
+
+// ---- LineReader ----
+
+LineReader::LineReader(const fs::path& path) : m_buf(1u << 16)
+{
+    const fs::path p = Resolve(path);
+    m_fd = OpenFor(p, OpenMode::Reading, false);
+    struct stat st;
+    if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        errno = EISDIR;
+        Throw(p);
+    }
+}
+
+LineReader::~LineReader()
+{
+    Close();
+}
+
+void LineReader::Close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool LineReader::Fill()
+{
+    if (m_eof || m_fd < 0)
+        return false;
+    if (m_pos > 0) {
+        std::memmove(m_buf.data(), m_buf.data() + m_pos, m_len - m_pos);
+        m_len -= m_pos;
+        m_pos = 0;
+    }
+    if (m_len == m_buf.size())
+        m_buf.resize(m_buf.size() * 2);
+    ssize_t n;
+    do {
+        n = ::read(m_fd, m_buf.data() + m_len, m_buf.size() - m_len);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        throw RuntimeError::FromErrno(errno, "read");
+    if (n == 0) {
+        m_eof = true;
+        return false;
+    }
+    m_len += static_cast<std::size_t>(n);
+    return true;
+}
+
+bool LineReader::AtEndOfStream()
+{
+    return m_pos >= m_len && !Fill();
+}
+
+bool LineReader::ReadLine(std::string& line)
+{
+    if (AtEndOfStream())
+        return false;
+    std::size_t scanFrom = m_pos;
+    for (;;) {
+        const char* start = m_buf.data() + m_pos;
+        const void* lf = std::memchr(m_buf.data() + scanFrom, '\n', m_len - scanFrom);
+        if (lf) {
+            std::size_t end = static_cast<const char*>(lf) - m_buf.data();
+            std::size_t len = end - m_pos;
+            if (len > 0 && start[len - 1] == '\r')
+                --len;
+            line.assign(start, len);
+            m_pos = end + 1;
+            return true;
+        }
+        std::size_t scanned = m_len - m_pos;
+        if (!Fill()) {
+            // Last line without a line end.
+            line.assign(m_buf.data() + m_pos, m_len - m_pos);
+            m_pos = m_len;
+            return true;
+        }
+        scanFrom = m_pos + scanned;
+    }
+}
+
+std::string LineReader::ReadLine()
+{
+    std::string line;
+    if (!ReadLine(line))
+        throw RuntimeError(kInputPastEnd, "Input past end of file");
+    return line;
+}
+
+std::string LineReader::ReadAll()
+{
+    while (Fill()) {
+    }
+    std::string all(m_buf.data() + m_pos, m_len - m_pos);
+    m_pos = m_len;
+    return all;
+}
+
+}  // namespace brimlow::textfile

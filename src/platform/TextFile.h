@@ -1,0 +1,92 @@
+#pragma once
+// The text-file layer every file-handling procedure goes through. Bytes in, bytes out:
+// nothing is converted. Readers split lines at LF and drop one CR right before it, so CR LF
+// and bare LF files read alike. A file is open only inside one call (or one RAII object
+// that lives inside one call). Names resolve without regard to letter case: when the exact
+// name is missing, its folder is scanned for a case-insensitive match.
+// Failures throw RuntimeError carrying the runtime error number (platform/Errors.h).
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brimlow::textfile {
+
+namespace fs = std::filesystem;
+
+constexpr int kInputPastEnd = 62;
+
+// The path itself when it exists, else the entry of its folder that matches its last
+// component without regard to letter case, else the path unchanged (for creating it).
+fs::path Resolve(const fs::path& path);
+
+// `folder` joined with `name`; a leading "\" or "/" on the name is the folder separator.
+fs::path InFolder(const fs::path& folder, std::string_view name);
+
+bool FileExists(const fs::path& path) noexcept;
+bool FolderExists(const fs::path& path) noexcept;
+std::uint64_t FileSize(const fs::path& path);
+
+// force: also removes a file without write permission (the read-only attribute here).
+void DeleteFile(const fs::path& path, bool force);
+
+struct FolderFile {
+    std::string name;
+    fs::path path;
+};
+// The files of `folder` itself (not of its subfolders), sorted by name.
+std::vector<FolderFile> FolderFiles(const fs::path& folder);
+
+std::string ReadAll(const fs::path& path);
+// Creates or empties the file and writes `text` unchanged.
+void WriteAll(const fs::path& path, std::string_view text);
+// Appends `text` unchanged; the file is closed again before the call returns.
+void Append(const fs::path& path, std::string_view text, bool create = true);
+
+enum class OpenMode { Reading = 1, Writing = 2, Appending = 8 };
+
+class TextWriter {
+public:
+    // Writing empties the file; create=false makes a missing file fail with 53.
+    TextWriter(const fs::path& path, OpenMode mode, bool create = true);
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    void Write(std::string_view text);
+    void WriteLine(std::string_view text = {});  // text, then CR LF
+    void WriteBlankLines(std::size_t n);         // n times CR LF
+    void Close();                                // flushes; a failure throws
+
+private:
+    void Flush();
+    int m_fd = -1;
+    std::string m_buf;
+};
+
+class LineReader {
+public:
+    explicit LineReader(const fs::path& path);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool AtEndOfStream();
+    // The next line without its line end; throws kInputPastEnd at the end of the file.
+    std::string ReadLine();
+    // Same, into `line`; false (and `line` untouched) at the end of the file.
+    bool ReadLine(std::string& line);
+    std::string ReadAll();
+    void Close();
+
+private:
+    bool Fill();
+    int m_fd = -1;
+    std::vector<char> m_buf;
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    bool m_eof = false;
+};
+
+}  // namespace brimlow::textfile

@@ -1,0 +1,136 @@
+#include "platform/qt/QtPlatform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStringList>
+#include <QTextDocument>
+
+namespace brimlow {
+
+namespace {
+
+QString Local(const std::string& s)
+{
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string Bytes(const QString& s)
+{
+    const QByteArray b = s.toLocal8Bit();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+std::optional<std::string> RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(QApplication::activeWindow(), Local(o.title), Local(o.initialFolder));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(Local(QtFilterFromCommonDialog(o.filter)));
+    if (!o.defaultExt.empty())
+        dialog.setDefaultSuffix(Local(o.defaultExt));
+    if (!o.fileName.empty())
+        dialog.selectFile(Local(o.fileName));
+    // Replacing an existing file is not confirmed, as the callers expect.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return Bytes(dialog.selectedFiles().first());
+}
+
+}  // namespace
+
+std::string QtFilterFromCommonDialog(const std::string& filter)
+{
+    const QStringList parts = Local(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i < parts.size(); i += 2)
+        out << parts[i];
+    return Bytes(out.join(QStringLiteral(";;")));
+}
+
+MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
+                               MsgBoxIcon icon)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setText(Local(text));
+    box.setWindowTitle(Local(title.empty() ? std::string(kProgramTitle) : title));
+    switch (icon) {
+    case MsgBoxIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgBoxIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgBoxIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgBoxIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgBoxIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    switch (buttons) {
+    case MsgBoxButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgBoxButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgBoxButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgBoxButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgBoxAnswer::Yes;
+    case QMessageBox::No:
+        return MsgBoxAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgBoxAnswer::Cancel;
+    default:
+        return MsgBoxAnswer::Ok;
+    }
+}
+
+std::optional<std::string> QtDialogs::ShowSave(const FileDialogOptions& options)
+{
+    return RunFileDialog(options, QFileDialog::AcceptSave);
+}
+
+std::optional<std::string> QtDialogs::ShowOpen(const FileDialogOptions& options)
+{
+    return RunFileDialog(options, QFileDialog::AcceptOpen);
+}
+
+bool QtPrinter::PrintText(const std::string& text)
+{
+    if (QPrinterInfo::defaultPrinter().isNull())
+        return false;
+    QPrinter printer(QPrinterInfo::defaultPrinter());
+    QTextDocument doc;
+    doc.setPlainText(Local(text + "\n"));
+    doc.print(&printer);
+    return true;
+}
+
+RealPlatform::RealPlatform()
+{
+    m_platform.programFolder = ExecutableFolder();
+    m_platform.dialogs = &m_dialogs;
+    m_platform.runner = &m_runner;
+    m_platform.clock = &m_clock;
+    m_platform.user = &m_user;
+    m_platform.exit = &m_exit;
+    m_platform.printer = &m_printer;
+}
+
+}  // namespace brimlow

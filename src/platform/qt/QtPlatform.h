@@ -1,0 +1,44 @@
+#pragma once
+// The Qt side of the platform seams: real message boxes, file dialogs and the printer,
+// and the bundle that owns every real seam of a running Brimlow.
+#include <memory>
+
+#include "platform/Platform.h"
+
+class QWidget;
+
+namespace brimlow {
+
+class QtDialogs final : public Dialogs {
+public:
+    MsgBoxAnswer MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
+                        MsgBoxIcon icon) override;
+    std::optional<std::string> ShowSave(const FileDialogOptions& options) override;
+    std::optional<std::string> ShowOpen(const FileDialogOptions& options) override;
+};
+
+class QtPrinter final : public Printer {
+public:
+    bool PrintText(const std::string& text) override;
+};
+
+// "Text Files (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
+std::string QtFilterFromCommonDialog(const std::string& filter);
+
+// Owns the real seams; platform() hands out a Platform that points at them.
+class RealPlatform {
+public:
+    RealPlatform();
+    Platform& platform() { return m_platform; }
+
+private:
+    QtDialogs m_dialogs;
+    PosixProcessRunner m_runner;
+    SystemClock m_clock;
+    PosixUserInfo m_user;
+    RealProcessExit m_exit;
+    QtPrinter m_printer;
+    Platform m_platform;
+};
+
+}  // namespace brimlow

@@ -1,0 +1,24 @@
+#pragma once
+// The activity log "ActivityReport.dat" in the program folder: a journal for the user that
+// every tab appends to. Each call opens and closes the file itself, so an entry is in the
+// file when the call returns and nothing is buffered between calls. Failures are not caught
+// here: they go to the caller as RuntimeError.
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace brimlow {
+
+inline constexpr const char* kActivityLogName = "\\ActivityReport.dat";
+
+std::filesystem::path ActivityLogPath(const Platform& platform);
+
+// Appends the text unchanged, creating the log when it is missing.
+void AppendActivityLog(const Platform& platform, std::string_view text);
+// Replaces the log by one that holds two empty lines (CR LF CR LF).
+void ResetActivityLog(const Platform& platform);
+// The whole log, or "" when there is none.
+std::string ReadActivityLog(const Platform& platform);
+
+}  // namespace brimlow

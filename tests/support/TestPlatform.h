@@ -1,0 +1,101 @@
+#pragma once
+// Fakes of the platform seams. Dialogs never reach the screen: message boxes and file
+// dialogs answer from scripted queues and every call is recorded.
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace brimlow::test {
+
+struct MsgBoxCall {
+    std::string text;
+    std::string title;
+    MsgBoxButtons buttons;
+    MsgBoxIcon icon;
+};
+
+class FakeDialogs final : public Dialogs {
+public:
+    MsgBoxAnswer MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
+                        MsgBoxIcon icon) override;
+    std::optional<std::string> ShowSave(const FileDialogOptions& options) override;
+    std::optional<std::string> ShowOpen(const FileDialogOptions& options) override;
+
+    std::deque<MsgBoxAnswer> answers;                  // default: Ok
+    std::deque<std::optional<std::string>> savePaths;  // default: cancelled
+    std::deque<std::optional<std::string>> openPaths;  // default: cancelled
+    std::vector<MsgBoxCall> boxes;
+    std::vector<FileDialogOptions> saveDialogs;
+    std::vector<FileDialogOptions> openDialogs;
+};
+
+struct RunCall {
+    std::vector<std::string> argv;
+    std::filesystem::path workingFolder;
+};
+
+// Records every run and, unless told otherwise, really runs it.
+class RecordingRunner final : public ProcessRunner {
+public:
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    bool passThrough = true;
+    std::vector<RunCall> calls;
+
+private:
+    PosixProcessRunner m_real;
+};
+
+class FakeClock final : public Clock {
+public:
+    std::chrono::system_clock::time_point Now() override { return now; }
+    double MonotonicSeconds() override { return monotonic; }
+    std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
+    double monotonic = 0;
+};
+
+class FakeUser final : public UserInfo {
+public:
+    std::string LoginName() override { return name; }
+    std::string name = "tester";
+};
+
+class FakeExit final : public ProcessExit {
+public:
+    void EndNow(int code) override
+    {
+        ++calls;
+        lastCode = code;
+    }
+    int calls = 0;
+    int lastCode = -1;
+};
+
+class FakePrinter final : public Printer {
+public:
+    bool PrintText(const std::string& text) override
+    {
+        if (!installed)
+            return false;
+        printed.push_back(text);
+        return true;
+    }
+    bool installed = true;
+    std::vector<std::string> printed;
+};
+
+// A Platform whose seams are all fakes; programFolder is set by the test.
+struct TestPlatform {
+    TestPlatform();
+    FakeDialogs dialogs;
+    RecordingRunner runner;
+    FakeClock clock;
+    FakeUser user;
+    FakeExit exit;
+    FakePrinter printer;
+    Platform platform;
+};
+
+}  // namespace brimlow::test
