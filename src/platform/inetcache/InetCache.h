@@ -1,0 +1,81 @@
+#pragma once
+// The per-user Internet cache and cookie store: the calls the program makes of it mirror
+// the system cache calls (find first / find next / close, get cookie, set cookie, commit an
+// entry), with a thread-local last error as those calls have.
+//
+// The store is one SQLite file, index.sqlite, in StoreFolder(); its schema is a contract
+// that tests and tools may seed directly:
+//   entries(seq INTEGER PRIMARY KEY AUTOINCREMENT, url TEXT NOT NULL UNIQUE, local_file TEXT,
+//           hit_rate INTEGER NOT NULL DEFAULT 0, expire_time INTEGER NOT NULL DEFAULT 0,
+//           last_access_time INTEGER NOT NULL DEFAULT 0, header BLOB)
+// Times are FILETIME ticks (100 ns since 1601-01-01 UTC).
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brimlow::inetcache {
+
+namespace fs = std::filesystem;
+
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::uint32_t kErrorNoMoreItems = 259;
+inline constexpr std::uint32_t kErrorInternal = 1359;
+
+// The size of the fixed part of an entry record; an entry needs this plus its strings with
+// their terminating zeros plus its header bytes.
+inline constexpr std::uint32_t kEntryRecordSize = 112;
+
+std::uint32_t GetLastError() noexcept;
+
+// $INETCACHE_DIR, else ${XDG_DATA_HOME:-$HOME/.local/share}/inetcache.
+fs::path StoreFolder();
+
+struct CacheEntry {
+    std::string sourceUrl;
+    std::optional<std::string> localFileName;  // nullopt: the entry has no local file
+    std::uint32_t hitRate = 0;
+    std::uint64_t expireTime = 0;
+    std::uint64_t lastAccessTime = 0;
+    std::string headerInfo;  // empty: no header block
+};
+
+std::uint32_t EntrySize(const CacheEntry& entry) noexcept;
+
+// One walk of the index in seq order. Destroying it closes it (FindCloseUrlCache).
+class CacheEnumeration {
+public:
+    virtual ~CacheEnumeration() = default;
+    // The next entry when it fits `bufferSize`; else false with the last error set (122 with
+    // bufferSize set to the size needed, and the walk does not move on; 259 at the end).
+    virtual bool FindNext(CacheEntry& entry, std::uint32_t& bufferSize) = 0;
+};
+
+// pattern: nullptr or "" every entry; "visited:" and "cookie:" (any letter case) the entries
+// whose url begins so. Returns nothing on failure, with the last error set (259 when no
+// entry matches, 122 when the first does not fit bufferSize).
+std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, CacheEntry& entry,
+                                                         std::uint32_t& bufferSize,
+                                                         const fs::path& storeFolder = StoreFolder());
+
+// Adds or replaces the entry of that url. False with the last error set on failure.
+bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder = StoreFolder());
+
+// The live cookies of the url as "n1=v1; n2=v2". With data null, only the size needed
+// (including the terminating zero) is put into size. False with 259 when there are none,
+// 122 when *size is too small. The name is ignored.
+bool InternetGetCookie(std::string_view url, std::string_view name, std::string* data, std::uint32_t* size,
+                       const fs::path& storeFolder = StoreFolder());
+
+// Sets a cookie: data is "value; attr; attr" when name is given, else "name=value; attr...".
+// No expiry: a session cookie of this process. Expiry not after now: removes the persistent
+// cookie of that name, host and path.
+bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data,
+                       const fs::path& storeFolder = StoreFolder());
+
+}  // namespace brimlow::inetcache
