@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "support/AsOtherUser.h"
 #include "support/TempProgramFolder.h"
 
 using namespace brimlow;
@@ -122,10 +123,11 @@ TEST(TextFile, FailuresCarryRuntimeNumbers)
     dir.Write("plain", "x");
     EXPECT_EQ(number([&] { WriteAll(dir.file("plain") / "f.txt", "x"); }), 76);
     EXPECT_EQ(number([&] { ReadAll(dir.folder()); }), 75);
-    if (geteuid() != 0) {
-        ::chmod(dir.file("plain").c_str(), 0400);
-        EXPECT_EQ(number([&] { WriteAll(dir.file("plain"), "y"); }), 70);
-    }
+    ::chmod(dir.root().c_str(), 0755);
+    ::chmod(dir.folder().c_str(), 0755);
+    ::chmod(dir.file("plain").c_str(), 0644);
+    EXPECT_EQ(test::RunAsOtherUser([&] { return number([&] { WriteAll(dir.file("plain"), "y"); }); }), 70);
+    EXPECT_EQ(dir.Read("plain"), "x");
 }
 
 TEST(TextFile, DeleteNeedsForceForReadOnlyFiles)
