@@ -26,12 +26,26 @@ inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kErrorNoMoreItems = 259;
 inline constexpr std::uint32_t kErrorInternal = 1359;
+// The store file is not a database or is damaged.
+inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
+// The store was written by a newer version (its user_version is higher than ours).
+inline constexpr std::uint32_t kErrorRevisionMismatch = 1306;
+
+// The table of index.sqlite, as tests and tools may create it.
+inline constexpr const char* kEntriesTableSql =
+    "CREATE TABLE entries(seq INTEGER PRIMARY KEY AUTOINCREMENT, url TEXT NOT NULL UNIQUE, local_file TEXT, "
+    "hit_rate INTEGER NOT NULL DEFAULT 0, expire_time INTEGER NOT NULL DEFAULT 0, "
+    "last_access_time INTEGER NOT NULL DEFAULT 0, header BLOB)";
 
 // The size of the fixed part of an entry record; an entry needs this plus its strings with
 // their terminating zeros plus its header bytes.
 inline constexpr std::uint32_t kEntryRecordSize = 112;
 
 std::uint32_t GetLastError() noexcept;
+
+// The user part of this user's cookie entries ("Cookie:<user>@..."): the lower-cased
+// login name of the effective user.
+std::string CookieUserName();
 
 // $INETCACHE_DIR, else ${XDG_DATA_HOME:-$HOME/.local/share}/inetcache.
 fs::path StoreFolder();

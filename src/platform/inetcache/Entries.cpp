@@ -1,0 +1,193 @@
+// The walk of the index and the commit of one entry.
+#include <sqlite3.h>
+
+#include <limits>
+#include <string_view>
+
+#include "platform/inetcache/InetCache.h"
+#include "platform/inetcache/Store.h"
+
+namespace brimlow::inetcache {
+
+using namespace detail;
+
+std::uint32_t EntrySize(const CacheEntry& entry) noexcept
+{
+    std::uint64_t size = kEntryRecordSize + entry.sourceUrl.size() + 1 + entry.headerInfo.size();
+    if (entry.localFileName)
+        size += entry.localFileName->size() + 1;
+    return size > std::numeric_limits<std::uint32_t>::max() ? std::numeric_limits<std::uint32_t>::max()
+                                                            : static_cast<std::uint32_t>(size);
+}
+
+namespace {
+
+constexpr const char* kWalkSql =
+    "SELECT url, local_file, hit_rate, expire_time, last_access_time, header FROM entries ORDER BY seq";
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        unsigned char a = static_cast<unsigned char>(text[i]);
+        unsigned char b = static_cast<unsigned char>(prefix[i]);
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<unsigned char>(a + 32);
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<unsigned char>(b + 32);
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+std::uint32_t Clamp32(std::uint64_t v) noexcept
+{
+    return v > std::numeric_limits<std::uint32_t>::max() ? std::numeric_limits<std::uint32_t>::max()
+                                                         : static_cast<std::uint32_t>(v);
+}
+
+// One row at a time: the statement holds the current row, and a row that did not fit the
+// caller's buffer stays current until a large enough buffer takes it.
+class IndexWalk final : public CacheEnumeration {
+public:
+    IndexWalk(sqlite::Db db, std::string prefix)
+        : m_db(std::move(db)), m_stmt(m_db, kWalkSql), m_prefix(std::move(prefix))
+    {
+    }
+
+    bool FindNext(CacheEntry& entry, std::uint32_t& bufferSize) override
+    {
+        try {
+            if (!m_pending && !Advance()) {
+                SetLastError(kErrorNoMoreItems);
+                return false;
+            }
+            sqlite3_stmt* st = m_stmt.handle();
+            const std::string_view url = m_stmt.Text(0);
+            const bool hasFile = sqlite3_column_type(st, 1) != SQLITE_NULL;
+            const std::size_t fileBytes = hasFile ? m_stmt.Bytes(1) : 0;
+            const std::size_t headerBytes = m_stmt.Bytes(5);
+            const std::uint32_t needed =
+                Clamp32(std::uint64_t(kEntryRecordSize) + url.size() + 1 + (hasFile ? fileBytes + 1 : 0) + headerBytes);
+            if (needed > bufferSize) {
+                bufferSize = needed;
+                SetLastError(kErrorInsufficientBuffer);
+                return false;
+            }
+            entry.sourceUrl.assign(url);
+            if (hasFile) {
+                const std::string_view file = m_stmt.Text(1);
+                if (entry.localFileName)
+                    entry.localFileName->assign(file);
+                else
+                    entry.localFileName.emplace(file);
+            } else {
+                entry.localFileName.reset();
+            }
+            entry.hitRate = static_cast<std::uint32_t>(m_stmt.Int(2));
+            entry.expireTime = static_cast<std::uint64_t>(m_stmt.Int(3));
+            entry.lastAccessTime = static_cast<std::uint64_t>(m_stmt.Int(4));
+            entry.headerInfo.assign(m_stmt.Blob(5));
+            m_pending = false;
+            return true;
+        } catch (const sqlite::Error& e) {
+            SetLastError(ErrorNumberOf(e));
+            return false;
+        }
+    }
+
+private:
+    // Moves to the next row that matches the prefix; false at the end. The prefix test
+    // reads only the url column of the rows it skips.
+    bool Advance()
+    {
+        if (m_done)
+            return false;
+        while (m_stmt.Step()) {
+            if (m_prefix.empty() || StartsWithNoCase(m_stmt.Text(0), m_prefix)) {
+                m_pending = true;
+                return true;
+            }
+        }
+        m_done = true;
+        return false;
+    }
+
+    sqlite::Db m_db;
+    sqlite::Statement m_stmt;
+    std::string m_prefix;
+    bool m_pending = false;
+    bool m_done = false;
+};
+
+}  // namespace
+
+std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, CacheEntry& entry,
+                                                         std::uint32_t& bufferSize, const fs::path& storeFolder)
+{
+    try {
+        std::optional<sqlite::Db> db = OpenForRead(storeFolder);
+        if (!db) {
+            SetLastError(kErrorNoMoreItems);
+            return nullptr;
+        }
+        auto walk = std::make_unique<IndexWalk>(std::move(*db), pattern ? std::string(pattern) : std::string());
+        if (!walk->FindNext(entry, bufferSize))
+            return nullptr;
+        return walk;
+    } catch (const StoreError& e) {
+        SetLastError(e.number());
+    } catch (const sqlite::Error& e) {
+        SetLastError(ErrorNumberOf(e));
+    } catch (const std::bad_alloc&) {
+        SetLastError(kErrorInternal);
+    }
+    return nullptr;
+}
+
+bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
+{
+    if (entry.sourceUrl.empty()) {
+        SetLastError(kErrorInvalidParameter);
+        return false;
+    }
+    try {
+        sqlite::Db db = OpenForWrite(storeFolder);
+        sqlite::Transaction tx(db);
+        EnsureSchema(db);
+        // A replaced entry keeps its seq: it stays where the walk found it before.
+        sqlite::Statement st(db,
+                             "INSERT INTO entries(url, local_file, hit_rate, expire_time, last_access_time, header) "
+                             "VALUES(?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(url) DO UPDATE SET "
+                             "local_file = excluded.local_file, hit_rate = excluded.hit_rate, "
+                             "expire_time = excluded.expire_time, last_access_time = excluded.last_access_time, "
+                             "header = excluded.header");
+        st.Bind(1, std::string_view(entry.sourceUrl));
+        if (entry.localFileName)
+            st.Bind(2, std::string_view(*entry.localFileName));
+        else
+            st.BindNull(2);
+        st.Bind(3, static_cast<std::int64_t>(entry.hitRate));
+        st.Bind(4, static_cast<std::int64_t>(entry.expireTime));
+        st.Bind(5, static_cast<std::int64_t>(entry.lastAccessTime));
+        if (entry.headerInfo.empty())
+            st.BindNull(6);
+        else
+            st.BindBlob(6, entry.headerInfo);
+        st.Run();
+        tx.Commit();
+        SetLastError(0);
+        return true;
+    } catch (const StoreError& e) {
+        SetLastError(e.number());
+    } catch (const sqlite::Error& e) {
+        SetLastError(ErrorNumberOf(e));
+    } catch (const std::bad_alloc&) {
+        SetLastError(kErrorInternal);
+    }
+    return false;
+}
+
+}  // namespace brimlow::inetcache

@@ -1,0 +1,165 @@
+#include "platform/inetcache/Store.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/inetcache/InetCache.h"
+
+namespace brimlow::inetcache {
+
+namespace {
+thread_local std::uint32_t t_lastError = 0;
+}  // namespace
+
+std::uint32_t GetLastError() noexcept
+{
+    return t_lastError;
+}
+
+fs::path StoreFolder()
+{
+    if (const char* dir = std::getenv("INETCACHE_DIR"); dir && *dir)
+        return fs::path(dir);
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        return fs::path(data) / "inetcache";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
+            home = pw->pw_dir;
+    }
+    return fs::path(home ? home : "/") / ".local" / "share" / "inetcache";
+}
+
+namespace detail {
+
+void SetLastError(std::uint32_t number) noexcept
+{
+    t_lastError = number;
+}
+
+std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept
+{
+    switch (e.code()) {
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+        return kErrorAccessDenied;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+        return kErrorFileCorrupt;
+    default:
+        return kErrorInternal;
+    }
+}
+
+namespace {
+
+[[noreturn]] void Rethrow(const sqlite::Error& e)
+{
+    throw StoreError(ErrorNumberOf(e), e.what());
+}
+
+void CheckVersion(sqlite::Db& db)
+{
+    const std::int64_t version = db.QueryInt("PRAGMA user_version");
+    if (version > kStoreVersion)
+        throw StoreError(kErrorRevisionMismatch, "the store was written by a newer version");
+}
+
+bool HasEntriesTable(sqlite::Db& db)
+{
+    return db.QueryInt("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'entries'") > 0;
+}
+
+}  // namespace
+
+std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
+{
+    const fs::path file = storeFolder / kIndexFileName;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        throw StoreError(errno == EACCES ? kErrorAccessDenied : kErrorInternal, "cannot reach " + file.string());
+    }
+    try {
+        sqlite::Db db(file, sqlite::OpenMode::ReadOnly);
+        db.BusyTimeout(5000);
+        // A walk touches each page once: a small cache keeps the memory flat.
+        db.Exec("PRAGMA cache_size = -256");
+        CheckVersion(db);
+        if (!HasEntriesTable(db))
+            return std::nullopt;
+        return db;
+    } catch (const sqlite::Error& e) {
+        Rethrow(e);
+    }
+}
+
+sqlite::Db OpenForWrite(const fs::path& storeFolder)
+{
+    std::error_code ec;
+    fs::create_directories(storeFolder, ec);
+    if (ec)
+        throw StoreError(ec.value() == EACCES || ec.value() == EPERM || ec.value() == EROFS ? kErrorAccessDenied
+                                                                                           : kErrorInternal,
+                         "cannot create " + storeFolder.string());
+    try {
+        sqlite::Db db(storeFolder / kIndexFileName, sqlite::OpenMode::ReadWriteCreate);
+        db.BusyTimeout(5000);
+        db.Exec("PRAGMA cache_size = -512");
+        // Refuse before anything is written: switching the journal mode already writes.
+        CheckVersion(db);
+        {
+            sqlite::Statement mode(db, "PRAGMA journal_mode");
+            const bool wal = mode.Step() && mode.Text(0) == "wal";
+            mode.Reset();
+            if (!wal)
+                db.Exec("PRAGMA journal_mode = WAL");
+        }
+        // WAL with NORMAL sync survives a crash of the process; commits stay cheap.
+        db.Exec("PRAGMA synchronous = NORMAL");
+        return db;
+    } catch (const sqlite::Error& e) {
+        Rethrow(e);
+    }
+}
+
+void EnsureSchema(sqlite::Db& db)
+{
+    try {
+        CheckVersion(db);
+        if (!HasEntriesTable(db))
+            db.Exec(kEntriesTableSql);
+        if (db.QueryInt("PRAGMA user_version") < kStoreVersion)
+            db.Exec("PRAGMA user_version = 1");
+    } catch (const sqlite::Error& e) {
+        Rethrow(e);
+    }
+}
+
+}  // namespace detail
+}  // namespace brimlow::inetcache
+
+namespace brimlow::inetcache {
+
+std::string CookieUserName()
+{
+    std::string name;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
+        name = pw->pw_name;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return name;
+}
+
+}  // namespace brimlow::inetcache

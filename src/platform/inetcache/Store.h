@@ -1,0 +1,43 @@
+#pragma once
+// Inside the store: opening index.sqlite for a walk or for a write, the schema, and the
+// last-error slot. Not for callers outside platform/inetcache (tests excepted).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/inetcache/Sqlite.h"
+
+namespace brimlow::inetcache::detail {
+
+inline constexpr int kStoreVersion = 1;
+inline constexpr const char* kIndexFileName = "index.sqlite";
+
+// A failure that the public calls report through the last error.
+class StoreError : public std::runtime_error {
+public:
+    StoreError(std::uint32_t number, const std::string& what) : std::runtime_error(what), m_number(number) {}
+    std::uint32_t number() const noexcept { return m_number; }
+
+private:
+    std::uint32_t m_number;
+};
+
+void SetLastError(std::uint32_t number) noexcept;
+
+// The error number of a SQLite failure: access problems 5, a damaged file 1392, else 1359.
+std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept;
+
+// A connection for a walk: read-only, small page cache. Nothing when the store or its
+// table is not there (a walk of a missing store is empty and must not create it).
+// Throws StoreError for a store that cannot be opened, is damaged or is newer.
+std::optional<sqlite::Db> OpenForRead(const std::filesystem::path& storeFolder);
+
+// A connection for writing, creating the folder and the file when missing, in WAL mode.
+// Throws StoreError as above; a refused store is left exactly as it was.
+sqlite::Db OpenForWrite(const std::filesystem::path& storeFolder);
+
+// Inside a write transaction: re-checks the version and creates the table when missing.
+void EnsureSchema(sqlite::Db& db);
+
+}  // namespace brimlow::inetcache::detail
