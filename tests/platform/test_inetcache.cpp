@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "platform/inetcache/InetCache.h"
+#include "support/AsOtherUser.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 
@@ -270,24 +269,16 @@ TEST_F(InetCacheTest, ANewerOrDamagedStoreIsRefusedAndLeftUnwritten)
 TEST_F(InetCacheTest, AStoreTheUserCannotReachFailsAsAccessDenied)
 {
     SeedEntries(store, 3);
-    // Root reads everything: the check runs as nobody in a child.
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(10);
+    const int rc = brimlow::test::RunAsOtherUser([&] {
         CacheEntry e;
         std::uint32_t size = 4096;
         if (FindFirstUrlCacheEntry("", e, size, store) || GetLastError() != kErrorAccessDenied)
-            _exit(11);
+            return 11;
         if (CommitUrlCacheEntry(Entry("http://h/x"), store) || GetLastError() != kErrorAccessDenied)
-            _exit(12);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+            return 12;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
 }
 
 TEST_F(InetCacheTest, SeededEntriesWalkInTurn)
