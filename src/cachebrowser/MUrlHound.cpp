@@ -1,0 +1,359 @@
+#include "cachebrowser/MUrlHound.h"
+
+#include <array>
+#include <cstring>
+#include <string.h>
+
+#include "platform/TextFile.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace brimlow {
+
+namespace {
+
+std::vector<CacheRecord> g_cacheRecords;
+
+constexpr std::array<unsigned char, 256> MakeFoldTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = static_cast<unsigned char>(c + 0x20);
+    // Latin-1 capitals À..Þ (not the multiplication sign) fold to à..þ.
+    for (int c = 0xC0; c <= 0xDE; ++c)
+        if (c != 0xD7)
+            t[c] = static_cast<unsigned char>(c + 0x20);
+    return t;
+}
+
+constexpr std::array<bool, 256> MakeWordTable()
+{
+    std::array<bool, 256> t{};
+    for (int c = '0'; c <= '9'; ++c)
+        t[c] = true;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = t[c + 0x20] = true;
+    t['_'] = true;
+    t[0xAA] = t[0xB5] = t[0xBA] = true;  // ª µ º
+    for (int c = 0xC0; c <= 0xFF; ++c)
+        if (c != 0xD7 && c != 0xF7)
+            t[c] = true;
+    return t;
+}
+
+constexpr auto kFold = MakeFoldTable();
+constexpr auto kWord = MakeWordTable();
+
+inline unsigned char U(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+// `term` (already folded) equals the n bytes at p, letter case ignored.
+inline bool EqualFolded(const char* p, const char* term, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (kFold[U(p[i])] != U(term[i]))
+            return false;
+    return true;
+}
+
+inline bool WholeWordAt(std::string_view text, std::size_t pos, std::size_t n)
+{
+    if (pos > 0 && kWord[U(text[pos - 1])])
+        return false;
+    if (pos + n < text.size() && kWord[U(text[pos + n])])
+        return false;
+    return true;
+}
+
+// The first position from `from` on where the folded term occurs without regard to case.
+std::size_t FindFolded(std::string_view text, std::string_view term, std::size_t from)
+{
+    const std::size_t n = term.size();
+    const std::size_t size = text.size();
+    if (n == 0 || from > size || size - from < n)
+        return std::string_view::npos;
+    const char* s = text.data();
+    const char* t = term.data();
+    const std::size_t last = size - n;  // the last possible start
+    std::size_t i = from;
+#if defined(__SSE2__)
+    // Candidate filter on the first and the last byte of the term: x | 0x20 is equal for
+    // every pair of bytes that fold alike (ASCII and Latin-1 capitals lack that bit), so
+    // no match is missed; candidates are then compared in full.
+    const __m128i bit = _mm_set1_epi8(0x20);
+    const __m128i first = _mm_set1_epi8(static_cast<char>(U(t[0]) | 0x20));
+    const __m128i lastb = _mm_set1_epi8(static_cast<char>(U(t[n - 1]) | 0x20));
+    while (i + 16 <= last + 1) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), bit);
+        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + n - 1)), bit);
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastb))));
+        while (mask) {
+            const unsigned bitIndex = static_cast<unsigned>(__builtin_ctz(mask));
+            if (EqualFolded(s + i + bitIndex, t, n))
+                return i + bitIndex;
+            mask &= mask - 1;
+        }
+        i += 16;
+    }
+#endif
+    const unsigned char t0 = U(t[0]);
+    for (; i <= last; ++i)
+        if (kFold[U(s[i])] == t0 && EqualFolded(s + i, t, n))
+            return i;
+    return std::string_view::npos;
+}
+
+std::size_t FindExact(std::string_view text, std::string_view term, std::size_t from)
+{
+    if (term.empty() || from > text.size() || text.size() - from < term.size())
+        return std::string_view::npos;
+    const void* hit = ::memmem(text.data() + from, text.size() - from, term.data(), term.size());
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+}
+
+std::string_view TrimSpaces(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> SplitAt(std::string_view text, std::string_view sep)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(sep, start);
+        if (at == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + sep.size();
+    }
+}
+
+std::string JoinedText(const CacheRecord& r)
+{
+    std::string s;
+    s.reserve(r.Source.size() + r.Location.size() + r.HitRate.size() + r.Expires.size() + r.Accessed.size() +
+              r.Header.size() + 10);
+    s.append(r.Source).append("\r\n");
+    s.append(r.Location).append("\r\n");
+    s.append(r.HitRate).append("\r\n");
+    s.append(r.Expires).append("\r\n");
+    s.append(r.Accessed).append("\r\n");
+    s.append(r.Header);
+    return s;
+}
+
+}  // namespace
+
+std::string_view CacheDumpFileName(int DumpType)
+{
+    switch (DumpType) {
+    case kDumpCookies:
+        return "\\OrlinCookie.Dat";
+    case kDumpVisited:
+        return "\\OrlinVisited.Dat";
+    case kDumpAll:
+        return "\\OrlinAll.Dat";
+    default:
+        return {};
+    }
+}
+
+int DumpTypeFromCacheTypeText(std::string_view text)
+{
+    if (text == "Visited:")
+        return kDumpVisited;
+    if (text == "Entire Cache")
+        return kDumpAll;
+    return kDumpCookies;  // "Cookies:" and every text that is none of the three
+}
+
+std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path)
+{
+    std::vector<CacheRecord> records;
+    if (!textfile::FileExists(path))
+        return records;
+    textfile::LineReader in(path);
+    std::string line;
+    while (!in.AtEndOfStream()) {
+        CacheRecord r;
+        // A file that ends inside a record keeps the records before it.
+        if (!in.ReadLine(r.Source) || !in.ReadLine(r.Location) || !in.ReadLine(r.HitRate) ||
+            !in.ReadLine(r.Expires) || !in.ReadLine(r.Accessed) || !in.ReadLine(line))
+            break;
+        // The header block runs to the line that is exactly "@"; the empty line the loop
+        // starts with gives Header its leading CR LF.
+        line.clear();
+        bool complete = false;
+        do {
+            r.Header.append(line).append("\r\n");
+            if (!in.ReadLine(line))
+                break;
+            complete = line == "@";
+        } while (!complete);
+        if (!complete)
+            break;
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+void LoadCacheDump(const Platform& platform, int DumpType)
+{
+    g_cacheRecords.clear();
+    g_cacheRecords.shrink_to_fit();
+    const std::string_view name = CacheDumpFileName(DumpType);
+    if (name.empty())
+        return;
+    g_cacheRecords = ReadCacheDump(textfile::InFolder(platform.programFolder, name));
+}
+
+const std::vector<CacheRecord>& CacheRecords()
+{
+    return g_cacheRecords;
+}
+
+std::size_t iCacheCount()
+{
+    return g_cacheRecords.size();
+}
+
+void ReleaseCacheRecords()
+{
+    std::vector<CacheRecord>().swap(g_cacheRecords);
+}
+
+// ---- Search ----
+
+std::string FoldCase(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(kFold[U(c)]);
+    return out;
+}
+
+bool IsWordByte(unsigned char c)
+{
+    return kWord[c];
+}
+
+std::size_t FindText(std::string_view text, std::string_view term, MatchOptions options, std::size_t from)
+{
+    for (;;) {
+        const std::size_t at = options.matchCase ? FindExact(text, term, from) : FindFolded(text, term, from);
+        if (at == std::string_view::npos || !options.wholeWord || WholeWordAt(text, at, term.size()))
+            return at;
+        from = at + 1;
+    }
+}
+
+CacheSearch::CacheSearch(std::string_view searchText, MatchOptions options) : m_options(options)
+{
+    for (std::string_view group : SplitAt(searchText, " OR ")) {
+        std::vector<std::string> terms;
+        for (std::string_view term : SplitAt(group, " AND ")) {
+            term = TrimSpaces(term);
+            if (!term.empty())
+                terms.push_back(options.matchCase ? std::string(term) : FoldCase(term));
+        }
+        if (!terms.empty())
+            m_groups.push_back(std::move(terms));
+    }
+}
+
+bool CacheSearch::FindTerm(const CacheRecord& r, const std::string& term) const
+{
+    if (term.find_first_of("\r\n") != std::string::npos)  // may span fields: search the joined text
+        return FindText(JoinedText(r), term, m_options) != std::string_view::npos;
+    // A term without line ends cannot span two fields, and the CR LF between fields is a
+    // word boundary, so each field is searched on its own.
+    for (const std::string* field : {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header})
+        if (FindText(*field, term, m_options) != std::string_view::npos)
+            return true;
+    return false;
+}
+
+bool CacheSearch::Matches(const CacheRecord& record) const
+{
+    for (const auto& group : m_groups) {
+        bool all = true;
+        for (const auto& term : group) {
+            if (!FindTerm(record, term)) {
+                all = false;
+                break;
+            }
+        }
+        if (all)
+            return true;
+    }
+    return false;
+}
+
+bool MatchCacheRecord(std::size_t Index, std::string_view searchText, MatchOptions options)
+{
+    if (Index >= g_cacheRecords.size())
+        return false;
+    return CacheSearch(searchText, options).Matches(g_cacheRecords[Index]);
+}
+
+std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& records, std::string_view searchText,
+                                            MatchOptions options)
+{
+    std::vector<std::size_t> hits;
+    const CacheSearch search(searchText, options);
+    if (search.empty())
+        return hits;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (search.Matches(records[i]))
+            hits.push_back(i);
+    return hits;
+}
+
+// ---- Report ----
+
+std::string CacheSearchReport(std::string_view dateText, std::string_view timeText, std::string_view searchText,
+                              const std::vector<std::size_t>& results, const std::vector<CacheRecord>& records)
+{
+    std::string out;
+    auto line = [&out](std::string_view a, std::string_view b = {}) { out.append(a).append(b).append("\r\n"); };
+    line(" ");
+    line(" ");
+    out.append(dateText).append("  ");
+    line(timeText);
+    line("Search Paramaters: ", searchText);
+    line(" ");
+    for (std::size_t r : results) {
+        if (r >= records.size())
+            continue;  // a result of an earlier load that the current one does not reach
+        const CacheRecord& rec = records[r];
+        line(" ");
+        line("Source: ", rec.Source);
+        line("File Location: ", rec.Location);
+        line("Accessed: ", rec.Accessed);
+        line("Expires: ", rec.Expires);
+        line("Header: ", "\r\n");
+        out.append(rec.Header);
+    }
+    return out;
+}
+
+std::filesystem::path SearchReportPath(const Platform& platform)
+{
+    return textfile::InFolder(platform.programFolder, kSearchReportName);
+}
+
+}  // namespace brimlow

@@ -1,0 +1,104 @@
+#pragma once
+// The cache browser's model: the loaded cache dump (one CacheRecord per cache entry, in
+// file order), the AND/OR search over those records and the text of a search report.
+// Qt-free; the Url Hound page only shows what lives here.
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace brimlow {
+
+struct CacheRecord {
+    std::string Source;    // the entry's URL; also its line in the main list
+    std::string Location;  // the local file, or "N\A"
+    std::string HitRate;   // decimal text
+    std::string Expires;   // M/D/YYYY as the dump tool wrote it
+    std::string Accessed;  // M/D/YYYY as the dump tool wrote it
+    std::string Header;    // CR LF, then every header line followed by CR LF
+};
+
+// Dump types as the cache type box chooses them.
+inline constexpr int kDumpCookies = 0;
+inline constexpr int kDumpVisited = 1;
+inline constexpr int kDumpAll = 2;
+
+// The dump file of a dump type ("\OrlinCookie.Dat", ...), or "" for an unknown type.
+std::string_view CacheDumpFileName(int DumpType);
+
+// "Cookies:" 0, "Visited:" 1, "Entire Cache" 2, compared exactly; any other text 0.
+int DumpTypeFromCacheTypeText(std::string_view text);
+
+// Reads one dump file. A missing file reads as no records; a file that ends inside a
+// record keeps the complete records before it.
+std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path);
+
+// Replaces the loaded records by those of the dump file of DumpType in the program folder
+// (the name matches without regard to letter case).
+void LoadCacheDump(const Platform& platform, int DumpType);
+
+// The records of the last load, in file order.
+const std::vector<CacheRecord>& CacheRecords();
+std::size_t iCacheCount();
+// Drops the loaded records (at exit).
+void ReleaseCacheRecords();
+
+// ---- Search ----
+
+struct MatchOptions {
+    bool matchCase = false;  // "Case Sensitive"
+    bool wholeWord = false;  // "Match whole word"
+};
+
+// A search text parsed once: groups split at " OR ", terms at " AND " (both exact, so a
+// lower-case "and" is part of a term), every term trimmed of spaces. Empty terms and
+// groups without a term are left out, so a text of only operators matches nothing.
+class CacheSearch {
+public:
+    CacheSearch(std::string_view searchText, MatchOptions options);
+
+    // True when every term of at least one group occurs in the record text (the six fields
+    // joined by CR LF).
+    bool Matches(const CacheRecord& record) const;
+    bool empty() const { return m_groups.empty(); }
+    const std::vector<std::vector<std::string>>& groups() const { return m_groups; }
+
+private:
+    bool FindTerm(const CacheRecord& record, const std::string& term) const;
+
+    MatchOptions m_options;
+    std::vector<std::vector<std::string>> m_groups;  // terms, case-folded unless matchCase
+};
+
+// True when loaded record Index matches the search text; false for an index beyond the
+// loaded records.
+bool MatchCacheRecord(std::size_t Index, std::string_view searchText, MatchOptions options);
+
+// The indexes of the records that match, in order.
+std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& records, std::string_view searchText,
+                                            MatchOptions options);
+
+// Finds `term` in `text` from `from` on with the search options; npos when absent. With
+// matchCase false the term must already be case-folded (FoldCase).
+std::size_t FindText(std::string_view text, std::string_view term, MatchOptions options, std::size_t from = 0);
+// ASCII and Latin-1 letters to lower case; every other byte unchanged.
+std::string FoldCase(std::string_view text);
+// Letters (ASCII and Latin-1), digits and "_": what a whole word may not touch.
+bool IsWordByte(unsigned char c);
+
+// ---- Report ----
+
+// The report of the results: the heading (two lines of one space, the date and time, the
+// search text, one more line of one space), then per result its source, file location,
+// access and expiry dates and header block. Every line ends in CR LF. Result indexes
+// beyond `records` are skipped.
+std::string CacheSearchReport(std::string_view dateText, std::string_view timeText, std::string_view searchText,
+                              const std::vector<std::size_t>& results, const std::vector<CacheRecord>& records);
+
+inline constexpr const char* kSearchReportName = "\\BrimlowTemp.dat";
+std::filesystem::path SearchReportPath(const Platform& platform);
+
+}  // namespace brimlow
