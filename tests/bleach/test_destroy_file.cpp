@@ -1,0 +1,494 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bleach/BleachFileOps.h"
+#include "bleach/MBleachUtility.h"
+#include "shell/MActivityReport.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+using namespace brimlow;
+namespace fs = std::filesystem;
+using bleach_detail::CurrentFileOps;
+using bleach_detail::FileOps;
+using bleach_detail::RealFileOps;
+
+namespace {
+
+std::string CrLf(std::size_t pairs)
+{
+    std::string s;
+    for (std::size_t i = 0; i < pairs; ++i)
+        s += "\r\n";
+    return s;
+}
+
+std::string Deleted(const fs::path& p, bool bleached)
+{
+    return "File deleted\r\n" + p.string() + "\r\nBleached: " + (bleached ? "True" : "False") + "\r\n";
+}
+
+void WriteSynced(const fs::path& p, const std::string& bytes, mode_t mode = 0644)
+{
+    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << p;
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(::fsync(fd), 0);
+    ::close(fd);
+    ASSERT_EQ(::chmod(p.c_str(), mode), 0);
+}
+
+std::string ReadFile(const fs::path& p)
+{
+    int fd = ::open(p.c_str(), O_RDONLY);
+    if (fd < 0)
+        return "<unreadable>";
+    std::string s;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        s.append(buf, static_cast<std::size_t>(n));
+    ::close(fd);
+    return s;
+}
+
+std::string PreadAll(int fd)
+{
+    std::string s(256, '\0');
+    const ssize_t n = ::pread(fd, s.data(), s.size(), 0);
+    s.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return s;
+}
+
+bool Present(const fs::path& p)
+{
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+// The physical byte address of the file's logical offset 0, when the file system tells it.
+std::optional<std::uint64_t> PhysicalStart(int fd)
+{
+    alignas(struct fiemap) char buf[sizeof(struct fiemap) + sizeof(struct fiemap_extent)] = {};
+    auto* map = reinterpret_cast<struct fiemap*>(buf);
+    map->fm_start = 0;
+    map->fm_length = 1;
+    map->fm_flags = FIEMAP_FLAG_SYNC;
+    map->fm_extent_count = 1;
+    if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0)
+        return std::nullopt;
+    const auto& e = map->fm_extents[0];
+    if (e.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_DATA_INLINE |
+                      FIEMAP_EXTENT_NOT_ALIGNED | FIEMAP_EXTENT_ENCODED))
+        return std::nullopt;
+    return e.fe_physical + (0 - e.fe_logical);
+}
+
+// Watches the file calls of DestroyFile: records their order and forwards to the real ones
+// unless a test replaces one. Restores the real calls when it goes.
+struct CallWatch {
+    static inline CallWatch* current = nullptr;
+    std::vector<std::string> calls;
+    int openFlags = 0;
+    std::uint64_t bytesWritten = 0;
+    std::uint64_t writeEnd = 0;
+    std::function<void()> beforeUnlink;
+    bool countOnlyWrites = false;  // pretend to write (for sizes too big to write in a test)
+    int failSyncWith = 0;
+
+    CallWatch()
+    {
+        current = this;
+        FileOps ops = RealFileOps();
+        ops.open = [](const char* p, int flags) {
+            current->calls.push_back("open");
+            current->openFlags = flags;
+            return RealFileOps().open(p, flags);
+        };
+        ops.pwrite = [](int fd, const void* buf, size_t n, off_t off) -> ssize_t {
+            if (current->calls.empty() || current->calls.back() != "write")
+                current->calls.push_back("write");
+            const ssize_t w = current->countOnlyWrites ? static_cast<ssize_t>(n) : RealFileOps().pwrite(fd, buf, n, off);
+            if (w > 0) {
+                current->bytesWritten += static_cast<std::uint64_t>(w);
+                current->writeEnd = std::max<std::uint64_t>(current->writeEnd, static_cast<std::uint64_t>(off) + w);
+            }
+            return w;
+        };
+        ops.fdatasync = [](int fd) {
+            current->calls.push_back("fdatasync");
+            if (current->failSyncWith) {
+                errno = current->failSyncWith;
+                return -1;
+            }
+            return RealFileOps().fdatasync(fd);
+        };
+        ops.close = [](int fd) {
+            current->calls.push_back("close");
+            return RealFileOps().close(fd);
+        };
+        ops.unlink = [](const char* p) {
+            if (current->beforeUnlink)
+                current->beforeUnlink();
+            current->calls.push_back("unlink");
+            return RealFileOps().unlink(p);
+        };
+        CurrentFileOps() = ops;
+    }
+    ~CallWatch()
+    {
+        CurrentFileOps() = RealFileOps();
+        current = nullptr;
+    }
+};
+
+class DestroyFileTest : public testing::Test {
+protected:
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    void SetUp() override { tp.platform.programFolder = dir.folder(); }
+    std::string Log() { return ReadActivityLog(tp.platform); }
+    fs::path Victim(const std::string& bytes, const std::string& name = "victim file.txt")
+    {
+        const fs::path p = dir.root() / name;
+        WriteSynced(p, bytes);
+        return p;
+    }
+};
+
+}  // namespace
+
+TEST_F(DestroyFileTest, OverwritesInPlaceWithCrLfPairsSyncsThenDeletes)
+{
+    // The extents must come from a real disk: tmpfs has none to report.
+    fs::path folder = dir.root();
+    struct statfs sfs;
+    std::string diskTemp;
+    if (::statfs(folder.c_str(), &sfs) == 0 && sfs.f_type == 0x01021994 /* tmpfs */) {
+        diskTemp = "/var/tmp/brimlow-bleach-XXXXXX";
+        ASSERT_NE(::mkdtemp(diskTemp.data()), nullptr);
+        folder = diskTemp;
+    }
+    const fs::path victim = folder / "ten bytes.dat";
+    WriteSynced(victim, "0123456789");
+
+    const int held = ::open(victim.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    const auto blockBefore = PhysicalStart(held);
+
+    CallWatch watch;
+    std::string contentAtUnlink;
+    std::optional<std::uint64_t> blockAtUnlink;
+    watch.beforeUnlink = [&] {
+        contentAtUnlink = PreadAll(held);
+        blockAtUnlink = PhysicalStart(held);
+    };
+    DestroyFile(tp.platform, victim, true);
+
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close", "unlink"}));
+    EXPECT_EQ(watch.openFlags & (O_TRUNC | O_CREAT | O_APPEND), 0) << "the overwrite must not truncate";
+    EXPECT_NE(watch.openFlags & O_NOFOLLOW, 0);
+    EXPECT_EQ(watch.bytesWritten, 20u);
+    EXPECT_EQ(contentAtUnlink, CrLf(10));
+    EXPECT_EQ(PreadAll(held), CrLf(10)) << "the bytes went into the file the old content lived in";
+    struct stat st;
+    ASSERT_EQ(::fstat(held, &st), 0);
+    EXPECT_EQ(st.st_nlink, 0u);
+    if (blockBefore && blockAtUnlink) {
+        EXPECT_EQ(*blockAtUnlink, *blockBefore) << "the original blocks are the ones rewritten";
+    } else {
+        std::printf("note: the file system reports no extents here; block check skipped\n");
+    }
+    ::close(held);
+
+    EXPECT_FALSE(Present(victim));
+    EXPECT_EQ(Log(), Deleted(victim, true));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+    if (!diskTemp.empty())
+        fs::remove_all(diskTemp);
+}
+
+TEST_F(DestroyFileTest, EmptyFileIsOpenedSyncedAndDeletedWithNothingWritten)
+{
+    const fs::path victim = Victim("");
+    CallWatch watch;
+    DestroyFile(tp.platform, victim, true);
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "fdatasync", "close", "unlink"}));
+    EXPECT_EQ(watch.bytesWritten, 0u);
+    EXPECT_FALSE(Present(victim));
+    EXPECT_EQ(Log(), Deleted(victim, true));
+}
+
+TEST_F(DestroyFileTest, WithoutBleachTheFileIsOnlyDeleted)
+{
+    const fs::path victim = Victim("keep me out of it");
+    CallWatch watch;
+    DestroyFile(tp.platform, victim, false);
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink"}));
+    EXPECT_FALSE(Present(victim));
+    EXPECT_EQ(Log(), Deleted(victim, false));
+}
+
+TEST_F(DestroyFileTest, AFailedSyncIsAFailureAndTheFileStays)
+{
+    const fs::path victim = Victim("abc");
+    CallWatch watch;
+    watch.failSyncWith = EIO;
+    DestroyFile(tp.platform, victim, true);
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close"}));
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tp.dialogs.boxes[0].text, "Unknown Error: 57");
+    EXPECT_EQ(tp.dialogs.boxes[0].title, "Brimlow");
+    EXPECT_EQ(tp.dialogs.boxes[0].buttons, MsgBoxButtons::Ok);
+    EXPECT_EQ(Log(), "ERROR: Unknown Error #57\r\n" + victim.string() + "\r\n");
+    EXPECT_EQ(ReadFile(victim), CrLf(3)) << "the steps done before the failure stay done";
+}
+
+TEST_F(DestroyFileTest, NoFileGivesOnlyItsLogEntry)
+{
+    fs::create_directories(dir.root() / "a folder");
+    for (const fs::path& p : {dir.root() / "nothing here.txt", dir.root() / "no folder" / "x.txt",
+                              dir.root() / "a folder"}) {
+        ::unlink(ActivityLogPath(tp.platform).c_str());
+        DestroyFile(tp.platform, p, true);
+        EXPECT_EQ(Log(), "ERROR: File does not exist.\r\n" + p.string() + "\r\n") << p;
+    }
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+    EXPECT_TRUE(fs::is_directory(dir.root() / "a folder"));
+}
+
+TEST_F(DestroyFileTest, SymbolicLinkIsRemovedItselfAndItsTargetIsUntouched)
+{
+    const std::string secret = "the target's own bytes\n";
+    const fs::path target = dir.root() / "target.txt";
+    WriteSynced(target, secret, 0444);
+    const fs::path link = dir.root() / "link.txt";
+    fs::create_symlink(target, link);
+    const fs::path dangling = dir.root() / "dangling.txt";
+    fs::create_symlink(dir.root() / "gone.txt", dangling);
+
+    CallWatch watch;
+    DestroyFile(tp.platform, link, true);
+    DestroyFile(tp.platform, dangling, true);
+
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink", "unlink"})) << "nothing is opened through a link";
+    EXPECT_FALSE(Present(link));
+    EXPECT_FALSE(Present(dangling));
+    EXPECT_EQ(ReadFile(target), secret);
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u) << "attributes are not changed through the link";
+    EXPECT_EQ(Log(), Deleted(link, false) + Deleted(dangling, false));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+}
+
+TEST_F(DestroyFileTest, FilesOfTwoGigabytesAndMoreAreDestroyed)
+{
+    const std::uint64_t size = (std::uint64_t{1} << 31) + 10;
+    auto makeSparse = [&](const fs::path& p) {
+        int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+        ::close(fd);
+    };
+    const fs::path plain = dir.root() / "big plain.bin";
+    makeSparse(plain);
+    DestroyFile(tp.platform, plain, false);
+    EXPECT_FALSE(Present(plain));
+
+    // The size path with bleaching, without writing 4 GiB to the disk: the writes are
+    // counted, everything else is real.
+    const fs::path bleached = dir.root() / "big bleached.bin";
+    makeSparse(bleached);
+    {
+        CallWatch watch;
+        watch.countOnlyWrites = true;
+        DestroyFile(tp.platform, bleached, true);
+        EXPECT_EQ(watch.bytesWritten, 2 * size);
+        EXPECT_EQ(watch.writeEnd, 2 * size);
+        EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close", "unlink"}));
+    }
+    EXPECT_FALSE(Present(bleached));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+    EXPECT_EQ(Log(), Deleted(plain, false) + Deleted(bleached, true));
+}
+
+TEST_F(DestroyFileTest, DestroyingTheActivityLogLeavesOnlyItsOwnEntry)
+{
+    AppendActivityLog(tp.platform, "Bleach Utility: [Execute] clicked\r\n\r\n");
+    AppendActivityLog(tp.platform, "Cookie Editor: [Set Cookie] clicked\r\n");
+    const fs::path log = ActivityLogPath(tp.platform);
+    DestroyFile(tp.platform, log, true);
+    EXPECT_EQ(Log(), Deleted(log, true));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+}
+
+TEST_F(DestroyFileTest, AFailureToLogTheFailureDoesNotEscape)
+{
+    // The program folder is gone, so no entry can be written: the missing file's entry fails,
+    // and so does the failure path's own entry.
+    tp.platform.programFolder = dir.root() / "no such folder";
+    const fs::path victim = Victim("x");
+    EXPECT_NO_THROW(DestroyFile(tp.platform, dir.root() / "missing.txt", true));
+    EXPECT_NO_THROW(DestroyFile(tp.platform, victim, true));
+    ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(tp.dialogs.boxes[0].text, "Unknown Error: 53");
+    EXPECT_EQ(tp.dialogs.boxes[1].text, "Unknown Error: 53");
+    EXPECT_FALSE(Present(victim)) << "the delete came before the entry that failed";
+}
+
+TEST_F(DestroyFileTest, ClearFileAttributesGivesOwnerWriteAndLeavesLinksAlone)
+{
+    const fs::path ro = Victim("read only");
+    ASSERT_EQ(::chmod(ro.c_str(), 0444), 0);
+    ClearFileAttributes(tp.platform, ro);
+    struct stat st;
+    ASSERT_EQ(::stat(ro.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+    const fs::path target = Victim("target");
+    ASSERT_EQ(::chmod(target.c_str(), 0400), 0);
+    const fs::path link = dir.root() / "to target";
+    fs::create_symlink(target, link);
+    ClearFileAttributes(tp.platform, link);
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0400u);
+    EXPECT_EQ(Log(), "");
+
+    ClearFileAttributes(tp.platform, dir.root() / "missing");
+    EXPECT_EQ(Log(), "Failed to clear file attributes>\r\n");
+}
+
+// ---- As an unprivileged user ----
+
+namespace {
+
+struct ChildOutcome {
+    bool ran = false;
+    std::vector<test::MsgBoxCall> boxes;
+};
+
+// Runs DestroyFile in a child that has dropped to nobody (65534), and brings its message
+// boxes back through a pipe. The activity log is the child's real one.
+ChildOutcome DestroyAsNobody(const fs::path& programFolder, const fs::path& path, bool bleachFirst)
+{
+    ChildOutcome out;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return out;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        test::TestPlatform child;
+        child.platform.programFolder = programFolder;
+        DestroyFile(child.platform, path, bleachFirst);
+        std::string report;
+        for (const auto& b : child.dialogs.boxes)
+            report += b.title + "\t" + b.text + "\t" + (b.buttons == MsgBoxButtons::Ok ? "Ok" : "other") + "\n";
+        const ssize_t n = ::write(fds[1], report.data(), report.size());
+        ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 4);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        report.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    out.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::size_t pos = 0;
+    while (pos < report.size()) {
+        const std::size_t end = report.find('\n', pos);
+        const std::string line = report.substr(pos, end - pos);
+        const std::size_t t1 = line.find('\t');
+        const std::size_t t2 = line.find('\t', t1 + 1);
+        out.boxes.push_back({line.substr(t1 + 1, t2 - t1 - 1), line.substr(0, t1),
+                             line.substr(t2 + 1) == "Ok" ? MsgBoxButtons::Ok : MsgBoxButtons::YesNo,
+                             MsgBoxIcon::None});
+        pos = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(DestroyFileTest, PermissionsAsAnUnprivilegedUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to drop to another user";
+    // nobody must reach the folders and write its log into the program folder.
+    ASSERT_EQ(::chmod(dir.root().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(dir.folder().c_str(), 0777), 0);
+    const fs::path locked = dir.root() / "locked";    // root's, nobody may not delete in it
+    const fs::path open = dir.root() / "open";        // anyone may delete in it
+    const fs::path nobodys = dir.root() / "nobodys";  // nobody's own folder
+    fs::create_directories(locked);
+    fs::create_directories(open);
+    fs::create_directories(nobodys);
+    ASSERT_EQ(::chmod(locked.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+    ASSERT_EQ(::chown(nobodys.c_str(), 65534, 65534), 0);
+
+    const std::string denied = "Access Denied\tPermission to the file has been denied.";
+    struct Case {
+        const char* what;
+        fs::path path;
+        mode_t mode;
+        bool ownedByNobody;
+        bool bleach;
+        bool destroyed;
+        std::string box;  // title TAB text, or empty
+        std::string log;
+    };
+    const Case cases[] = {
+        {"root's file in root's folder, bleach", locked / "a.txt", 0644, false, true, false, denied,
+         "ERROR: Acces Denied.\r\n" + (locked / "a.txt").string() + "\r\n"},
+        {"root's file in root's folder, delete only", locked / "b.txt", 0644, false, false, false, denied,
+         "ERROR: Acces Denied.\r\n" + (locked / "b.txt").string() + "\r\n"},
+        {"root's read-only file in an open folder, delete only", open / "c.txt", 0444, false, false, true, "",
+         "Failed to clear file attributes>\r\n" + Deleted(open / "c.txt", false)},
+        {"root's read-only file in an open folder, bleach", open / "d.txt", 0444, false, true, false, denied,
+         "Failed to clear file attributes>\r\nERROR: Acces Denied.\r\n" + (open / "d.txt").string() + "\r\n"},
+        {"nobody's read-only file, bleach", nobodys / "e.txt", 0444, true, true, true, "",
+         Deleted(nobodys / "e.txt", true)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSynced(c.path, "0123456789", c.mode);
+        if (c.ownedByNobody)
+            ASSERT_EQ(::chown(c.path.c_str(), 65534, 65534), 0);
+        ::unlink(ActivityLogPath(tp.platform).c_str());
+
+        const ChildOutcome out = DestroyAsNobody(dir.folder(), c.path, c.bleach);
+        ASSERT_TRUE(out.ran);
+        if (c.box.empty()) {
+            EXPECT_TRUE(out.boxes.empty());
+        } else {
+            ASSERT_EQ(out.boxes.size(), 1u);
+            EXPECT_EQ(out.boxes[0].title + "\t" + out.boxes[0].text, c.box);
+            EXPECT_EQ(out.boxes[0].buttons, MsgBoxButtons::Ok);
+        }
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(Present(c.path), !c.destroyed);
+        if (!c.destroyed) {
+            EXPECT_EQ(ReadFile(c.path), "0123456789") << "a failure before the overwrite leaves the content";
+        }
+    }
+}
