@@ -472,8 +472,9 @@ TEST_F(DestroyFileTest, PermissionsAsAnUnprivilegedUser)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteSynced(c.path, "0123456789", c.mode);
-        if (c.ownedByNobody)
+        if (c.ownedByNobody) {
             ASSERT_EQ(::chown(c.path.c_str(), 65534, 65534), 0);
+        }
         ::unlink(ActivityLogPath(tp.platform).c_str());
 
         const ChildOutcome out = DestroyAsNobody(dir.folder(), c.path, c.bleach);
