@@ -1,0 +1,51 @@
+#pragma once
+// The dump files UrlHound writes and Brimlow reads: a headerless run of eight-line records
+// per cache entry (source URL, local file or "N\A", hit rate, expiry date, last access date,
+// "@", header block or "N\A", "@"), every line ended by a single LF.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/inetcache/InetCache.h"
+
+namespace brimlow {
+
+// Joined to the folder's text as they stand; the leading "/" is the separator.
+inline constexpr std::string_view kVisitedDumpFile = "/OrlinVisited.dat";
+inline constexpr std::string_view kCookieDumpFile = "/OrlinCookie.dat";
+inline constexpr std::string_view kAllDumpFile = "/OrlinAll.dat";
+
+// A FILETIME as the UTC date "M/D/YYYY" without leading zeros. A time the calendar
+// conversion refuses (top bit set) is written as the zero time's date, 1/1/1601.
+void AppendDumpDate(std::string& out, std::uint64_t fileTime);
+
+// One record, appended to `out` byte for byte as it goes into the file.
+void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry);
+std::string FormatCacheDumpRecord(const inetcache::CacheEntry& entry);
+
+// A dump file opened for writing with truncation, written through a 64 KiB buffer. A file
+// that cannot be created or written swallows its output silently: the walk goes on and the
+// caller learns nothing, as UrlHound reports nothing on any path.
+class CacheDumpWriter {
+public:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    explicit CacheDumpWriter(const std::string& path);
+    ~CacheDumpWriter();
+    CacheDumpWriter(const CacheDumpWriter&) = delete;
+    CacheDumpWriter& operator=(const CacheDumpWriter&) = delete;
+
+    bool isOpen() const noexcept { return m_fd >= 0; }
+    void WriteRecord(const inetcache::CacheEntry& entry);
+    // Flushes and closes; true when every byte reached the file.
+    bool Close();
+
+private:
+    void Flush();
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_buf;
+};
+
+}  // namespace brimlow
