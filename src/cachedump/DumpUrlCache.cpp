@@ -79,9 +79,9 @@ int DumpUrlCache(int mode, std::string_view folder, const std::filesystem::path&
 int DumpUrlCache(int mode)
 {
     std::error_code ec;
-    std::string folder = std::filesystem::current_path(ec).string();
-    if (ec)
-        folder = ".";  // no current directory to name: open the files relative to it
+    const std::filesystem::path cwd = std::filesystem::current_path(ec);
+    // No current directory to name (it was removed, say): open the files relative to it.
+    const std::string folder = ec ? std::string(".") : cwd.string();
     std::filesystem::path store;
     try {
         store = inetcache::StoreFolder();

@@ -89,20 +89,16 @@ std::optional<std::string> FileBytes(const fs::path& path)
     return textfile::ReadAll(path);
 }
 
-struct Run {
+struct ToolRun {
     bool exited = false;  // ended by exit, not by a signal
     int exitCode = -1;
     std::string output;   // everything it wrote to stdout and stderr
 };
 
-struct RunOptions {
-    std::vector<std::string> args;
-    std::map<std::string, std::string> env;  // added to (or replacing in) the test's own
-    bool asNobody = false;                   // drop to uid/gid 65534 first
-};
-
 // Runs the copied UrlHound with the program folder as its current directory, as Brimlow does.
-Run RunUrlHound(const test::TempProgramFolder& dir, const RunOptions& opt = {})
+// `env` is added to the test's own environment; asNobody drops to uid/gid 65534 first.
+ToolRun RunUrlHound(const test::TempProgramFolder& dir, const std::vector<std::string>& args = {},
+                    const std::map<std::string, std::string>& env = {}, bool asNobody = false)
 {
     const std::string tool = (dir.folder() / "UrlHound").string();
     int pipeFds[2];
@@ -114,21 +110,21 @@ Run RunUrlHound(const test::TempProgramFolder& dir, const RunOptions& opt = {})
         ::dup2(pipeFds[1], 2);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        for (const auto& [k, v] : opt.env)
+        for (const auto& [k, v] : env)
             ::setenv(k.c_str(), v.c_str(), 1);
-        if (opt.asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
             ::_exit(125);
         if (::chdir(dir.folder().c_str()) != 0)
             ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(tool.c_str())};
-        for (const auto& a : opt.args)
+        for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(tool.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);
-    Run run;
+    ToolRun run;
     char buf[4096];
     for (;;) {
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
@@ -238,7 +234,7 @@ TEST(UrlHound, WritesVisitedThenCookieThenAllAndEachHoldsItsEntries)
     Seed(dir, all);
     DumpFileEvents events(dir.folder());
 
-    const Run run = RunUrlHound(dir);
+    const ToolRun run = RunUrlHound(dir);
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "");
@@ -288,7 +284,7 @@ TEST(UrlHound, ArgumentPicksTheModeItsFilesAndItsExitCode)
         for (const auto& a : c.args)
             label += " [" + a + "]";
         SCOPED_TRACE(label);
-        const Run run = RunUrlHound(dir, {c.args});
+        const ToolRun run = RunUrlHound(dir, c.args);
         ASSERT_TRUE(run.exited);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.output, "");
@@ -311,7 +307,7 @@ TEST(UrlHound, CookieModeLeavesTheOtherFilesUntouched)
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.file(kA).c_str(), old, 0), 0);
     DumpFileEvents events(dir.folder());
 
-    const Run run = RunUrlHound(dir, {{"4"}});
+    const ToolRun run = RunUrlHound(dir, {"4"});
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(events.Take(), Walks({kC}));
@@ -344,7 +340,7 @@ TEST(UrlHound, RecordFormatIsByteExact)
                         Utc(2024, 1, 1), "HTTP/1.1 304 Not Modified\r\nX-\xff: \x01\r\n\r\n"),
               });
 
-    const Run run = RunUrlHound(dir, {{"3"}});
+    const ToolRun run = RunUrlHound(dir, {"3"});
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "");
@@ -393,7 +389,7 @@ TEST(UrlHound, DatesAreUtcWhateverTheTimeZone)
                      Utc(2001, 3, 5, 0, 30))});
     for (const char* tz : {"Pacific/Kiritimati", "Etc/GMT-14", "Etc/GMT+12", "UTC"}) {
         SCOPED_TRACE(tz);
-        const Run run = RunUrlHound(dir, {{"3"}, {{"TZ", tz}}});
+        const ToolRun run = RunUrlHound(dir, {"3"}, {{"TZ", tz}});
         ASSERT_TRUE(run.exited);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(dir.Read(kV), "Visited: dave@http://tz.example/\nN\\A\n0\n3/5/2001\n3/5/2001\n@\nN\\A\n@\n");
@@ -409,7 +405,7 @@ TEST(UrlHound, AnEntryOverTheBudgetEndsTheWalk)
         dir.WithUrlHound();
         Seed(dir, {EntryOfSize("Visited: erin@http://big.example/", kBudget + 1),
                    Entry("Visited: erin@http://small.example/")});
-        const Run run = RunUrlHound(dir);
+        const ToolRun run = RunUrlHound(dir);
         ASSERT_TRUE(run.exited);
         EXPECT_EQ(run.exitCode, 1);  // the all-entries walk failed at its first lookup
         EXPECT_EQ(dir.Read(kV), "");
@@ -428,7 +424,7 @@ TEST(UrlHound, AnEntryOverTheBudgetEndsTheWalk)
         entries.push_back(EntryOfSize("Visited: erin@http://e.example/10", kBudget + 1));
         entries.push_back(Entry("Visited: erin@http://e.example/11"));
         Seed(dir, entries);
-        const Run run = RunUrlHound(dir);
+        const ToolRun run = RunUrlHound(dir);
         ASSERT_TRUE(run.exited);
         EXPECT_EQ(run.exitCode, 0);
         const std::string nine = Records({entries.begin(), entries.begin() + 9});
@@ -484,7 +480,7 @@ TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndExitOne)
         for (const char* f : {kV, kC, kA})
             dir.Write(f, "an older dump\n");
 
-        const Run run = RunUrlHound(dir);
+        const ToolRun run = RunUrlHound(dir);
         ASSERT_TRUE(run.exited);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.output, "");
@@ -510,7 +506,7 @@ TEST(UrlHound, AFolderItCannotWriteLosesTheOutputButNotTheWalk)
     dir.Write(kC, "old\n");
     ASSERT_EQ(::chown(dir.file(kC).c_str(), kNobody, kNobody), 0);
 
-    const Run run = RunUrlHound(dir, {{}, {}, true});
+    const ToolRun run = RunUrlHound(dir, {}, {}, true);
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0);  // the all-entries walk found its entries
     EXPECT_EQ(run.output, "");
@@ -530,7 +526,7 @@ TEST(UrlHound, AStoreItCannotReadGivesEmptyFiles)
     ASSERT_EQ(::chown(dir.folder().c_str(), kNobody, kNobody), 0);
     ::chmod(dir.storeFolder().c_str(), 0700);  // root's store, closed to the user
 
-    const Run run = RunUrlHound(dir, {{}, {}, true});
+    const ToolRun run = RunUrlHound(dir, {}, {}, true);
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, "");
@@ -570,7 +566,7 @@ TEST(UrlHound, DumpsAStoreSeededThroughTheSchema)
         "' > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
 
-    const Run run = RunUrlHound(dir);
+    const ToolRun run = RunUrlHound(dir);
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "");
