@@ -21,6 +21,7 @@
 #include "platform/FileTime.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 
 using namespace brimlow;
@@ -70,8 +71,7 @@ CacheEntry EntryOfSize(std::string url, std::uint32_t size)
 
 void Seed(const test::TempProgramFolder& dir, const std::vector<CacheEntry>& entries)
 {
-    for (const auto& e : entries)
-        ASSERT_TRUE(inetcache::CommitUrlCacheEntry(e, dir.storeFolder())) << e.sourceUrl;
+    test::SeedEntries(dir.storeFolder(), entries);
 }
 
 std::string Records(const std::vector<CacheEntry>& entries)
@@ -459,8 +459,7 @@ TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndExitOne)
         {"newer store version",
          [](const test::TempProgramFolder& d) {
              Seed(d, MixedEntries());
-             const auto db = (d.storeFolder() / "index.sqlite").string();
-             ASSERT_EQ(std::system(("sqlite3 '" + db + "' 'PRAGMA user_version = 2;'").c_str()), 0);
+             test::RunSqlite(d.storeFolder(), "PRAGMA user_version = 2;");
          }},
         {"store folder is a file",
          [](const test::TempProgramFolder& d) { textfile::WriteAll(d.storeFolder(), "not a folder"); }},
@@ -560,11 +559,7 @@ TEST(UrlHound, DumpsAStoreSeededThroughTheSchema)
         "  4294967295, 126283086000000000, 126282258000000000, X''),\n"
         // A time with the top bit set, which the calendar conversion refuses.
         " ('Visited: frank@http://example.net/', NULL, 0, -1, 0, NULL);\n";
-    textfile::WriteAll(dir.root() / "seed.sql", sql);
-    const std::string cmd =
-        "sqlite3 '" + (dir.storeFolder() / "index.sqlite").string() + "' < '" + (dir.root() / "seed.sql").string() +
-        "' > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    test::RunSqlite(dir.storeFolder(), sql);
 
     const ToolRun run = RunUrlHound(dir);
     ASSERT_TRUE(run.exited);
