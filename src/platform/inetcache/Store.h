@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "platform/inetcache/Sqlite.h"
 
@@ -39,5 +41,22 @@ sqlite::Db OpenForWrite(const std::filesystem::path& storeFolder);
 
 // Inside a write transaction: re-checks the version and creates the table when missing.
 void EnsureSchema(sqlite::Db& db);
+
+}  // namespace brimlow::inetcache::detail
+
+namespace brimlow::inetcache::detail {
+
+// A cookie date by the date-token algorithm of the cookie standard (delimiters; time,
+// day-of-month, month and year tokens in any order; two-digit years 70-99 are 19xx,
+// 00-69 20xx), as a FILETIME. Nothing when it does not make a valid date.
+std::optional<std::uint64_t> ParseCookieDate(std::string_view text);
+
+struct ParsedUrl {
+    std::string scheme;  // lower case
+    std::string host;    // lower case, without port
+    std::string path;    // from the first "/", without query and fragment; "/" when empty
+};
+// Nothing for text that is not an absolute URL with a host.
+std::optional<ParsedUrl> ParseUrl(std::string_view url);
 
 }  // namespace brimlow::inetcache::detail
