@@ -23,7 +23,8 @@ FileOps RealFileOps();
 // The calls DestroyFile uses; tests assign to it and put RealFileOps() back.
 FileOps& CurrentFileOps();
 
-// Bytes per write call of the overwrite.
-inline constexpr std::size_t kOverwriteChunk = 1u << 20;
+// Bytes per write call of the overwrite. 256 KiB keeps the source pattern in the CPU cache while
+// the kernel copies it; 1 MiB and more measured half as fast, 64 KiB a little slower.
+inline constexpr std::size_t kOverwriteChunk = 1u << 18;
 
 }  // namespace brimlow::bleach_detail

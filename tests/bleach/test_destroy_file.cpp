@@ -4,19 +4,18 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <grp.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "bleach/BleachFileOps.h"
 #include "bleach/MBleachUtility.h"
 #include "shell/MActivityReport.h"
+#include "support/AsOtherUser.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -389,20 +388,16 @@ ChildOutcome DestroyAsNobody(const fs::path& programFolder, const fs::path& path
     int fds[2];
     if (::pipe(fds) != 0)
         return out;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    const int rc = test::RunAsOtherUser([&] {
         ::close(fds[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
         test::TestPlatform child;
         child.platform.programFolder = programFolder;
         DestroyFile(child.platform, path, bleachFirst);
         std::string report;
         for (const auto& b : child.dialogs.boxes)
             report += b.title + "\t" + b.text + "\t" + (b.buttons == MsgBoxButtons::Ok ? "Ok" : "other") + "\n";
-        const ssize_t n = ::write(fds[1], report.data(), report.size());
-        ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 4);
-    }
+        return ::write(fds[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 4;
+    });
     ::close(fds[1]);
     std::string report;
     char buf[512];
@@ -410,9 +405,7 @@ ChildOutcome DestroyAsNobody(const fs::path& programFolder, const fs::path& path
     while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
         report.append(buf, static_cast<std::size_t>(n));
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    out.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    out.ran = rc == 0;
     std::size_t pos = 0;
     while (pos < report.size()) {
         const std::size_t end = report.find('\n', pos);
