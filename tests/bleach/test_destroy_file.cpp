@@ -106,6 +106,7 @@ struct CallWatch {
     std::uint64_t writeEnd = 0;
     std::function<void()> beforeUnlink;
     bool countOnlyWrites = false;  // pretend to write (for sizes too big to write in a test)
+    std::size_t writeAtMost = 0;   // when set, every write is a short one of at most this many bytes
     int failSyncWith = 0;
 
     CallWatch()
@@ -120,6 +121,8 @@ struct CallWatch {
         ops.pwrite = [](int fd, const void* buf, size_t n, off_t off) -> ssize_t {
             if (current->calls.empty() || current->calls.back() != "write")
                 current->calls.push_back("write");
+            if (current->writeAtMost)
+                n = std::min(n, current->writeAtMost);
             const ssize_t w = current->countOnlyWrites ? static_cast<ssize_t>(n) : RealFileOps().pwrite(fd, buf, n, off);
             if (w > 0) {
                 current->bytesWritten += static_cast<std::uint64_t>(w);
@@ -239,6 +242,18 @@ TEST_F(DestroyFileTest, WithoutBleachTheFileIsOnlyDeleted)
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink"}));
     EXPECT_FALSE(Present(victim));
     EXPECT_EQ(Log(), Deleted(victim, false));
+}
+
+TEST_F(DestroyFileTest, ShortWritesOfOddCountsKeepThePairsInStep)
+{
+    const fs::path victim = Victim("0123456789");
+    CallWatch watch;
+    watch.writeAtMost = 3;
+    std::string contentAtUnlink;
+    watch.beforeUnlink = [&] { contentAtUnlink = ReadFile(victim); };
+    DestroyFile(tp.platform, victim, true);
+    EXPECT_EQ(contentAtUnlink, CrLf(10));
+    EXPECT_EQ(Log(), Deleted(victim, true));
 }
 
 TEST_F(DestroyFileTest, AFailedSyncIsAFailureAndTheFileStays)
