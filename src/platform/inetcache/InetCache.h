@@ -77,7 +77,13 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
                                                          std::uint32_t& bufferSize,
                                                          const fs::path& storeFolder = StoreFolder());
 
-// Adds or replaces the entry of that url. False with the last error set on failure.
+// A walk reads one row at a time through a read-only connection and never creates the
+// store: a missing folder or index.sqlite walks as empty (259). A store that cannot be
+// opened (5), is damaged (1392) or was written by a newer version (1306) is never written;
+// every call on it fails with that number.
+
+// Adds or replaces the entry of that url, creating the store when missing. A replaced
+// entry keeps its seq, so it stays where walks found it. False with the last error set.
 bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder = StoreFolder());
 
 // The live cookies of the url as "n1=v1; n2=v2". With data null, only the size needed
@@ -87,8 +93,15 @@ bool InternetGetCookie(std::string_view url, std::string_view name, std::string*
                        const fs::path& storeFolder = StoreFolder());
 
 // Sets a cookie: data is "value; attr; attr" when name is given, else "name=value; attr...".
-// No expiry: a session cookie of this process. Expiry not after now: removes the persistent
-// cookie of that name, host and path.
+// Attributes: Expires (any common date form), Max-Age (wins over Expires), Domain (must
+// domain-match the url's host), Path (default: the url's directory, with its closing "/"),
+// Secure, HttpOnly. No expiry: a session cookie of this process (and of that store folder),
+// which replaces a stored cookie of the same name, domain and path. Expiry not after now:
+// removes the cookie of that name, domain and path. Each source is one entry
+// "Cookie:<user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines per
+// cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*"),
+// rewritten atomically inside one write transaction. Bad url or data: false with 87 and
+// nothing written.
 bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data,
                        const fs::path& storeFolder = StoreFolder());
 
