@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>
@@ -79,6 +81,32 @@ bool HasEntriesTable(sqlite::Db& db)
     return db.QueryInt("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'entries'") > 0;
 }
 
+bool IsWal(sqlite::Db& db)
+{
+    sqlite::Statement mode(db, "PRAGMA journal_mode");
+    return mode.Step() && mode.Text(0) == "wal";
+}
+
+// Switching the journal mode needs the file to itself and does not wait for the busy
+// timeout: when several processes create the store at once, the others are still looking
+// at it. Retry (another process may switch it meanwhile) for as long as the timeout.
+void SwitchToWal(sqlite::Db& db)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        try {
+            if (IsWal(db))
+                return;
+            db.Exec("PRAGMA journal_mode = WAL");
+            return;
+        } catch (const sqlite::Error& e) {
+            if ((e.code() != SQLITE_BUSY && e.code() != SQLITE_LOCKED) || std::chrono::steady_clock::now() >= deadline)
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 }  // namespace
 
 std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
@@ -92,7 +120,7 @@ std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
     }
     try {
         sqlite::Db db(file, sqlite::OpenMode::ReadOnly);
-        db.BusyTimeout(5000);
+        db.BusyTimeout(kBusyTimeoutMs);
         // A walk touches each page once: a small cache keeps the memory flat.
         db.Exec("PRAGMA cache_size = -256");
         CheckVersion(db);
@@ -114,17 +142,11 @@ sqlite::Db OpenForWrite(const fs::path& storeFolder)
                          "cannot create " + storeFolder.string());
     try {
         sqlite::Db db(storeFolder / kIndexFileName, sqlite::OpenMode::ReadWriteCreate);
-        db.BusyTimeout(5000);
+        db.BusyTimeout(kBusyTimeoutMs);
         db.Exec("PRAGMA cache_size = -512");
         // Refuse before anything is written: switching the journal mode already writes.
         CheckVersion(db);
-        {
-            sqlite::Statement mode(db, "PRAGMA journal_mode");
-            const bool wal = mode.Step() && mode.Text(0) == "wal";
-            mode.Reset();
-            if (!wal)
-                db.Exec("PRAGMA journal_mode = WAL");
-        }
+        SwitchToWal(db);
         // WAL with NORMAL sync survives a crash of the process; commits stay cheap.
         db.Exec("PRAGMA synchronous = NORMAL");
         return db;

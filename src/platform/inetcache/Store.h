@@ -13,6 +13,7 @@
 namespace brimlow::inetcache::detail {
 
 inline constexpr int kStoreVersion = 1;
+inline constexpr int kBusyTimeoutMs = 5000;
 inline constexpr const char* kIndexFileName = "index.sqlite";
 
 // A failure that the public calls report through the last error.
