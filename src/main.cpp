@@ -1,10 +1,18 @@
 #include <QApplication>
 
 #include "platform/qt/QtPlatform.h"
+#include "shell/Forms.h"
+#include "shell/ProgramArt.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brimlow"));
+    QApplication::setWindowIcon(brimlow::ProgramIcon());
+    // The shut-down ends the process itself; the last window closing must not end it first.
+    QApplication::setQuitOnLastWindowClosed(false);
     brimlow::RealPlatform real;
-    return 0;
+    brimlow::Forms forms(real.platform());
+    forms.LoadSplash();  // the splash loads the main window
+    return QApplication::exec();
 }

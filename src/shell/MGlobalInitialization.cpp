@@ -1,0 +1,24 @@
+#include "shell/MGlobalInitialization.h"
+
+#include "bleach/MBleachUtility.h"
+#include "platform/TextFile.h"
+
+namespace brimlow {
+
+void ReleaseGlobals()
+{
+    // The cookie dump, live and file cookie arrays, the cache records, the script tokens and
+    // the selected scripts join here as their modules land.
+    TheDestructionList().Clear();
+}
+
+void BleachDataFiles(const Platform& platform)
+{
+    for (const char* name : kExitDataFiles) {
+        const auto path = textfile::InFolder(platform.programFolder, name);
+        if (textfile::FileExists(path))
+            DestroyFile(platform, path, true);
+    }
+}
+
+}  // namespace brimlow

@@ -1,0 +1,321 @@
+#include "shell/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVariant>
+
+#include "bleach/BleachUtilityPage.h"
+#include "cachebrowser/UrlHoundPage.h"
+#include "cookies/CookieEditorPage.h"
+#include "scripts/QuickCleanUpPage.h"
+#include "scripts/ScriptEditorPage.h"
+#include "shell/ActivityReportPage.h"
+#include "shell/Forms.h"
+#include "shell/MRunUrlHound.h"
+#include "shell/ProgramArt.h"
+#include "shell/frmRefreshingCache.h"
+#include "shell/frmSplash.h"
+
+namespace brimlow {
+
+namespace {
+
+constexpr int kClientWidth = 541;   // 8115 twips
+constexpr int kClientHeight = 464;  // 6960 twips
+// The tab control is 60 twips (4 px) wider and higher than the client area; its right and
+// bottom edges run under the window frame.
+constexpr int kTabWidth = 545;
+constexpr int kTabHeight = 468;
+
+// The focus policy a coded control had before the tab switch first touched it: "on" gives
+// it back, so a list stays a list and a button a button.
+constexpr const char* kDesignFocusPolicy = "brimlowDesignFocusPolicy";
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QAction* AddSeparator(QMenu* menu, const char* name)
+{
+    QAction* a = menu->addSeparator();
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+}  // namespace
+
+frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
+    : QMainWindow(parent), m_platform(platform), m_forms(forms)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Brimlow"));
+    setWindowIcon(ProgramIcon());
+    // Fixed frame: minimise and close, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmMainClient"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    SSTab1 = new QTabWidget(client);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setGeometry(0, 0, kTabWidth, kTabHeight);
+
+    m_qc = new QuickCleanUpPage(*this, m_platform);
+    m_se = new ScriptEditorPage(*this, m_platform);
+    m_uh = new UrlHoundPage(*this, m_platform);
+    m_ce = new CookieEditorPage(*this, m_platform);
+    m_bu = new BleachUtilityPage(*this, m_platform);
+    m_ar = new ActivityReportPage(*this, m_platform);
+    SSTab1->addTab(m_qc, QStringLiteral("Quick Clean Up"));
+    SSTab1->addTab(m_se, QStringLiteral("Script Editor"));
+    SSTab1->addTab(m_uh, QStringLiteral("Url Hound"));
+    SSTab1->addTab(m_ce, QStringLiteral("Cookie Editor"));
+    SSTab1->addTab(m_bu, QStringLiteral("Bleach Utility"));
+    SSTab1->addTab(m_ar, QStringLiteral("Acitvity Report"));
+    SSTab1->setCurrentIndex(kQuickCleanUp);
+    connect(SSTab1, &QTabWidget::currentChanged, this, [this](int) { SSTab1_Click(0); });
+    SSTab1->tabBar()->installEventFilter(this);
+    SSTab1->installEventFilter(this);
+
+    BuildMenus();
+
+    // The window cannot be resized: the frame follows the fixed client area and menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("frmMainMenuBar"));
+
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    connect(AddItem(mnuFile, "mnuFileExit", QStringLiteral("E&xit")), &QAction::triggered, this,
+            [this] { mnuFileExit_Click(); });
+
+    mnuTab = bar->addMenu(QStringLiteral("&Tab"));
+    mnuTab->setObjectName(QStringLiteral("mnuTab"));
+    connect(AddItem(mnuTab, "mnuTabQuickCleanUP", QStringLiteral("&Quick Clean Up")), &QAction::triggered, this,
+            [this] { mnuTabQuickCleanUP_Click(); });
+    connect(AddItem(mnuTab, "mnuTabScriptEditor", QStringLiteral("S&cript Editor")), &QAction::triggered, this,
+            [this] { mnuTabScriptEditor_Click(); });
+    connect(AddItem(mnuTab, "mnuTabUrlHound", QStringLiteral("&Url Hound")), &QAction::triggered, this,
+            [this] { mnuTabUrlHound_Click(); });
+    connect(AddItem(mnuTab, "mnuTabCookieEditor", QStringLiteral("Coo&kie Editor")), &QAction::triggered, this,
+            [this] { mnuTabCookieEditor_Click(); });
+    connect(AddItem(mnuTab, "mnuTabBleachUtility", QStringLiteral("&Bleach Utility")), &QAction::triggered, this,
+            [this] { mnuTabBleachUtility_Click(); });
+    connect(AddItem(mnuTab, "mnuTabActivityReport", QStringLiteral("Activity &Report")), &QAction::triggered, this,
+            [this] { mnuTabActivityReport_Click(); });
+
+    // One Commands menu per page, in page order; each opens with the page's name (an item
+    // that does nothing) and a separator. The page's command items follow them.
+    m_commands[kQuickCleanUp] = AddCommandsMenu("QC", "Quick Clean Up");
+    m_commands[kScriptEditor] = AddCommandsMenu("SE", "Script Editor");
+    m_commands[kUrlHound] = AddCommandsMenu("UH", "Url Hound");
+    m_commands[kCookieEditor] = AddCommandsMenu("CE", "Cookie Editor");
+    m_commands[kBleachUtility] = AddCommandsMenu("BU", "Bleach Utility");
+    m_commands[kActivityReport] = AddCommandsMenu("AR", "Activity Report");
+    // None of the Bleach Utility's buttons is offered here: they destroy files.
+    AddItem(m_commands[kBleachUtility], "mnuTabCommandsBU_Disabled", QStringLiteral("Disabled for safety"))
+        ->setEnabled(false);
+
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    AddItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Web Help"));
+    AddSeparator(mnuHelp, "mnuHelpSpace1");
+    AddItem(mnuHelp, "mnuHelpUpgrades", QStringLiteral("&Upgrades"));
+    AddSeparator(mnuHelp, "mnuHelpSpace3");
+    AddItem(mnuHelp, "mnuHelpProblems", QStringLiteral("Report &Problems"));
+    AddItem(mnuHelp, "mnuHelpSuggestions", QStringLiteral("&Make Suggestions"));
+    AddSeparator(mnuHelp, "mnuHelpSpace2");
+    AddItem(mnuHelp, "mnuHelpAbout", QStringLiteral("&About"));
+}
+
+QMenu* frmMain::AddCommandsMenu(const char* code, const char* title)
+{
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&Commands"));
+    m->setObjectName(QStringLiteral("mnuTab%1_Commands").arg(QLatin1String(code)));
+    m->menuAction()->setObjectName(m->objectName());
+    AddItem(m, QStringLiteral("mnuTabCommandsTitle%1").arg(QLatin1String(code)).toLatin1().constData(),
+            QString::fromLatin1(title));
+    AddSeparator(m, QStringLiteral("mnuTabCommandsSpace%1").arg(QLatin1String(code)).toLatin1().constData());
+    return m;
+}
+
+// ---- start-up ----
+
+void frmMain::Form_Load()
+{
+    bNotInitial = false;
+    InitializeMainForm();
+    // UH_cmdCacheRefresh_Click: the Url Hound page's refresh joins here when that page lands.
+    // CE_cmdRefresh_Click: the Cookie Editor page's refresh joins here when that page lands.
+    m_refreshingCache->setEnabled(true);
+    bNotInitial = true;
+    if (m_forms && m_forms->splash())
+        m_forms->splash()->Timer1->start();
+    bCookiesDeleted = false;
+}
+
+void frmMain::InitializeMainForm()
+{
+    // Loaded once, hidden; the refreshes show it from now on.
+    if (!m_refreshingCache)
+        m_refreshingCache = std::make_unique<frmRefreshingCache>();
+    SetCommandsMenuFor(kQuickCleanUp);
+    // BU_Dir1_Change: the Bleach Utility page fills its file list here when that page lands.
+    RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
+    // ListScriptFiles: the Quick Clean Up page lists the script files here when it lands.
+    // LoadUserSettings: the per-user settings file is read here when it lands.
+    // RefreshCleanupCookieLists: the Quick Clean Up cookie lists are built here when they land.
+    // SE_rtfTutorial: the Script Editor page's tutorial text is set here when that page lands.
+}
+
+// ---- tab switching ----
+
+void frmMain::SetCommandsMenuFor(int page)
+{
+    // In page order, so the bar never carries two Commands menus at once.
+    for (int i = 0; i < kPageCount; ++i)
+        m_commands[static_cast<std::size_t>(i)]->menuAction()->setVisible(i == page);
+}
+
+void frmMain::SetTabStopsFor(int page)
+{
+    const QString current = QString::fromLatin1(kPageCodes[static_cast<std::size_t>(page)]);
+    const QList<QWidget*> controls = findChildren<QWidget*>();
+    for (QWidget* w : controls) {
+        const QString code = w->objectName().left(2);
+        bool coded = false;
+        for (const char* c : kPageCodes)
+            coded = coded || code == QLatin1String(c);
+        if (!coded)
+            continue;
+        QVariant design = w->property(kDesignFocusPolicy);
+        if (!design.isValid()) {
+            design = static_cast<int>(w->focusPolicy());
+            w->setProperty(kDesignFocusPolicy, design);
+        }
+        if (code == current) {
+            auto policy = static_cast<Qt::FocusPolicy>(design.toInt());
+            w->setFocusPolicy((policy & Qt::TabFocus) ? policy : Qt::StrongFocus);
+        } else {
+            w->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    // The Tab key never reaches the button that destroys files.
+    if (auto* execute = findChild<QWidget*>(QStringLiteral("BU_cmdExecute")))
+        execute->setFocusPolicy(Qt::NoFocus);
+}
+
+void frmMain::SSTab1_Click(int /*previousTab*/)
+{
+    const int page = SSTab1->currentIndex();
+    SetCommandsMenuFor(page);
+    switch (page) {
+    case kQuickCleanUp:
+        // RefreshCleanupCookieLists, then ListScriptFiles, join here with the Quick Clean Up page.
+        break;
+    case kUrlHound:
+        // The focus goes to UH_txtCacheSearchString here when the Url Hound page lands.
+        break;
+    case kCookieEditor:
+        // CE_lstCookieEntries_Click joins here with the Cookie Editor page.
+        break;
+    case kActivityReport:
+        // LoadActivityLog into AR_txtActivityReport joins here with the activity report page.
+        break;
+    default:
+        break;
+    }
+    SetTabStopsFor(page);
+}
+
+void frmMain::SSTab1_GotFocus()
+{
+    auto* option = findChild<QWidget*>(QStringLiteral("AR_optActivityReport"));
+    auto* log = findChild<QWidget*>(QStringLiteral("AR_txtActivityReport"));
+    auto* report = findChild<QWidget*>(QStringLiteral("AR_txtCacheSearchReport"));
+    if (option && log && report) {
+        const bool showLog = option->property("checked").toBool();
+        log->setVisible(showLog);
+        report->setVisible(!showLog);
+    }
+    update();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn && (watched == SSTab1 || watched == SSTab1->tabBar()))
+        SSTab1_GotFocus();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::mnuTabQuickCleanUP_Click() { SSTab1->setCurrentIndex(kQuickCleanUp); }
+void frmMain::mnuTabScriptEditor_Click() { SSTab1->setCurrentIndex(kScriptEditor); }
+void frmMain::mnuTabUrlHound_Click() { SSTab1->setCurrentIndex(kUrlHound); }
+void frmMain::mnuTabCookieEditor_Click() { SSTab1->setCurrentIndex(kCookieEditor); }
+void frmMain::mnuTabBleachUtility_Click() { SSTab1->setCurrentIndex(kBleachUtility); }
+void frmMain::mnuTabActivityReport_Click() { SSTab1->setCurrentIndex(kActivityReport); }
+
+void frmMain::mnuFileExit_Click()
+{
+    m_qc->QC_cmdExit_Click();
+}
+
+// ---- shut-down ----
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Every way of closing the window comes here; the close is never refused.
+    event->accept();
+    if (!m_unloaded)
+        Form_QueryUnload();
+}
+
+void frmMain::Form_QueryUnload()
+{
+    m_unloaded = true;
+    hide();
+    frmSplash* splash = m_forms ? m_forms->splash() : nullptr;
+    if (splash) {
+        splash->Timer1->stop();  // it must not show this window again
+        splash->show();
+    }
+    QCoreApplication::processEvents();
+    // SaveUserSettings: the per-user settings file is written here when it lands.
+    // ReleaseGlobals and BleachDataFiles join here with the bleach module.
+    if (m_forms)
+        m_forms->UnloadLogin();
+    // frmAbout is unloaded here when the about box lands.
+    m_refreshingCache.reset();
+    if (m_forms) {
+        m_forms->UnloadSplash();
+        m_forms->UnloadMain();
+    }
+    m_platform.exit->EndNow(0);
+}
+
+}  // namespace brimlow

@@ -1,0 +1,109 @@
+#pragma once
+// The main window: the tab control SSTab1 with its six pages, the menu bar (File, Tab, one
+// Commands menu per page of which only the current page's shows, Help), the flags the pages
+// share, the start-up load and the one shut-down path every close goes through.
+//
+// Construct it, then run Form_Load (Forms::LoadMain does both). Standalone, without Forms,
+// the window has no splash to hand over to and unloads nothing but itself.
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+#include "platform/Platform.h"
+
+class QAction;
+class QMenu;
+class QTabWidget;
+
+namespace brimlow {
+
+class Forms;
+class frmRefreshingCache;
+class QuickCleanUpPage;
+class ScriptEditorPage;
+class UrlHoundPage;
+class CookieEditorPage;
+class BleachUtilityPage;
+class ActivityReportPage;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum Page { kQuickCleanUp = 0, kScriptEditor, kUrlHound, kCookieEditor, kBleachUtility, kActivityReport };
+    static constexpr int kPageCount = 6;
+    // The two-letter codes that begin the names of each page's controls, in page order.
+    static constexpr std::array<const char*, kPageCount> kPageCodes{"QC", "SE", "UH", "CE", "BU", "AR"};
+
+    explicit frmMain(Platform& platform, Forms* forms = nullptr, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // False while the load runs, True from its end on: refreshes show the progress window
+    // only when it is True.
+    bool bNotInitial = false;
+    // Keeps the progress window up across the refreshes a cookie deletion makes.
+    bool bRefreshStolen = false;
+
+    Platform& platform() const { return m_platform; }
+    Forms* forms() const { return m_forms; }
+
+    QTabWidget* SSTab1 = nullptr;
+    QuickCleanUpPage& quickCleanUpPage() const { return *m_qc; }
+    ScriptEditorPage& scriptEditorPage() const { return *m_se; }
+    UrlHoundPage& urlHoundPage() const { return *m_uh; }
+    CookieEditorPage& cookieEditorPage() const { return *m_ce; }
+    BleachUtilityPage& bleachUtilityPage() const { return *m_bu; }
+    ActivityReportPage& activityReportPage() const { return *m_ar; }
+
+    // The progress window, loaded hidden by the start-up (nullptr before and after).
+    frmRefreshingCache* refreshingCache() const { return m_refreshingCache.get(); }
+
+    // The page's Commands menu (page order); the menus that Commands items join later.
+    QMenu* commandsMenu(int page) const { return m_commands[static_cast<std::size_t>(page)]; }
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuTab = nullptr;
+    QMenu* mnuHelp = nullptr;
+
+    // Start-up: runs to its end before the load returns.
+    void Form_Load();
+
+    // Handlers.
+    void SSTab1_Click(int previousTab);
+    void SSTab1_GotFocus();
+    void mnuFileExit_Click();
+    void mnuTabQuickCleanUP_Click();
+    void mnuTabScriptEditor_Click();
+    void mnuTabUrlHound_Click();
+    void mnuTabCookieEditor_Click();
+    void mnuTabBleachUtility_Click();
+    void mnuTabActivityReport_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    QMenu* AddCommandsMenu(const char* code, const char* title);
+    void InitializeMainForm();
+    void SetCommandsMenuFor(int page);
+    void SetTabStopsFor(int page);
+    void Form_QueryUnload();
+
+    Platform& m_platform;
+    Forms* m_forms;
+    bool bCookiesDeleted = false;
+    bool m_unloaded = false;
+
+    QuickCleanUpPage* m_qc = nullptr;
+    ScriptEditorPage* m_se = nullptr;
+    UrlHoundPage* m_uh = nullptr;
+    CookieEditorPage* m_ce = nullptr;
+    BleachUtilityPage* m_bu = nullptr;
+    ActivityReportPage* m_ar = nullptr;
+    std::array<QMenu*, kPageCount> m_commands{};
+    std::unique_ptr<frmRefreshingCache> m_refreshingCache;
+};
+
+}  // namespace brimlow

@@ -1,0 +1,221 @@
+// The main window's frame, tab strip, menu bar and tab switching.
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "bleach/BleachUtilityPage.h"
+#include "cachebrowser/UrlHoundPage.h"
+#include "scripts/QuickCleanUpPage.h"
+#include "shell/Forms.h"
+#include "shell/frmMain.h"
+#include "shell/frmRefreshingCache.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+using namespace brimlow;
+using brimlow::test::Named;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tp.platform.programFolder = dir.folder();
+        forms = std::make_unique<Forms>(tp.platform);
+        main = &forms->LoadMain();
+    }
+
+    // The top-level menus that stand on the bar, by title.
+    QStringList VisibleMenus() const
+    {
+        QStringList out;
+        for (QAction* a : main->menuBar()->actions())
+            if (a->isVisible())
+                out << a->text();
+        return out;
+    }
+    QString VisibleCommandsMenu() const
+    {
+        QString name;
+        for (QAction* a : main->menuBar()->actions())
+            if (a->isVisible() && a->menu() && a->text() == "&Commands")
+                name = a->menu()->objectName();
+        return name;
+    }
+
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    std::unique_ptr<Forms> forms;
+    frmMain* main = nullptr;
+};
+
+const char* kCommandsMenus[] = {"mnuTabQC_Commands", "mnuTabSE_Commands", "mnuTabUH_Commands",
+                                "mnuTabCE_Commands", "mnuTabBU_Commands", "mnuTabAR_Commands"};
+
+}  // namespace
+
+TEST_F(MainWindow, FrameIsFixedNamedAndOnTheTaskBar)
+{
+    EXPECT_EQ(main->windowTitle(), "Brimlow");
+    EXPECT_EQ(main->centralWidget()->size(), QSize(541, 464));
+    EXPECT_EQ(main->minimumSize(), main->maximumSize());
+    EXPECT_EQ(main->size(), main->minimumSize());
+    const Qt::WindowFlags f = main->windowFlags();
+    EXPECT_EQ(main->windowType(), Qt::Window);  // the one window with a task-bar button
+    EXPECT_TRUE(f & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(f & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(f & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(main->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    EXPECT_FALSE(main->windowIcon().pixmap(32, 32).toImage().isNull());
+
+    ASSERT_NE(main->refreshingCache(), nullptr);
+    EXPECT_EQ(main->refreshingCache()->windowType(), Qt::Tool);
+    EXPECT_FALSE(main->refreshingCache()->isVisible());
+}
+
+TEST_F(MainWindow, SixCaptionsAndTheFirstPageSelected)
+{
+    QTabWidget* tabs = Named<QTabWidget>(main, "SSTab1");
+    ASSERT_EQ(tabs->count(), 6);
+    const char* captions[] = {"Quick Clean Up", "Script Editor", "Url Hound",
+                              "Cookie Editor",  "Bleach Utility", "Acitvity Report"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(tabs->tabText(i), captions[i]) << i;
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(tabs->widget(2), &main->urlHoundPage());
+}
+
+TEST_F(MainWindow, MenuBarShowsFourMenusAndOnlyTheCurrentCommands)
+{
+    const QStringList start{"&File", "&Tab", "&Commands", "&Help"};
+    EXPECT_EQ(VisibleMenus(), start);
+    EXPECT_EQ(VisibleCommandsMenu(), "mnuTabQC_Commands");
+
+    // Six Commands menus between Tab and Help, in page order.
+    QStringList all;
+    for (QAction* a : main->menuBar()->actions())
+        all << (a->menu() ? a->menu()->objectName() : QString());
+    EXPECT_EQ(all, (QStringList{"mnuFile", "mnuTab", kCommandsMenus[0], kCommandsMenus[1], kCommandsMenus[2],
+                                kCommandsMenus[3], kCommandsMenus[4], kCommandsMenus[5], "mnuHelp"}));
+
+    for (int page : {3, 1, 5, 4, 2, 0, 5}) {
+        main->SSTab1->setCurrentIndex(page);
+        EXPECT_EQ(VisibleMenus(), start) << page;
+        EXPECT_EQ(VisibleCommandsMenu(), kCommandsMenus[page]) << page;
+    }
+}
+
+TEST_F(MainWindow, TabMenuItemsSelectTheirPages)
+{
+    QMenu* tab = Named<QMenu>(main, "mnuTab");
+    const char* items[] = {"mnuTabQuickCleanUP",  "mnuTabScriptEditor",  "mnuTabUrlHound",
+                           "mnuTabCookieEditor", "mnuTabBleachUtility", "mnuTabActivityReport"};
+    const char* captions[] = {"&Quick Clean Up", "S&cript Editor",  "&Url Hound",
+                              "Coo&kie Editor",  "&Bleach Utility", "Activity &Report"};
+    ASSERT_EQ(tab->actions().size(), 6);
+    for (int i : {5, 2, 0, 4, 1, 3}) {
+        QAction* a = tab->actions()[i];
+        EXPECT_EQ(a->objectName(), items[i]);
+        EXPECT_EQ(a->text(), captions[i]);
+        a->trigger();
+        EXPECT_EQ(main->SSTab1->currentIndex(), i);
+        EXPECT_EQ(VisibleCommandsMenu(), kCommandsMenus[i]);
+    }
+    QMenu* file = Named<QMenu>(main, "mnuFile");
+    ASSERT_EQ(file->actions().size(), 1);
+    EXPECT_EQ(file->actions()[0]->objectName(), "mnuFileExit");
+    EXPECT_EQ(file->actions()[0]->text(), "E&xit");
+}
+
+TEST_F(MainWindow, HelpAndCommandsMenusHaveTheirItemsInOrder)
+{
+    QMenu* help = Named<QMenu>(main, "mnuHelp");
+    QStringList shape;
+    for (QAction* a : help->actions())
+        shape << a->objectName() + "|" + (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(shape, (QStringList{"mnuHelpContents|&Web Help", "mnuHelpSpace1|-", "mnuHelpUpgrades|&Upgrades",
+                                  "mnuHelpSpace3|-", "mnuHelpProblems|Report &Problems",
+                                  "mnuHelpSuggestions|&Make Suggestions", "mnuHelpSpace2|-", "mnuHelpAbout|&About"}));
+    for (QAction* a : help->actions())
+        EXPECT_TRUE(a->isEnabled());
+
+    const char* codes[] = {"QC", "SE", "UH", "CE", "BU", "AR"};
+    const char* titles[] = {"Quick Clean Up", "Script Editor",  "Url Hound",
+                            "Cookie Editor",  "Bleach Utility", "Activity Report"};
+    for (int i = 0; i < 6; ++i) {
+        QMenu* m = Named<QMenu>(main, kCommandsMenus[i]);
+        ASSERT_GE(m->actions().size(), 2);
+        EXPECT_EQ(m->title(), "&Commands");
+        EXPECT_EQ(m->actions()[0]->objectName(), QString("mnuTabCommandsTitle") + codes[i]);
+        EXPECT_EQ(m->actions()[0]->text(), titles[i]);
+        EXPECT_TRUE(m->actions()[0]->isEnabled());
+        EXPECT_TRUE(m->actions()[1]->isSeparator());
+        EXPECT_EQ(m->actions()[1]->objectName(), QString("mnuTabCommandsSpace") + codes[i]);
+        // The title item does nothing: the page stays, the window stays.
+        m->actions()[0]->trigger();
+        EXPECT_EQ(main->SSTab1->currentIndex(), 0);
+    }
+    QMenu* bu = Named<QMenu>(main, "mnuTabBU_Commands");
+    ASSERT_EQ(bu->actions().size(), 3);
+    EXPECT_EQ(bu->actions()[2]->text(), "Disabled for safety");
+    EXPECT_FALSE(bu->actions()[2]->isEnabled());
+    EXPECT_EQ(tp.exit.calls, 0);
+}
+
+TEST_F(MainWindow, TabStopsFollowThePageCode)
+{
+    // A few coded controls on the pages, as the page layouts will place them.
+    auto* qcList = new QListWidget(&main->quickCleanUpPage());
+    qcList->setObjectName("QC_lstScripts");
+    auto* uhText = new QLineEdit(&main->urlHoundPage());
+    uhText->setObjectName("UH_txtCacheSearchString");
+    auto* buList = new QListWidget(&main->bleachUtilityPage());
+    buList->setObjectName("BU_lstFiles");
+    auto* buExecute = new QPushButton("Execute", &main->bleachUtilityPage());
+    buExecute->setObjectName("BU_cmdExecute");
+    auto* buOther = new QPushButton("Add", &main->bleachUtilityPage());
+    buOther->setObjectName("BU_cmdAdd");
+    buOther->setFocusPolicy(Qt::TabFocus);  // a design policy that "on" must give back
+    auto* lower = new QPushButton("x", &main->bleachUtilityPage());
+    lower->setObjectName("bu_cmdLower");  // codes compare with their letter case
+    auto* freeCmd = new QPushButton("y", main->centralWidget());
+    freeCmd->setObjectName("cmdFree");
+
+    for (int page : {4, 2, 0, 4}) {
+        main->SSTab1->setCurrentIndex(page == 0 ? 1 : 0);  // a real change each time
+        main->SSTab1->setCurrentIndex(page);
+        EXPECT_EQ(qcList->focusPolicy(), page == 0 ? Qt::StrongFocus : Qt::NoFocus) << page;
+        EXPECT_EQ(uhText->focusPolicy(), page == 2 ? Qt::StrongFocus : Qt::NoFocus) << page;
+        EXPECT_EQ(buList->focusPolicy(), page == 4 ? Qt::StrongFocus : Qt::NoFocus) << page;
+        EXPECT_EQ(buOther->focusPolicy(), page == 4 ? Qt::TabFocus : Qt::NoFocus) << page;
+        EXPECT_EQ(buExecute->focusPolicy(), Qt::NoFocus) << page;
+        EXPECT_EQ(lower->focusPolicy(), Qt::StrongFocus) << page;
+        EXPECT_EQ(freeCmd->focusPolicy(), Qt::StrongFocus) << page;
+    }
+
+    // On the Bleach Utility page the Tab key walks its controls and never reaches Execute.
+    main->show();
+    QApplication::setActiveWindow(main);
+    buList->setFocus();
+    QSet<QString> reached;
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QWidget* w = QApplication::focusWidget())
+            reached << w->objectName();
+    }
+    EXPECT_FALSE(reached.contains("BU_cmdExecute"));
+    EXPECT_FALSE(reached.contains("QC_lstScripts"));
+    EXPECT_FALSE(reached.contains("UH_txtCacheSearchString"));
+    EXPECT_TRUE(reached.contains("BU_cmdAdd"));
+    main->hide();
+}
