@@ -309,6 +309,18 @@ TEST_F(DestroyFileTest, SymbolicLinkIsRemovedItselfAndItsTargetIsUntouched)
     EXPECT_TRUE(tp.dialogs.boxes.empty());
 }
 
+TEST_F(DestroyFileTest, ANamedPipeIsRemovedWithoutBeingOpened)
+{
+    // Opening a FIFO for writing would wait for a reader; a device node would be written to.
+    const fs::path fifo = dir.root() / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    CallWatch watch;
+    DestroyFile(tp.platform, fifo, true);
+    EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink"}));
+    EXPECT_FALSE(Present(fifo));
+    EXPECT_EQ(Log(), Deleted(fifo, false));
+}
+
 TEST_F(DestroyFileTest, FilesOfTwoGigabytesAndMoreAreDestroyed)
 {
     const std::uint64_t size = (std::uint64_t{1} << 31) + 10;
