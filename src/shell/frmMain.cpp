@@ -19,6 +19,7 @@
 #include "scripts/ScriptEditorPage.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/Forms.h"
+#include "shell/MGlobalInitialization.h"
 #include "shell/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
 #include "shell/frmRefreshingCache.h"
@@ -306,7 +307,8 @@ void frmMain::Form_QueryUnload()
     }
     QCoreApplication::processEvents();
     // SaveUserSettings: the per-user settings file is written here when it lands.
-    // ReleaseGlobals and BleachDataFiles join here with the bleach module.
+    ReleaseGlobals();
+    BleachDataFiles(m_platform);
     if (m_forms)
         m_forms->UnloadLogin();
     // frmAbout is unloaded here when the about box lands.
