@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -156,13 +157,13 @@ BenchStore& StoreOf(std::size_t count)
     return *s;
 }
 
-struct ChildRun {
-    int exitCode = -1;
-    long maxRssKiB = 0;
-};
+constexpr const char* kPeakRssOf = "--peak-rss-of";
+std::string g_self;  // this program, for the peak-memory wrapper
 
-// Spawns argv in `folder` (stdin from `input` when given, stdout to /dev/null) and waits.
-ChildRun Spawn(const std::vector<std::string>& argv, const fs::path& folder, const fs::path& input = {})
+// Spawns argv in `folder` (stdin from `input` when given, stdout to `output`) and waits;
+// the exit code, or -1 when it did not exit.
+int Spawn(const std::vector<std::string>& argv, const fs::path& folder, const fs::path& input = {},
+          const fs::path& output = "/dev/null")
 {
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -173,17 +174,55 @@ ChildRun Spawn(const std::vector<std::string>& argv, const fs::path& folder, con
     posix_spawn_file_actions_addchdir_np(&fa, folder.c_str());
     if (!input.empty())
         posix_spawn_file_actions_addopen(&fa, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0)
         throw std::runtime_error("cannot start " + argv[0]);
     int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The child's peak resident memory in KiB. A child's ru_maxrss also counts the memory of
+// the process image it was started from (the kernel keeps the old image's high-water mark
+// across exec, and a spawned child shares the benchmark's image until then), so the child is
+// started from a small wrapper, this program re-run with --peak-rss-of, which forks, execs,
+// and prints wait4's ru_maxrss.
+long PeakRssKiB(const std::vector<std::string>& argv, const fs::path& folder, const fs::path& input = {})
+{
+    std::vector<std::string> wrapped{g_self, kPeakRssOf};
+    wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+    const fs::path report = folder.parent_path() / "peak-rss.txt";
+    if (Spawn(wrapped, folder, input, report) != 0)
+        return -1;
+    std::FILE* f = std::fopen(report.c_str(), "r");
+    long kib = -1;
+    if (f) {
+        if (std::fscanf(f, "%ld", &kib) != 1)
+            kib = -1;
+        std::fclose(f);
+    }
+    return kib;
+}
+
+int PeakRssWrapper(char** argv)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devnull, 1);
+        ::execvp(argv[0], argv);
+        ::_exit(127);
+    }
+    int status = 0;
     rusage ru{};
     while (::wait4(pid, &status, 0, &ru) < 0 && errno == EINTR) {
     }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ru.ru_maxrss};
+    std::printf("%ld\n", ru.ru_maxrss);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 std::uint64_t Bytes(const fs::path& folder, std::initializer_list<const char*> names)
@@ -209,13 +248,11 @@ void BM_UrlHound(benchmark::State& state)
     BenchStore& s = StoreOf(static_cast<std::size_t>(state.range(0)));
     setenv("INETCACHE_DIR", s.store().c_str(), 1);
     const std::vector<std::string> argv{(s.folder() / "UrlHound").string()};
-    long rss = 0;
     for (auto _ : state) {
-        const ChildRun r = Spawn(argv, s.folder());
-        if (r.exitCode != 0)
+        if (Spawn(argv, s.folder()) != 0)
             state.SkipWithError("UrlHound failed");
-        rss = std::max(rss, r.maxRssKiB);
     }
+    const long rss = PeakRssKiB(argv, s.folder());
     Report(state, s.recordsPerRun(), Bytes(s.folder(), {"OrlinVisited.dat", "OrlinCookie.dat", "OrlinAll.dat"}), rss);
 }
 
@@ -223,13 +260,11 @@ void BM_Sqlite3Tool(benchmark::State& state)
 {
     BenchStore& s = StoreOf(static_cast<std::size_t>(state.range(0)));
     const std::vector<std::string> argv{"sqlite3", "-batch", "-readonly", s.db().string()};
-    long rss = 0;
     for (auto _ : state) {
-        const ChildRun r = Spawn(argv, s.folder(), s.script());
-        if (r.exitCode != 0)
+        if (Spawn(argv, s.folder(), s.script()) != 0)
             state.SkipWithError("sqlite3 failed");
-        rss = std::max(rss, r.maxRssKiB);
     }
+    const long rss = PeakRssKiB(argv, s.folder(), s.script());
     Report(state, s.recordsPerRun(), Bytes(s.folder(), {"sqlite-visited.txt", "sqlite-cookie.txt", "sqlite-all.txt"}),
            rss);
 }
@@ -242,4 +277,15 @@ BENCHMARK(BM_Sqlite3Tool)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTi
 BENCHMARK(BM_UrlHound)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_Sqlite3Tool)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc > 2 && std::string(argv[1]) == kPeakRssOf)
+        return PeakRssWrapper(argv + 2);
+    g_self = fs::canonical("/proc/self/exe").string();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
