@@ -1,13 +1,223 @@
 #include "shell/ActivityReportPage.h"
 
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+
+#include "cachebrowser/MUrlHound.h"
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "platform/qt/QtText.h"
+#include "shell/MActivityReport.h"
+#include "shell/MActivityReportQt.h"
 #include "shell/frmMain.h"
 
 namespace brimlow {
+
+namespace {
+
+constexpr const char* kHelpContextId = "helpContextId";
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
+                        QRect geometry)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(tip);
+    b->setProperty(kHelpContextId, help);
+    b->setGeometry(geometry);
+    return b;
+}
+
+QTextEdit* MakeReportBox(QWidget* parent, const char* name, const QString& accessibleName, int help, QRect geometry)
+{
+    auto* box = new QTextEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setAcceptRichText(false);
+    box->setTabChangesFocus(true);
+    box->setLineWrapMode(QTextEdit::NoWrap);  // long lines scroll sideways
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setAccessibleName(accessibleName);
+    box->setProperty(kHelpContextId, help);
+    box->setGeometry(geometry);
+    return box;
+}
+
+void ShowFileError(const Platform& platform, int number, const std::string& verb, const std::string& name)
+{
+    platform.dialogs->MsgBox(std::to_string(number) + "Error " + verb + " file: " + name, kProgramTitle,
+                             MsgBoxButtons::Ok, MsgBoxIcon::None);
+}
+
+}  // namespace
 
 ActivityReportPage::ActivityReportPage(frmMain& main, Platform& platform, QWidget* parent)
     : QWidget(parent), m_main(main), m_platform(platform)
 {
     setObjectName(QStringLiteral("ActivityReportPage"));
+
+    Frame6 = new QGroupBox(QStringLiteral("View"), this);
+    Frame6->setObjectName(QStringLiteral("Frame6"));
+    Frame6->setGeometry(8, 6, 350, 46);
+    AR_optActivityReport = new QRadioButton(QStringLiteral("View Activity Report"), Frame6);
+    AR_optActivityReport->setObjectName(QStringLiteral("AR_optActivityReport"));
+    AR_optActivityReport->setGeometry(8, 18, 140, 22);
+    AR_optActivityReport->setProperty(kHelpContextId, 601);
+    AR_optUrlHoundSearch = new QRadioButton(QStringLiteral("View Url Hound Search Results"), Frame6);
+    AR_optUrlHoundSearch->setObjectName(QStringLiteral("AR_optUrlHoundSearch"));
+    AR_optUrlHoundSearch->setGeometry(152, 18, 192, 22);
+    AR_optUrlHoundSearch->setProperty(kHelpContextId, 602);
+    AR_optActivityReport->setChecked(true);
+
+    // The two boxes lie on top of each other; the view decides which one shows.
+    const QRect reportArea(8, 58, 350, 372);
+    AR_txtCacheSearchReport = MakeReportBox(this, "AR_txtCacheSearchReport",
+                                            QStringLiteral("View Url Hound Search Results"), 604, reportArea);
+    AR_txtActivityReport =
+        MakeReportBox(this, "AR_txtActivityReport", QStringLiteral("View Activity Report"), 603, reportArea);
+    AR_txtCacheSearchReport->hide();
+
+    Label3 = new QLabel(this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setWordWrap(true);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label3->setText(QStringLiteral("Activity Report:\n"
+                                   "Many of the activities performed by Brimlow are logged and appended to this file.\n"
+                                   "This file is bleached when the program terminates.\n"
+                                   "Press the [Save Reort] button to retain a copy.\n"
+                                   "To clear previously generated reports click [Clear report]."));
+    Label3->setGeometry(368, 14, 164, 270);
+
+    AR_cmdClear = MakeButton(this, "AR_cmdClear", QStringLiteral("Clear Report"),
+                             QStringLiteral("Clear the selected report."), 605, {368, 300, 164, 26});
+    AR_cmdSave = MakeButton(this, "AR_cmdSave", QStringLiteral("Save Report"),
+                            QStringLiteral("Save the selected report in text format."), 606, {368, 334, 164, 26});
+    AR_cmdPrint = MakeButton(this, "AR_cmdPrint", QStringLiteral("Print Report"),
+                             QStringLiteral("Print the selected report."), 606, {368, 368, 164, 26});
+    AR_cmdExit = MakeButton(this, "AR_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 607,
+                            {368, 404, 164, 26});
+
+    // Focus order: "Print Report" after "Exit", although it stands above it.
+    const QList<QWidget*> order = {AR_optActivityReport, AR_optUrlHoundSearch, AR_txtCacheSearchReport,
+                                   AR_txtActivityReport, AR_cmdClear,          AR_cmdSave,
+                                   AR_cmdExit,           AR_cmdPrint};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(AR_optActivityReport, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            AR_optActivityReport_Click();
+    });
+    connect(AR_optUrlHoundSearch, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            AR_optUrlHoundSearch_Click();
+    });
+    connect(AR_cmdClear, &QPushButton::clicked, this, [this] { AR_cmdClear_Click(); });
+    connect(AR_cmdSave, &QPushButton::clicked, this, [this] { AR_cmdSave_Click(); });
+    connect(AR_cmdPrint, &QPushButton::clicked, this, [this] { AR_cmdPrint_Click(); });
+    connect(AR_cmdExit, &QPushButton::clicked, this, [this] { AR_cmdExit_Click(); });
+}
+
+bool ActivityReportPage::ActivityViewSelected() const
+{
+    return AR_optActivityReport->isChecked();
+}
+
+QTextEdit* ActivityReportPage::VisibleReportBox() const
+{
+    return ActivityViewSelected() ? AR_txtActivityReport : AR_txtCacheSearchReport;
+}
+
+void ActivityReportPage::AR_optActivityReport_Click()
+{
+    AR_txtActivityReport->setVisible(true);
+    AR_txtCacheSearchReport->setVisible(false);
+}
+
+void ActivityReportPage::AR_optUrlHoundSearch_Click()
+{
+    AR_txtActivityReport->setVisible(false);
+    AR_txtCacheSearchReport->setVisible(true);
+}
+
+void ActivityReportPage::LoadActivityLogBox()
+{
+    try {
+        LoadActivityLog(m_platform, AR_txtActivityReport);
+    } catch (const RuntimeError& e) {
+        ShowFileError(m_platform, e.number(), "opening", ActivityLogPath(m_platform).string());
+    }
+}
+
+void ActivityReportPage::ShowCacheSearchReport(const std::string& reportBytes)
+{
+    AR_txtCacheSearchReport->setPlainText(ToBoxText(reportBytes));
+}
+
+void ActivityReportPage::SelectUrlHoundSearch()
+{
+    AR_optUrlHoundSearch->setChecked(true);
+    AR_optUrlHoundSearch_Click();  // also when it was set already
+}
+
+void ActivityReportPage::AR_cmdClear_Click()
+{
+    if (ActivityViewSelected()) {
+        try {
+            ResetActivityLog(m_platform);
+        } catch (const RuntimeError& e) {
+            ShowFileError(m_platform, e.number(), "opening", ActivityLogPath(m_platform).string());
+            return;  // the log still holds its entries, so the box keeps them too
+        }
+        AR_txtActivityReport->clear();
+        return;
+    }
+    const auto path = SearchReportPath(m_platform);
+    if (textfile::FileExists(path)) {
+        try {
+            textfile::DeleteFile(path, false);
+        } catch (const RuntimeError& e) {
+            ShowFileError(m_platform, e.number(), "deleting", path.string());
+            return;  // the report is still there: so is its text
+        }
+    }
+    AR_txtCacheSearchReport->clear();
+}
+
+void ActivityReportPage::AR_cmdSave_Click()
+{
+    // The text of the box as it is now, taken before the dialog opens.
+    const std::string text = FromBoxText(VisibleReportBox()->toPlainText());
+    FileDialogOptions options;
+    options.initialFolder = m_platform.programFolder.string() + "/";
+    options.defaultExt = "txt";
+    options.filter = "Text Files (*.txt)|*.txt";
+    const auto path = m_platform.dialogs->ShowSave(options);
+    if (!path)
+        return;  // cancelled: silent
+    try {
+        textfile::TextWriter out(*path, textfile::OpenMode::Writing, true);
+        out.Write(text);
+        out.Close();
+    } catch (const RuntimeError& e) {
+        ShowFileError(m_platform, e.number(), "opening", *path);
+    }
+}
+
+void ActivityReportPage::AR_cmdPrint_Click()
+{
+    const std::string text = FromBoxText(VisibleReportBox()->toPlainText());
+    if (!m_platform.printer || !m_platform.printer->PrintText(text))
+        m_platform.dialogs->MsgBox("No printer is installed.", kProgramTitle, MsgBoxButtons::Ok,
+                                   MsgBoxIcon::Exclamation);
+}
+
+void ActivityReportPage::AR_cmdExit_Click()
+{
+    m_main.close();  // the shut-down runs on the way and ends the program
 }
 
 }  // namespace brimlow

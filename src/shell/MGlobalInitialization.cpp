@@ -1,14 +1,16 @@
 #include "shell/MGlobalInitialization.h"
 
 #include "bleach/MBleachUtility.h"
+#include "cachebrowser/MUrlHound.h"
 #include "platform/TextFile.h"
 
 namespace brimlow {
 
 void ReleaseGlobals()
 {
-    // The cookie dump, live and file cookie arrays, the cache records, the script tokens and
+    // The cookie dump, live and file cookie arrays, the script tokens and
     // the selected scripts join here as their modules land.
+    ReleaseCacheRecords();
     TheDestructionList().Clear();
 }
 

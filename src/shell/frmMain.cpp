@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextEdit>
 #include <QTimer>
 #include <QVariant>
 
@@ -171,7 +172,7 @@ void frmMain::Form_Load()
 {
     bNotInitial = false;
     InitializeMainForm();
-    // UH_cmdCacheRefresh_Click: the Url Hound page's refresh joins here when that page lands.
+    m_uh->UH_cmdCacheRefresh_Click();
     // CE_cmdRefresh_Click: the Cookie Editor page's refresh joins here when that page lands.
     m_refreshingCache->setEnabled(true);
     bNotInitial = true;
@@ -240,13 +241,13 @@ void frmMain::SSTab1_Click(int /*previousTab*/)
         // RefreshCleanupCookieLists, then ListScriptFiles, join here with the Quick Clean Up page.
         break;
     case kUrlHound:
-        // The focus goes to UH_txtCacheSearchString here when the Url Hound page lands.
+        m_uh->UH_txtCacheSearchString->setFocus(Qt::OtherFocusReason);
         break;
     case kCookieEditor:
         // CE_lstCookieEntries_Click joins here with the Cookie Editor page.
         break;
     case kActivityReport:
-        // LoadActivityLog into AR_txtActivityReport joins here with the activity report page.
+        m_ar->LoadActivityLogBox();
         break;
     default:
         break;

@@ -1,0 +1,16 @@
+#include "shell/MActivityReportQt.h"
+
+#include <QTextEdit>
+
+#include "platform/qt/QtText.h"
+#include "shell/MActivityReport.h"
+
+namespace brimlow {
+
+void LoadActivityLog(const Platform& platform, QTextEdit* box)
+{
+    box->clear();  // emptied first, so a missing log leaves the box empty
+    box->setPlainText(ToBoxText(ReadActivityLog(platform)));
+}
+
+}  // namespace brimlow
