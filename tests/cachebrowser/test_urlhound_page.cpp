@@ -417,8 +417,10 @@ TEST_F(UrlHoundPageTest, ResultsBeyondTheCurrentLoadAreSkipped)
 
 TEST_F(UrlHoundPageTest, ExitClosesThroughTheShutDown)
 {
-    Start(0);
+    Start();
+    ASSERT_EQ(iCacheCount(), kSeeded);
     Click(page->UH_cmdExit);
     EXPECT_EQ(tp.exit.calls, 1);
+    EXPECT_EQ(iCacheCount(), 0u);  // the shut-down released the records
     EXPECT_FALSE(main->isVisible());
 }
