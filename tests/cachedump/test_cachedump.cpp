@@ -27,6 +27,7 @@
 using namespace brimlow;
 namespace fs = std::filesystem;
 using inetcache::CacheEntry;
+using namespace std::string_literals;
 
 namespace {
 
@@ -335,9 +336,9 @@ TEST(UrlHound, RecordFormatIsByteExact)
                   // An empty local file name, a header not ending in a line end.
                   Entry("Visited: carol@http://c.example/", "", 10, Utc(1999, 12, 31, 23, 59, 59), Utc(2000, 1, 1),
                         "X-A: 1\r\nX-B: 2"),
-                  // A header whose last line is empty; bytes above 0x7f pass unchanged.
+                  // A header whose last line is empty; zeros and bytes above 0x7f pass unchanged.
                   Entry("Visited: carol@http://d.example/caf\xe9", std::nullopt, 1, Utc(2031, 12, 31),
-                        Utc(2024, 1, 1), "HTTP/1.1 304 Not Modified\r\nX-\xff: \x01\r\n\r\n"),
+                        Utc(2024, 1, 1), "HTTP/1.1 304 Not Modified\r\nX-\xff: \x01\0\x02\r\n\r\n"s),
               });
 
     const ToolRun run = RunUrlHound(dir, {"3"});
@@ -375,8 +376,8 @@ TEST(UrlHound, RecordFormatIsByteExact)
         "12/31/2031\n"
         "1/1/2024\n"
         "@\n"
-        "HTTP/1.1 304 Not Modified\r\nX-\xff: \x01\r\n\r\n\n"
-        "@\n";
+        "HTTP/1.1 304 Not Modified\r\nX-\xff: \x01\0\x02\r\n\r\n\n"
+        "@\n"s;
     EXPECT_EQ(dir.Read(kV), expected);
 }
 
