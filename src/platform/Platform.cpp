@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,55 @@ std::filesystem::path ExecutableFolder()
     if (ec)
         return std::filesystem::current_path();
     return exe.parent_path();
+}
+
+namespace {
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string FindOnPath(const std::string& name)
+{
+    const char* env = std::getenv("PATH");
+    std::string path = env ? env : "";
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(':', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string dir = path.substr(start, end - start);
+        if (dir.empty())
+            dir = ".";
+        const std::string candidate = dir + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, const std::string& keyName,
+                                                        const std::string& valueName)
+{
+    // Key and value names compare without regard to letter case, as the registry's do.
+    if (root != kHKeyLocalMachine || !SameIgnoringCase(keyName, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
+        !SameIgnoringCase(valueName, "PATH"))
+        return std::nullopt;
+    for (const char* tool : {"hardinfo", "kinfocenter", "gnome-system-monitor"}) {
+        std::string found = FindOnPath(tool);
+        if (!found.empty())
+            return RegistryValue{kRegSz, found + std::string(1, '\0')};
+    }
+    return std::nullopt;
 }
 
 }  // namespace brimlow

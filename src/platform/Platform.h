@@ -3,6 +3,7 @@
 // to frmMain and to every procedure that needs the machine; tests hand it fakes.
 // Everything here is Qt-free; the real Qt-based seams live in platform/qt.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -71,6 +72,40 @@ public:
     virtual bool PrintText(const std::string& text) = 0;
 };
 
+// Hands a web or mail address to the desktop, which opens it in the user's browser or
+// mail program. The outcome is not reported: if nothing opens, nothing is said.
+class Browser {
+public:
+    virtual ~Browser() = default;
+    virtual void Open(const std::string& address) = 0;
+};
+
+// The registry reads of the about box. Roots and types carry their Windows numbers.
+inline constexpr std::uint32_t kHKeyLocalMachine = 0x80000002u;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegDword = 4;
+
+struct RegistryValue {
+    std::uint32_t type = kRegSz;
+    std::string data;  // the stored bytes, a string's closing NUL included when it has one
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // The value, or nothing when the key cannot be opened or holds no such value.
+    virtual std::optional<RegistryValue> QueryValue(std::uint32_t root, const std::string& keyName,
+                                                    const std::string& valueName) = 0;
+};
+
+class ProgramStarter {
+public:
+    virtual ~ProgramStarter() = default;
+    // Starts the program with a normal window and does not wait for it; false when it
+    // cannot be started.
+    virtual bool StartDetached(const std::string& path) = 0;
+};
+
 struct Platform {
     std::filesystem::path programFolder;
     Dialogs* dialogs = nullptr;
@@ -79,6 +114,9 @@ struct Platform {
     UserInfo* user = nullptr;
     ProcessExit* exit = nullptr;
     Printer* printer = nullptr;
+    Browser* browser = nullptr;
+    Registry* registry = nullptr;
+    ProgramStarter* starter = nullptr;
 };
 
 // ---- Real, Qt-free implementations ----
@@ -102,6 +140,14 @@ public:
 class RealProcessExit final : public ProcessExit {
 public:
     void EndNow(int code) override;
+};
+
+// Here no registry exists. The one value the program reads, the system information tool's
+// path, answers the first of the desktop's system information tools found on PATH.
+class SystemRegistry final : public Registry {
+public:
+    std::optional<RegistryValue> QueryValue(std::uint32_t root, const std::string& keyName,
+                                            const std::string& valueName) override;
 };
 
 // The folder that holds the running executable.

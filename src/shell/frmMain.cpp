@@ -20,6 +20,8 @@
 #include "scripts/ScriptEditorPage.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/Forms.h"
+#include "shell/MAboutBox.h"
+#include "shell/frmAbout.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
@@ -145,14 +147,19 @@ void frmMain::BuildMenus()
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    AddItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Web Help"));
+    connect(AddItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Web Help")), &QAction::triggered, this,
+            [this] { mnuHelpContents_Click(); });
     AddSeparator(mnuHelp, "mnuHelpSpace1");
-    AddItem(mnuHelp, "mnuHelpUpgrades", QStringLiteral("&Upgrades"));
+    connect(AddItem(mnuHelp, "mnuHelpUpgrades", QStringLiteral("&Upgrades")), &QAction::triggered, this,
+            [this] { mnuHelpUpgrades_Click(); });
     AddSeparator(mnuHelp, "mnuHelpSpace3");
-    AddItem(mnuHelp, "mnuHelpProblems", QStringLiteral("Report &Problems"));
-    AddItem(mnuHelp, "mnuHelpSuggestions", QStringLiteral("&Make Suggestions"));
+    connect(AddItem(mnuHelp, "mnuHelpProblems", QStringLiteral("Report &Problems")), &QAction::triggered, this,
+            [this] { mnuHelpProblems_Click(); });
+    connect(AddItem(mnuHelp, "mnuHelpSuggestions", QStringLiteral("&Make Suggestions")), &QAction::triggered,
+            this, [this] { mnuHelpSuggestions_Click(); });
     AddSeparator(mnuHelp, "mnuHelpSpace2");
-    AddItem(mnuHelp, "mnuHelpAbout", QStringLiteral("&About"));
+    connect(AddItem(mnuHelp, "mnuHelpAbout", QStringLiteral("&About")), &QAction::triggered, this,
+            [this] { mnuHelpAbout_Click(); });
 }
 
 QMenu* frmMain::AddCommandsMenu(const char* code, const char* title)
@@ -287,6 +294,35 @@ void frmMain::mnuFileExit_Click()
     m_qc->QC_cmdExit_Click();
 }
 
+// ---- help menu ----
+
+void frmMain::mnuHelpContents_Click() { OpenWebAddress(m_platform, kWebHelpPage); }
+void frmMain::mnuHelpUpgrades_Click() { OpenWebAddress(m_platform, kHomePage); }
+void frmMain::mnuHelpProblems_Click() { OpenWebAddress(m_platform, kSupportPage); }
+void frmMain::mnuHelpSuggestions_Click() { OpenWebAddress(m_platform, kFeedbackPage); }
+
+frmAbout* frmMain::about() const
+{
+    return m_about;
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    // Not modal and without an owner: the main window stays usable. A second "About"
+    // brings the open box to the front.
+    if (!m_about) {
+        m_about = new frmAbout(m_platform);
+        frmAbout* box = m_about;
+        connect(box, &frmAbout::unloaded, this, [this, box] {
+            if (m_about == box)
+                m_about = nullptr;
+        });
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
 // ---- shut-down ----
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -312,7 +348,10 @@ void frmMain::Form_QueryUnload()
     BleachDataFiles(m_platform);
     if (m_forms)
         m_forms->UnloadLogin();
-    // frmAbout is unloaded here when the about box lands.
+    if (m_about) {
+        m_about->hide();
+        delete m_about.data();
+    }
     m_refreshingCache.reset();
     if (m_forms) {
         m_forms->UnloadSplash();

@@ -19,6 +19,7 @@ class QTabWidget;
 namespace brimlow {
 
 class Forms;
+class frmAbout;
 class frmRefreshingCache;
 class QuickCleanUpPage;
 class ScriptEditorPage;
@@ -78,6 +79,14 @@ public:
     void mnuTabCookieEditor_Click();
     void mnuTabBleachUtility_Click();
     void mnuTabActivityReport_Click();
+    void mnuHelpContents_Click();
+    void mnuHelpUpgrades_Click();
+    void mnuHelpProblems_Click();
+    void mnuHelpSuggestions_Click();
+    void mnuHelpAbout_Click();
+
+    // The about box while it is open, else nullptr.
+    frmAbout* about() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +113,7 @@ private:
     ActivityReportPage* m_ar = nullptr;
     std::array<QMenu*, kPageCount> m_commands{};
     std::unique_ptr<frmRefreshingCache> m_refreshingCache;
+    QPointer<frmAbout> m_about;
 };
 
 }  // namespace brimlow

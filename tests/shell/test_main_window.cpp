@@ -1,6 +1,7 @@
 // The main window's frame, tab strip, menu bar and tab switching.
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -15,6 +16,8 @@
 #include "cachebrowser/UrlHoundPage.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "shell/Forms.h"
+#include "shell/MAboutBox.h"
+#include "shell/frmAbout.h"
 #include "shell/frmMain.h"
 #include "shell/frmRefreshingCache.h"
 #include "support/GuiTestSupport.h"
@@ -218,4 +221,74 @@ TEST_F(MainWindow, TabStopsFollowThePageCode)
     EXPECT_FALSE(reached.contains("UH_txtCacheSearchString"));
     EXPECT_TRUE(reached.contains("BU_cmdAdd"));
     main->hide();
+}
+
+TEST_F(MainWindow, HelpItemsOpenTheirPages)
+{
+    const std::pair<const char*, const char*> items[] = {{"mnuHelpContents", kWebHelpPage},
+                                                         {"mnuHelpUpgrades", kHomePage},
+                                                         {"mnuHelpProblems", kSupportPage},
+                                                         {"mnuHelpSuggestions", kFeedbackPage}};
+    for (const auto& [name, page] : items) {
+        tp.browser.opened.clear();
+        Named<QAction>(main, name)->trigger();
+        EXPECT_EQ(tp.browser.opened, (std::vector<std::string>{page})) << name;
+    }
+    EXPECT_EQ(std::string(kSupportPage).substr(std::string(kSupportPage).rfind('/')), "/support.asp");
+    EXPECT_EQ(std::string(kFeedbackPage).substr(std::string(kFeedbackPage).rfind('/')), "/feedback.asp");
+}
+
+TEST_F(MainWindow, AboutBoxOpensOnceClosesAndOpensAgain)
+{
+    QAction* about = Named<QAction>(main, "mnuHelpAbout");
+    main->show();
+    about->trigger();
+    frmAbout* box = main->about();
+    ASSERT_NE(box, nullptr);
+    about->trigger();
+    EXPECT_EQ(main->about(), box);
+    EXPECT_EQ(box->parent(), nullptr);  // no owner
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowTitle(), "About Brimlow");
+    EXPECT_EQ(box->windowType(), Qt::Tool);  // no task-bar button
+    EXPECT_FALSE(box->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(box->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(box->size(), QSize(382, 262));
+    EXPECT_EQ(box->lblTitle->text(), "Brimlow\nVersion 3.012");
+    EXPECT_EQ(box->cmdSysInfo->text(), "&System Info...");
+    EXPECT_TRUE(box->cmdOK->isDefault());
+
+    // The contact labels hand their own captions on.
+    QTest::mouseClick(box->Label30, Qt::LeftButton);
+    QTest::mouseClick(box->Label5, Qt::LeftButton);
+    EXPECT_EQ(tp.browser.opened, (std::vector<std::string>{kHomePage, kMailLink}));
+
+    // Esc, then OK, each close it; "About" brings it back.
+    QPointer<frmAbout> first = box;
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(main->about(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    about->trigger();
+    ASSERT_NE(main->about(), nullptr);
+    EXPECT_EQ(main->about()->windowTitle(), "About Brimlow");
+    QTest::mouseClick(main->about()->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(main->about(), nullptr);
+    EXPECT_EQ(tp.exit.calls, 0);
+
+    // Open at exit: the shut-down unloads it.
+    about->trigger();
+    QPointer<frmAbout> open = main->about();
+    main->close();
+    EXPECT_TRUE(open.isNull());
+    EXPECT_EQ(tp.exit.calls, 1);
+}
+
+TEST_F(MainWindow, SystemInfoButtonStartsTheTool)
+{
+    tp.registry.entries.push_back({kSysInfoKey, kSysInfoValue, {kRegSz, std::string("/opt/sysinfo\0", 13)}});
+    main->mnuHelpAbout_Click();
+    QTest::mouseClick(main->about()->cmdSysInfo, Qt::LeftButton);
+    EXPECT_EQ(tp.starter.started, (std::vector<std::string>{"/opt/sysinfo"}));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
 }

@@ -48,6 +48,9 @@ TestPlatform::TestPlatform()
     platform.user = &user;
     platform.exit = &exit;
     platform.printer = &printer;
+    platform.browser = &browser;
+    platform.registry = &registry;
+    platform.starter = &starter;
 }
 
 }  // namespace brimlow::test

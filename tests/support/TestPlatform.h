@@ -86,6 +86,42 @@ public:
     std::vector<std::string> printed;
 };
 
+class FakeBrowser final : public Browser {
+public:
+    void Open(const std::string& address) override { opened.push_back(address); }
+    std::vector<std::string> opened;
+};
+
+// Keys and values as (key, value name) -> value; names compare exactly.
+class FakeRegistry final : public Registry {
+public:
+    std::optional<RegistryValue> QueryValue(std::uint32_t root, const std::string& keyName,
+                                            const std::string& valueName) override
+    {
+        for (const auto& e : entries)
+            if (root == kHKeyLocalMachine && e.key == keyName && e.valueName == valueName)
+                return e.value;
+        return std::nullopt;
+    }
+    struct Entry {
+        std::string key;
+        std::string valueName;
+        RegistryValue value;
+    };
+    std::vector<Entry> entries;
+};
+
+class FakeStarter final : public ProgramStarter {
+public:
+    bool StartDetached(const std::string& path) override
+    {
+        started.push_back(path);
+        return startable;
+    }
+    bool startable = true;
+    std::vector<std::string> started;
+};
+
 // A Platform whose seams are all fakes; programFolder is set by the test.
 struct TestPlatform {
     TestPlatform();
@@ -95,6 +131,9 @@ struct TestPlatform {
     FakeUser user;
     FakeExit exit;
     FakePrinter printer;
+    FakeBrowser browser;
+    FakeRegistry registry;
+    FakeStarter starter;
     Platform platform;
 };
 

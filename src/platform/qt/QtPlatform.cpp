@@ -1,6 +1,9 @@
 #include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QProcess>
+#include <QUrl>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
@@ -122,6 +125,18 @@ bool QtPrinter::PrintText(const std::string& text)
     return true;
 }
 
+void QtBrowser::Open(const std::string& address)
+{
+    QDesktopServices::openUrl(QUrl(Local(address)));
+}
+
+bool QtProgramStarter::StartDetached(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    return QProcess::startDetached(Local(path), {});
+}
+
 RealPlatform::RealPlatform()
 {
     m_platform.programFolder = ExecutableFolder();
@@ -131,6 +146,9 @@ RealPlatform::RealPlatform()
     m_platform.user = &m_user;
     m_platform.exit = &m_exit;
     m_platform.printer = &m_printer;
+    m_platform.browser = &m_browser;
+    m_platform.registry = &m_registry;
+    m_platform.starter = &m_starter;
 }
 
 }  // namespace brimlow

@@ -22,6 +22,16 @@ public:
     bool PrintText(const std::string& text) override;
 };
 
+class QtBrowser final : public Browser {
+public:
+    void Open(const std::string& address) override;
+};
+
+class QtProgramStarter final : public ProgramStarter {
+public:
+    bool StartDetached(const std::string& path) override;
+};
+
 // "Text Files (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
 std::string QtFilterFromCommonDialog(const std::string& filter);
 
@@ -38,6 +48,9 @@ private:
     PosixUserInfo m_user;
     RealProcessExit m_exit;
     QtPrinter m_printer;
+    QtBrowser m_browser;
+    SystemRegistry m_registry;
+    QtProgramStarter m_starter;
     Platform m_platform;
 };
 
