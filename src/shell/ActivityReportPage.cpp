@@ -61,19 +61,21 @@ ActivityReportPage::ActivityReportPage(frmMain& main, Platform& platform, QWidge
 
     Frame6 = new QGroupBox(QStringLiteral("View"), this);
     Frame6->setObjectName(QStringLiteral("Frame6"));
-    Frame6->setGeometry(8, 6, 358, 46);
+    Frame6->setGeometry(8, 6, 368, 46);
     AR_optActivityReport = new QRadioButton(QStringLiteral("View Activity Report"), Frame6);
     AR_optActivityReport->setObjectName(QStringLiteral("AR_optActivityReport"));
-    AR_optActivityReport->setGeometry(8, 18, 134, 22);
+    // Each option as wide as its caption needs, side by side.
+    AR_optActivityReport->setGeometry(6, 18, AR_optActivityReport->sizeHint().width(), 22);
     AR_optActivityReport->setProperty(kHelpContextId, 601);
     AR_optUrlHoundSearch = new QRadioButton(QStringLiteral("View Url Hound Search Results"), Frame6);
     AR_optUrlHoundSearch->setObjectName(QStringLiteral("AR_optUrlHoundSearch"));
-    AR_optUrlHoundSearch->setGeometry(142, 18, 212, 22);
+    AR_optUrlHoundSearch->setGeometry(AR_optActivityReport->geometry().right() + 8, 18,
+                                      AR_optUrlHoundSearch->sizeHint().width(), 22);
     AR_optUrlHoundSearch->setProperty(kHelpContextId, 602);
     AR_optActivityReport->setChecked(true);
 
     // The two boxes lie on top of each other; the view decides which one shows.
-    const QRect reportArea(8, 58, 358, 372);
+    const QRect reportArea(8, 58, 368, 372);
     AR_txtCacheSearchReport = MakeReportBox(this, "AR_txtCacheSearchReport",
                                             QStringLiteral("View Url Hound Search Results"), 604, reportArea);
     AR_txtActivityReport =
@@ -89,16 +91,16 @@ ActivityReportPage::ActivityReportPage(frmMain& main, Platform& platform, QWidge
                                    "This file is bleached when the program terminates.\n"
                                    "Press the [Save Reort] button to retain a copy.\n"
                                    "To clear previously generated reports click [Clear report]."));
-    Label3->setGeometry(374, 14, 158, 270);
+    Label3->setGeometry(384, 14, 148, 270);
 
     AR_cmdClear = MakeButton(this, "AR_cmdClear", QStringLiteral("Clear Report"),
-                             QStringLiteral("Clear the selected report."), 605, {374, 300, 158, 26});
+                             QStringLiteral("Clear the selected report."), 605, {384, 300, 148, 26});
     AR_cmdSave = MakeButton(this, "AR_cmdSave", QStringLiteral("Save Report"),
-                            QStringLiteral("Save the selected report in text format."), 606, {374, 334, 158, 26});
+                            QStringLiteral("Save the selected report in text format."), 606, {384, 334, 148, 26});
     AR_cmdPrint = MakeButton(this, "AR_cmdPrint", QStringLiteral("Print Report"),
-                             QStringLiteral("Print the selected report."), 606, {374, 368, 158, 26});
+                             QStringLiteral("Print the selected report."), 606, {384, 368, 148, 26});
     AR_cmdExit = MakeButton(this, "AR_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 607,
-                            {374, 404, 158, 26});
+                            {384, 404, 148, 26});
 
     // Focus order: "Print Report" after "Exit", although it stands above it.
     const QList<QWidget*> order = {AR_optActivityReport, AR_optUrlHoundSearch, AR_txtCacheSearchReport,
