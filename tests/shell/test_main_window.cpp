@@ -7,6 +7,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTextEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include "bleach/BleachUtilityPage.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "scripts/QuickCleanUpPage.h"
+#include "shell/ActivityReportPage.h"
 #include "shell/Forms.h"
 #include "shell/MAboutBox.h"
 #include "shell/frmAbout.h"
@@ -291,4 +295,30 @@ TEST_F(MainWindow, SystemInfoButtonStartsTheTool)
     QTest::mouseClick(main->about()->cmdSysInfo, Qt::LeftButton);
     EXPECT_EQ(tp.starter.started, (std::vector<std::string>{"/opt/sysinfo"}));
     EXPECT_TRUE(tp.dialogs.boxes.empty());
+}
+
+TEST_F(MainWindow, FocusOnTheTabStripShowsTheChosenReport)
+{
+    auto* option = Named<QRadioButton>(main, "AR_optActivityReport");
+    auto* other = Named<QRadioButton>(main, "AR_optUrlHoundSearch");
+    auto* log = Named<QTextEdit>(main, "AR_txtActivityReport");
+    auto* report = Named<QTextEdit>(main, "AR_txtCacheSearchReport");
+    main->SSTab1->setCurrentIndex(5);
+    main->show();
+    QApplication::setActiveWindow(main);
+
+    for (bool viewLog : {false, true, false}) {
+        // Only the option changes; the boxes follow when the tab strip gets the focus.
+        QSignalBlocker quiet(viewLog ? option : other);
+        (viewLog ? option : other)->setChecked(true);
+        log->setVisible(!viewLog);
+        report->setVisible(viewLog);
+        other->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), other);
+        main->SSTab1->tabBar()->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), main->SSTab1->tabBar());
+        EXPECT_EQ(log->isVisible(), viewLog) << viewLog;
+        EXPECT_EQ(report->isVisible(), !viewLog) << viewLog;
+    }
+    main->hide();
 }

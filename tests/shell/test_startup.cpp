@@ -51,6 +51,7 @@ protected:
 
 TEST_F(Startup, SplashLoadsTheMainWindowHiddenAndArmsItsTimer)
 {
+    dir.WithUrlHound();
     ShownWatcher watcher;
     qApp->installEventFilter(&watcher);
     frmSplash& splash = forms->LoadSplash();
