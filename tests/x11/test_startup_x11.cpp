@@ -1,0 +1,110 @@
+// Brimlow's start and exit as a user sees them, on a real X display: the splash first, the
+// main window after the splash timer or at once on a click, and an exit that leaves only
+// the activity log's report of its own destruction.
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "support/TempProgramFolder.h"
+#include "x11support/XSession.h"
+
+using namespace brimlow::test;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class BrimlowOnX11 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(x.ok()) << "no test display";
+        fs::copy_file(BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
+        dir.WithUrlHound();
+        for (const char* name : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
+            dir.Write(name, "left over from an earlier run\n");
+    }
+    void TearDown() override
+    {
+        if (pid > 0)
+            WaitChild(pid, 0.1);
+    }
+
+    void Start()
+    {
+        // Started from another folder: the program folder is where the executable lies.
+        pid = SpawnOnDisplay(x, dir.file("Brimlow").string(), {"INETCACHE_DIR=" + dir.storeFolder().string()},
+                             dir.root().string());
+        ASSERT_GT(pid, 0);
+    }
+    std::optional<XWin> Window(bool main)
+    {
+        for (const auto& w : x.WindowsOf(pid))
+            if ((w.title == "Brimlow") == main)
+                return w;
+        return std::nullopt;
+    }
+
+    void ExpectCleanExit()
+    {
+        EXPECT_EQ(WaitChild(pid, 20), 0);
+        pid = -1;
+        for (const char* name : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
+            EXPECT_FALSE(dir.Exists(name)) << name;
+        ASSERT_TRUE(dir.Exists("ActivityReport.dat"));
+        EXPECT_EQ(dir.Read("ActivityReport.dat"),
+                  "File deleted\r\n" + dir.file("ActivityReport.dat").string() + "\r\nBleached: True\r\n");
+    }
+
+    XSession x;
+    TempProgramFolder dir;
+    pid_t pid = -1;
+};
+
+}  // namespace
+
+TEST_F(BrimlowOnX11, SplashThenMainWindowAfterFiveSecondsThenCleanExit)
+{
+    Start();
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(false).has_value(); }, 15)) << "no splash";
+    const auto splashSeen = Clock::now();
+    auto splash = *Window(false);
+    EXPECT_EQ(splash.width, 520);
+    EXPECT_EQ(splash.height, 160);
+    EXPECT_FALSE(Window(true).has_value()) << "main window shown with the splash";
+
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 15)) << "no main window";
+    const double after = std::chrono::duration<double>(Clock::now() - splashSeen).count();
+    EXPECT_GE(after, 4.5);
+    EXPECT_LE(after, 10.0);
+    EXPECT_TRUE(XSession::WaitFor([&] { return !Window(false).has_value(); }, 2)) << "splash still shown";
+
+    // The start-up ran UrlHound in the program folder, not in the folder Brimlow started in.
+    EXPECT_FALSE(fs::exists(dir.root() / "OrlinAll.dat"));
+
+    x.Close(Window(true)->id);
+    ExpectCleanExit();
+}
+
+TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
+{
+    Start();
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(false).has_value(); }, 15));
+    // Give the load a moment to finish; the click must win against the 5 s timer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    auto splash = *Window(false);
+    const auto clicked = Clock::now();
+    x.Click(splash.x + splash.width / 2, splash.y + splash.height / 2);
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 10));
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - clicked).count(), 3.0);
+    EXPECT_TRUE(XSession::WaitFor([&] { return !Window(false).has_value(); }, 2));
+
+    // File, Exit through the keyboard ends the program on the same path as the close box.
+    auto main = *Window(true);
+    x.Click(main.x + main.width / 2, main.y + main.height - 20);
+    x.Key("f", true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    x.Key("x");
+    ExpectCleanExit();
+}

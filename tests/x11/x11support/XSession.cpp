@@ -1,0 +1,187 @@
+#include "x11support/XSession.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace brimlow::test {
+
+namespace {
+
+std::vector<unsigned long> CardinalList(Display* d, Window w, const char* prop, Atom type)
+{
+    std::vector<unsigned long> out;
+    Atom actual;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, XInternAtom(d, prop, False), 0, 4096, False, type, &actual, &format, &n, &after,
+                           &data) == Success &&
+        data) {
+        if (format == 32) {
+            auto* v = reinterpret_cast<unsigned long*>(data);
+            out.assign(v, v + n);
+        }
+        XFree(data);
+    }
+    return out;
+}
+
+std::string Title(Display* d, Window w)
+{
+    Atom actual;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(d, "UTF8_STRING", False), &actual, &format, &n, &after, &data) == Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), n);
+        XFree(data);
+    }
+    return title;
+}
+
+}  // namespace
+
+XSession::XSession()
+{
+    std::ifstream in(std::string(X11_STATE_DIR) + "/display");
+    std::getline(in, m_name);
+    if (!m_name.empty())
+        m_dpy = XOpenDisplay(m_name.c_str());
+}
+
+XSession::~XSession()
+{
+    if (m_dpy)
+        XCloseDisplay(m_dpy);
+}
+
+std::vector<XWin> XSession::WindowsOf(pid_t pid)
+{
+    std::vector<XWin> wins;
+    XSync(m_dpy, False);
+    for (unsigned long w : CardinalList(m_dpy, DefaultRootWindow(m_dpy), "_NET_CLIENT_LIST", XA_WINDOW)) {
+        auto pids = CardinalList(m_dpy, w, "_NET_WM_PID", XA_CARDINAL);
+        if (pids.empty() || static_cast<pid_t>(pids[0]) != pid)
+            continue;
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(m_dpy, w, &a))
+            continue;
+        XWin win;
+        win.id = w;
+        win.title = Title(m_dpy, w);
+        Window child;
+        XTranslateCoordinates(m_dpy, w, DefaultRootWindow(m_dpy), 0, 0, &win.x, &win.y, &child);
+        win.width = a.width;
+        win.height = a.height;
+        win.viewable = a.map_state == IsViewable;
+        if (win.viewable)
+            wins.push_back(win);
+    }
+    return wins;
+}
+
+bool XSession::WaitFor(const std::function<bool()>& cond, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return cond();
+}
+
+void XSession::Click(int x, int y)
+{
+    XTestFakeMotionEvent(m_dpy, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(m_dpy, 1, True, CurrentTime);
+    XTestFakeButtonEvent(m_dpy, 1, False, CurrentTime);
+    XSync(m_dpy, False);
+}
+
+void XSession::Key(const char* keysym, bool alt)
+{
+    const KeyCode altCode = XKeysymToKeycode(m_dpy, XK_Alt_L);
+    const KeyCode code = XKeysymToKeycode(m_dpy, XStringToKeysym(keysym));
+    if (alt)
+        XTestFakeKeyEvent(m_dpy, altCode, True, CurrentTime);
+    XTestFakeKeyEvent(m_dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(m_dpy, code, False, CurrentTime);
+    if (alt)
+        XTestFakeKeyEvent(m_dpy, altCode, False, CurrentTime);
+    XSync(m_dpy, False);
+}
+
+void XSession::Close(Window w)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(m_dpy, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(m_dpy, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_dpy, w, False, NoEventMask, &e);
+    XSync(m_dpy, False);
+}
+
+pid_t SpawnOnDisplay(const XSession& x, const std::string& exe, const std::vector<std::string>& extraEnv,
+                     const std::string& cwd)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string kv(*e);
+        if (kv.rfind("DISPLAY=", 0) == 0 || kv.rfind("QT_QPA_PLATFORM=", 0) == 0)
+            continue;
+        env.push_back(kv);
+    }
+    env.push_back("DISPLAY=" + x.name());
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    for (const auto& e : extraEnv)
+        env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string prog = exe;
+    char* argv[] = {prog.data(), nullptr};
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+int WaitChild(pid_t pid, double seconds)
+{
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+}  // namespace brimlow::test

@@ -1,0 +1,50 @@
+#pragma once
+// A connection to the test display of the X11 fixture, with what the tests need of it:
+// the managed windows of a process, synthetic clicks and keys (XTest), and a polite close.
+#include <X11/Xlib.h>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace brimlow::test {
+
+struct XWin {
+    Window id = 0;
+    std::string title;
+    int x = 0, y = 0, width = 0, height = 0;
+    bool viewable = false;
+};
+
+class XSession {
+public:
+    XSession();
+    ~XSession();
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    bool ok() const { return m_dpy != nullptr; }
+    const std::string& name() const { return m_name; }
+    Display* dpy() const { return m_dpy; }
+
+    // The viewable windows that the window manager manages for `pid`.
+    std::vector<XWin> WindowsOf(pid_t pid);
+    // Polls `cond` every 50 ms for at most `seconds`.
+    static bool WaitFor(const std::function<bool()>& cond, double seconds);
+
+    void Click(int x, int y);
+    void Key(const char* keysym, bool alt = false);
+    void Close(Window w);
+
+private:
+    Display* m_dpy = nullptr;
+    std::string m_name;
+};
+
+// Starts `exe` with the test display, the given extra environment and `cwd`; returns the pid.
+pid_t SpawnOnDisplay(const XSession& x, const std::string& exe, const std::vector<std::string>& extraEnv,
+                     const std::string& cwd);
+// Waits at most `seconds` for the child; its exit status, or -1 if it had to be killed.
+int WaitChild(pid_t pid, double seconds);
+
+}  // namespace brimlow::test
