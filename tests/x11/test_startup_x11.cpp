@@ -34,14 +34,15 @@ protected:
     void Start()
     {
         // Started from another folder: the program folder is where the executable lies.
-        pid = SpawnOnDisplay(x, dir.file("Brimlow").string(), {"INETCACHE_DIR=" + dir.storeFolder().string()},
+        pid = SpawnOnDisplay(x, dir.file("Brimlow").string(),
+                             {"INETCACHE_DIR=" + dir.storeFolder().string(), "XDG_RUNTIME_DIR=" + runtime()},
                              dir.root().string());
         ASSERT_GT(pid, 0);
     }
     std::optional<XWin> Window(bool main)
     {
         for (const auto& w : x.WindowsOf(pid))
-            if ((w.title == "Brimlow") == main)
+            if (w.splash != main)
                 return w;
         return std::nullopt;
     }
@@ -55,6 +56,14 @@ protected:
         ASSERT_TRUE(dir.Exists("ActivityReport.dat"));
         EXPECT_EQ(dir.Read("ActivityReport.dat"),
                   "File deleted\r\n" + dir.file("ActivityReport.dat").string() + "\r\nBleached: True\r\n");
+    }
+
+    std::string runtime()
+    {
+        const auto p = dir.root() / "runtime";
+        fs::create_directories(p);
+        fs::permissions(p, fs::perms::owner_all);
+        return p.string();
     }
 
     XSession x;

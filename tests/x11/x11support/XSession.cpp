@@ -88,6 +88,9 @@ std::vector<XWin> XSession::WindowsOf(pid_t pid)
         win.width = a.width;
         win.height = a.height;
         win.viewable = a.map_state == IsViewable;
+        const Atom splashType = XInternAtom(m_dpy, "_NET_WM_WINDOW_TYPE_SPLASH", False);
+        for (unsigned long t : CardinalList(m_dpy, w, "_NET_WM_WINDOW_TYPE", XA_ATOM))
+            win.splash = win.splash || t == splashType;
         if (win.viewable)
             wins.push_back(win);
     }

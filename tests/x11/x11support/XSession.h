@@ -14,6 +14,7 @@ struct XWin {
     std::string title;
     int x = 0, y = 0, width = 0, height = 0;
     bool viewable = false;
+    bool splash = false;  // typed as a splash window
 };
 
 class XSession {
