@@ -3,6 +3,7 @@
 #include "platform/qt/QtPlatform.h"
 #include "shell/Forms.h"
 #include "shell/ProgramArt.h"
+#include "shell/SessionEnd.h"
 
 int main(int argc, char** argv)
 {
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     brimlow::RealPlatform real;
     brimlow::Forms forms(real.platform());
+    brimlow::SessionEndWatcher sessionEnd(forms);
     forms.LoadSplash();  // the splash loads the main window
     return QApplication::exec();
 }

@@ -106,7 +106,11 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     }
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The about box has no owner window; the window that loaded it unloads it.
+    delete m_about.data();
+}
 
 void frmMain::BuildMenus()
 {
@@ -199,7 +203,7 @@ void frmMain::InitializeMainForm()
     // ListScriptFiles: the Quick Clean Up page lists the script files here when it lands.
     // LoadUserSettings: the per-user settings file is read here when it lands.
     // RefreshCleanupCookieLists: the Quick Clean Up cookie lists are built here when they land.
-    // SE_rtfTutorial: the Script Editor page's tutorial text is set here when that page lands.
+    // SE_rtfTutorial: the Script Editor page's tutorial box gets kTutorialText here when that page lands.
 }
 
 // ---- tab switching ----

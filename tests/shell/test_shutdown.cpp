@@ -2,12 +2,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 
 #include "bleach/MBleachUtility.h"
 #include "shell/Forms.h"
+#include "shell/SessionEnd.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 #include "support/GuiTestSupport.h"
@@ -141,4 +144,24 @@ TEST(ShutdownStandalone, ClosingTwiceRunsTheShutDownOnce)
     main.close();
     EXPECT_EQ(tp.exit.calls, 1);
     EXPECT_EQ(tp.exit.lastCode, 0);
+}
+
+TEST(ShutdownOnSignal, StopSignalClosesThroughTheShutDown)
+{
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+    Forms forms(tp.platform);
+    frmMain& main = forms.LoadMain();
+    main.show();
+    dir.Write("OrlinVisited.dat", "Visited: x\n");
+    {
+        SessionEndWatcher watcher(forms);
+        ::raise(SIGTERM);
+        for (int i = 0; i < 50 && tp.exit.calls == 0; ++i)
+            QTest::qWait(20);
+    }
+    EXPECT_EQ(tp.exit.calls, 1);
+    EXPECT_FALSE(dir.Exists("OrlinVisited.dat"));
+    EXPECT_EQ(forms.main(), nullptr);
 }
