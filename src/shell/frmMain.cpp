@@ -77,6 +77,9 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     SSTab1 = new QTabWidget(client);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     SSTab1->setGeometry(0, 0, kTabWidth, kTabHeight);
+    // No help file is attached; the numbers are kept as the controls' data.
+    setProperty("helpContextId", 1);
+    SSTab1->setProperty("helpContextId", 2);
 
     m_qc = new QuickCleanUpPage(*this, m_platform);
     m_se = new ScriptEditorPage(*this, m_platform);
