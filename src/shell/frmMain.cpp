@@ -6,6 +6,8 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
@@ -43,6 +45,19 @@ constexpr int kTabHeight = 468;
 // it back, so a list stays a list and a button a button.
 constexpr const char* kDesignFocusPolicy = "brimlowDesignFocusPolicy";
 
+// Six tabs at the style's usual padding are wider than the window, and a scrolling strip
+// would hide a page behind an arrow; a narrower padding keeps all six captions in one row.
+class CompactTabStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 10;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 QAction* AddItem(QMenu* menu, const char* name, const QString& caption)
 {
     QAction* a = menu->addAction(caption);
@@ -77,6 +92,10 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     SSTab1 = new QTabWidget(client);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     SSTab1->setGeometry(0, 0, kTabWidth, kTabHeight);
+    auto* tabStyle = new CompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(SSTab1->tabBar());
+    SSTab1->tabBar()->setStyle(tabStyle);
+    SSTab1->tabBar()->setUsesScrollButtons(false);
     // No help file is attached; the numbers are kept as the controls' data.
     setProperty("helpContextId", 1);
     SSTab1->setProperty("helpContextId", 2);

@@ -100,6 +100,17 @@ TEST_F(MainWindow, SixCaptionsAndTheFirstPageSelected)
         EXPECT_EQ(tabs->tabText(i), captions[i]) << i;
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_EQ(tabs->widget(2), &main->urlHoundPage());
+
+    // Every caption is in sight at once, whole, within the window: no scrolling strip.
+    main->show();
+    QApplication::processEvents();
+    QTabBar* bar = tabs->tabBar();
+    EXPECT_FALSE(bar->usesScrollButtons());
+    for (int i = 0; i < 6; ++i) {
+        const QRect r = bar->tabRect(i);
+        EXPECT_LE(bar->mapTo(main, r.topRight()).x(), main->width()) << i;
+        EXPECT_GE(r.width(), bar->fontMetrics().horizontalAdvance(tabs->tabText(i))) << i;
+    }
 }
 
 TEST_F(MainWindow, MenuBarShowsFourMenusAndOnlyTheCurrentCommands)
