@@ -455,11 +455,7 @@ std::string UrlHoundPage::ReportText() const
 
 void UrlHoundPage::UH_cmdCacheSave_Click()
 {
-    FileDialogOptions options;
-    options.initialFolder = m_platform.programFolder.string() + "/";
-    options.defaultExt = "txt";
-    options.filter = "Text Files (*.txt)|*.txt";
-    const auto path = m_platform.dialogs->ShowSave(options);
+    const auto path = m_platform.dialogs->ShowSave(TextReportSaveOptions(m_platform.programFolder));
     if (!path)
         return;  // cancelled: nothing to say
     try {

@@ -62,6 +62,18 @@ std::optional<std::uint64_t> SystemTimeToFileTime(const SystemTime& st) noexcept
     return static_cast<std::uint64_t>(seconds) * kTicksPerSecond + static_cast<std::uint64_t>(st.milliseconds) * 10000;
 }
 
+std::optional<std::uint64_t> FileTimeFromUtc(int year, int month, int day, int hour, int minute, int second) noexcept
+{
+    SystemTime st;
+    st.year = year;
+    st.month = month;
+    st.day = day;
+    st.hour = hour;
+    st.minute = minute;
+    st.second = second;
+    return SystemTimeToFileTime(st);
+}
+
 std::uint64_t FileTimeFromUnixSeconds(std::int64_t seconds) noexcept
 {
     const std::int64_t s = seconds + kFileTimeUnixOffsetSeconds;

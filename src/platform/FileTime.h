@@ -27,6 +27,10 @@ std::optional<SystemTime> FileTimeToSystemTime(std::uint64_t fileTime) noexcept;
 // The FILETIME of a UTC calendar time (day of week ignored); nothing for dates before 1601.
 std::optional<std::uint64_t> SystemTimeToFileTime(const SystemTime& st) noexcept;
 
+// The FILETIME of a UTC date and time of day; nothing for dates before 1601 or out of range.
+std::optional<std::uint64_t> FileTimeFromUtc(int year, int month, int day, int hour = 0, int minute = 0,
+                                             int second = 0) noexcept;
+
 std::uint64_t FileTimeFromUnixSeconds(std::int64_t seconds) noexcept;
 std::int64_t UnixSecondsFromFileTime(std::uint64_t fileTime) noexcept;
 std::uint64_t FileTimeFromTimePoint(std::chrono::system_clock::time_point tp) noexcept;

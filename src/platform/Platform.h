@@ -26,6 +26,16 @@ struct FileDialogOptions {
     std::string title;
 };
 
+// The save dialog of a text report: no file name yet, the program folder, ".txt".
+inline FileDialogOptions TextReportSaveOptions(const std::filesystem::path& programFolder)
+{
+    FileDialogOptions options;
+    options.initialFolder = programFolder.string() + "/";
+    options.defaultExt = "txt";
+    options.filter = "Text Files (*.txt)|*.txt";
+    return options;
+}
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;

@@ -193,11 +193,7 @@ void ActivityReportPage::AR_cmdSave_Click()
 {
     // The text of the box as it is now, taken before the dialog opens.
     const std::string text = FromBoxText(VisibleReportBox()->toPlainText());
-    FileDialogOptions options;
-    options.initialFolder = m_platform.programFolder.string() + "/";
-    options.defaultExt = "txt";
-    options.filter = "Text Files (*.txt)|*.txt";
-    const auto path = m_platform.dialogs->ShowSave(options);
+    const auto path = m_platform.dialogs->ShowSave(TextReportSaveOptions(m_platform.programFolder));
     if (!path)
         return;  // cancelled: silent
     try {

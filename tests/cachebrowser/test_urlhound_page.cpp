@@ -163,8 +163,9 @@ TEST_F(UrlHoundPageTest, LayoutNamesFocusOrderAndHelpNumbers)
                            "UH_cmdExit",          "UH_lstCacheSearch",  "UH_txtCacheSearchString"};
     const int help[] = {301, 302, 303, 304, 305, 306, 307, 309, 310, 311, 312, 314, 315, 316, 317, 318, 319, 0, 308};
     for (std::size_t i = 0; i < std::size(order); ++i) {
-        if (help[i])
+        if (help[i]) {
             EXPECT_EQ(test::Named<QWidget>(page, order[i])->property("helpContextId").toInt(), help[i]) << order[i];
+        }
     }
 
     main->activateWindow();

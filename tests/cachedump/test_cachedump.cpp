@@ -38,14 +38,7 @@ constexpr uid_t kNobody = 65534;
 
 std::uint64_t Utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 {
-    SystemTime st;
-    st.year = y;
-    st.month = mo;
-    st.day = d;
-    st.hour = h;
-    st.minute = mi;
-    st.second = s;
-    return *SystemTimeToFileTime(st);
+    return *FileTimeFromUtc(y, mo, d, h, mi, s);
 }
 
 CacheEntry Entry(std::string url, std::optional<std::string> local = std::nullopt, std::uint32_t hitRate = 0,

@@ -308,14 +308,7 @@ namespace {
 
 std::uint64_t Ft(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 {
-    SystemTime st;
-    st.year = y;
-    st.month = mo;
-    st.day = d;
-    st.hour = h;
-    st.minute = mi;
-    st.second = s;
-    return *SystemTimeToFileTime(st);
+    return *FileTimeFromUtc(y, mo, d, h, mi, s);
 }
 
 std::uint64_t NowFt()

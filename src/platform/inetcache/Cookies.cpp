@@ -589,14 +589,7 @@ std::optional<std::uint64_t> ParseCookieDate(std::string_view text)
     CivilFromDays(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)), cy, cm, cd);
     if (cd != static_cast<unsigned>(day) || cm != static_cast<unsigned>(month))
         return std::nullopt;
-    SystemTime st;
-    st.year = year;
-    st.month = month;
-    st.day = day;
-    st.hour = hour;
-    st.minute = minute;
-    st.second = second;
-    return SystemTimeToFileTime(st);
+    return FileTimeFromUtc(year, month, day, hour, minute, second);
 }
 
 std::optional<ParsedUrl> ParseUrl(std::string_view url)
