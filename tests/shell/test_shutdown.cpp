@@ -126,7 +126,10 @@ TEST_P(Shutdown, MissingFilesAreSkippedWithoutALogEntry)
     EXPECT_TRUE(tp.dialogs.boxes.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, Shutdown, ::testing::Values(Way::CloseBox, Way::FileExit));
+INSTANTIATE_TEST_SUITE_P(Ways, Shutdown, ::testing::Values(Way::CloseBox, Way::FileExit),
+                         [](const testing::TestParamInfo<Way>& info) {
+                             return info.param == Way::CloseBox ? "CloseBox" : "FileExit";
+                         });
 
 TEST(ShutdownStandalone, ClosingTwiceRunsTheShutDownOnce)
 {
