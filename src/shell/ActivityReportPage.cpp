@@ -156,7 +156,7 @@ void ActivityReportPage::LoadActivityLogBox()
 
 void ActivityReportPage::ShowCacheSearchReport(const std::string& reportBytes)
 {
-    AR_txtCacheSearchReport->setPlainText(ToBoxText(reportBytes));
+    SetBoxBytes(AR_txtCacheSearchReport, reportBytes);
 }
 
 void ActivityReportPage::SelectUrlHoundSearch()
@@ -174,7 +174,7 @@ void ActivityReportPage::AR_cmdClear_Click()
             ShowFileError(m_platform, e.number(), "opening", ActivityLogPath(m_platform).string());
             return;  // the log still holds its entries, so the box keeps them too
         }
-        AR_txtActivityReport->clear();
+        SetBoxBytes(AR_txtActivityReport, {});
         return;
     }
     const auto path = SearchReportPath(m_platform);
@@ -186,13 +186,13 @@ void ActivityReportPage::AR_cmdClear_Click()
             return;  // the report is still there: so is its text
         }
     }
-    AR_txtCacheSearchReport->clear();
+    SetBoxBytes(AR_txtCacheSearchReport, {});
 }
 
 void ActivityReportPage::AR_cmdSave_Click()
 {
     // The text of the box as it is now, taken before the dialog opens.
-    const std::string text = FromBoxText(VisibleReportBox()->toPlainText());
+    const std::string text = BoxBytes(VisibleReportBox());
     const auto path = m_platform.dialogs->ShowSave(TextReportSaveOptions(m_platform.programFolder));
     if (!path)
         return;  // cancelled: silent
@@ -207,7 +207,7 @@ void ActivityReportPage::AR_cmdSave_Click()
 
 void ActivityReportPage::AR_cmdPrint_Click()
 {
-    const std::string text = FromBoxText(VisibleReportBox()->toPlainText());
+    const std::string text = BoxBytes(VisibleReportBox());
     if (!m_platform.printer || !m_platform.printer->PrintText(text))
         m_platform.dialogs->MsgBox("No printer is installed.", kProgramTitle, MsgBoxButtons::Ok,
                                    MsgBoxIcon::Exclamation);

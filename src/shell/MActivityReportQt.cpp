@@ -10,7 +10,7 @@ namespace brimlow {
 void LoadActivityLog(const Platform& platform, QTextEdit* box)
 {
     box->clear();  // emptied first, so a missing log leaves the box empty
-    box->setPlainText(ToBoxText(ReadActivityLog(platform)));
+    SetBoxBytes(box, ReadActivityLog(platform));
 }
 
 }  // namespace brimlow

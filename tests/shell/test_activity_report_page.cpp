@@ -234,3 +234,33 @@ TEST_F(ActivityReportPageTest, ExitClosesThroughTheShutDown)
     EXPECT_EQ(tp.exit.calls, 1);
     EXPECT_FALSE(main->isVisible());
 }
+
+TEST_F(ActivityReportPageTest, SaveAndPrintKeepBytesTheBoxCannotShow)
+{
+    // A path in another 8-bit encoding: not a character of the locale's encoding.
+    const std::string entry = "File deleted\r\n/tmp/caf\xe9.txt\r\nBleached: True\r\n";
+    AppendActivityLog(tp.platform, entry);
+    SelectReportTab();
+    const std::string out = (dir.folder() / "saved.txt").string();
+    tp.dialogs.savePaths.push_back(out);
+    Click(page->AR_cmdSave);
+    EXPECT_EQ(dir.Read("saved.txt"), entry);
+    Click(page->AR_cmdPrint);
+    ASSERT_EQ(tp.printer.printed.size(), 1u);
+    EXPECT_EQ(tp.printer.printed[0], entry);
+
+    // Once the user edits the box, the box's own text is what is saved.
+    page->AR_txtActivityReport->selectAll();
+    QTest::keyClicks(page->AR_txtActivityReport, "typed");
+    QTest::keyClick(page->AR_txtActivityReport, Qt::Key_Return);
+    QTest::keyClicks(page->AR_txtActivityReport, "by hand");
+    tp.dialogs.savePaths.push_back(out);
+    Click(page->AR_cmdSave);
+    EXPECT_EQ(dir.Read("saved.txt"), "typed\r\nby hand");
+
+    // After Clear the box is empty, and so is what it saves.
+    Click(page->AR_cmdClear);
+    tp.dialogs.savePaths.push_back(out);
+    Click(page->AR_cmdSave);
+    EXPECT_EQ(dir.Read("saved.txt"), "");
+}

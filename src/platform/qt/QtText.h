@@ -3,7 +3,11 @@
 // encoding, converted here and nowhere else. Text boxes hold LF line ends; the files and
 // the core hold CR LF, so the box forms turn CR LF into LF on the way in and back on the
 // way out (a text box hands its text out with CR LF, as the reports expect).
+#include <QByteArray>
 #include <QString>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVariant>
 #include <string>
 #include <string_view>
 
@@ -33,6 +37,29 @@ inline std::string FromBoxText(QString text)
 {
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return ToBytes(text);
+}
+
+// A report box keeps the bytes it was filled with, so that saving or printing what the user
+// sees writes those very bytes: the box's own text cannot hold every 8-bit byte (a byte that
+// is no character of the locale's encoding would come back as a replacement character).
+// Once the user edits the box, its text is what counts.
+inline constexpr const char* kBoxBytesProperty = "brimlowBoxBytes";
+
+inline void SetBoxBytes(QTextEdit* box, std::string_view bytes)
+{
+    box->setPlainText(ToBoxText(bytes));
+    box->setProperty(kBoxBytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    box->document()->setModified(false);
+}
+
+inline std::string BoxBytes(const QTextEdit* box)
+{
+    const QVariant kept = box->property(kBoxBytesProperty);
+    if (kept.isValid() && !box->document()->isModified()) {
+        const QByteArray b = kept.toByteArray();
+        return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+    }
+    return FromBoxText(box->toPlainText());
 }
 
 }  // namespace brimlow
