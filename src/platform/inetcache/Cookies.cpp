@@ -684,14 +684,8 @@ bool InternetSetCookie(std::string_view url, std::string_view name, std::string_
             std::lock_guard lock(g_sessionMutex);
             SessionCookies().erase(key);
         }
-    } catch (const StoreError& e) {
-        SetLastError(e.number());
-        return false;
-    } catch (const sqlite::Error& e) {
-        SetLastError(ErrorNumberOf(e));
-        return false;
-    } catch (const std::bad_alloc&) {
-        SetLastError(kErrorInternal);
+    } catch (...) {
+        SetLastErrorFromCurrentException();
         return false;
     }
     SetLastError(0);
@@ -754,11 +748,8 @@ bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::str
                 domain = dot == std::string_view::npos ? std::string_view() : domain.substr(dot + 1);
             }
         }
-    } catch (const StoreError& e) {
-        SetLastError(e.number());
-        return false;
-    } catch (const sqlite::Error& e) {
-        SetLastError(ErrorNumberOf(e));
+    } catch (...) {
+        SetLastErrorFromCurrentException();
         return false;
     }
     if (found.empty()) {

@@ -137,12 +137,8 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
         if (!walk->FindNext(entry, bufferSize))
             return nullptr;
         return walk;
-    } catch (const StoreError& e) {
-        SetLastError(e.number());
-    } catch (const sqlite::Error& e) {
-        SetLastError(ErrorNumberOf(e));
-    } catch (const std::bad_alloc&) {
-        SetLastError(kErrorInternal);
+    } catch (...) {
+        SetLastErrorFromCurrentException();
     }
     return nullptr;
 }
@@ -180,12 +176,8 @@ bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
         tx.Commit();
         SetLastError(0);
         return true;
-    } catch (const StoreError& e) {
-        SetLastError(e.number());
-    } catch (const sqlite::Error& e) {
-        SetLastError(ErrorNumberOf(e));
-    } catch (const std::bad_alloc&) {
-        SetLastError(kErrorInternal);
+    } catch (...) {
+        SetLastErrorFromCurrentException();
     }
     return false;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 #include <cstdlib>
+#include <new>
 #include <pwd.h>
 #include <system_error>
 #include <unistd.h>
@@ -59,6 +60,19 @@ std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept
         return kErrorFileCorrupt;
     default:
         return kErrorInternal;
+    }
+}
+
+void SetLastErrorFromCurrentException()
+{
+    try {
+        throw;
+    } catch (const StoreError& e) {
+        SetLastError(e.number());
+    } catch (const sqlite::Error& e) {
+        SetLastError(ErrorNumberOf(e));
+    } catch (const std::bad_alloc&) {
+        SetLastError(kErrorInternal);
     }
 }
 

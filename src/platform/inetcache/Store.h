@@ -30,6 +30,9 @@ void SetLastError(std::uint32_t number) noexcept;
 
 // The error number of a SQLite failure: access problems 5, a damaged file 1392, else 1359.
 std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept;
+// Only inside a catch block: records the store failure being handled as the last error.
+// Anything that is no store failure goes on to the caller.
+void SetLastErrorFromCurrentException();
 
 // A connection for a walk: read-only, small page cache. Nothing when the store or its
 // table is not there (a walk of a missing store is empty and must not create it).
