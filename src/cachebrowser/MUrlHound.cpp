@@ -181,9 +181,11 @@ int DumpTypeFromCacheTypeText(std::string_view text)
     return kDumpCookies;  // "Cookies:" and every text that is none of the three
 }
 
-std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path)
+std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path, bool* truncated)
 {
     std::vector<CacheRecord> records;
+    if (truncated)
+        *truncated = false;
     if (!textfile::FileExists(path))
         return records;
     textfile::LineReader in(path);
@@ -192,8 +194,11 @@ std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path)
         CacheRecord r;
         // A file that ends inside a record keeps the records before it.
         if (!in.ReadLine(r.Source) || !in.ReadLine(r.Location) || !in.ReadLine(r.HitRate) ||
-            !in.ReadLine(r.Expires) || !in.ReadLine(r.Accessed) || !in.ReadLine(line))
+            !in.ReadLine(r.Expires) || !in.ReadLine(r.Accessed) || !in.ReadLine(line)) {
+            if (truncated)
+                *truncated = true;
             break;
+        }
         // The header block runs to the line that is exactly "@"; the empty line the loop
         // starts with gives Header its leading CR LF.
         line.clear();
@@ -204,8 +209,11 @@ std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path)
                 break;
             complete = line == "@";
         } while (!complete);
-        if (!complete)
+        if (!complete) {
+            if (truncated)
+                *truncated = true;
             break;
+        }
         records.push_back(std::move(r));
     }
     return records;

@@ -33,8 +33,8 @@ std::string_view CacheDumpFileName(int DumpType);
 int DumpTypeFromCacheTypeText(std::string_view text);
 
 // Reads one dump file. A missing file reads as no records; a file that ends inside a
-// record keeps the complete records before it.
-std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path);
+// record keeps the complete records before it (and sets *truncated when given).
+std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr);
 
 // Replaces the loaded records by those of the dump file of DumpType in the program folder
 // (the name matches without regard to letter case).

@@ -2,15 +2,16 @@
 
 #include "bleach/MBleachUtility.h"
 #include "cachebrowser/MUrlHound.h"
+#include "cookies/MCookieEditor.h"
 #include "platform/TextFile.h"
 
 namespace brimlow {
 
 void ReleaseGlobals()
 {
-    // The cookie dump, live and file cookie arrays, the script tokens and
-    // the selected scripts join here as their modules land.
+    // The script tokens and the selected scripts join here as their modules land.
     ReleaseCacheRecords();
+    ReleaseCookieTables();
     TheDestructionList().Clear();
 }
 

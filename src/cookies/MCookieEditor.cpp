@@ -1,0 +1,285 @@
+#include "cookies/MCookieEditor.h"
+
+#include <chrono>
+#include <cstdint>
+
+#include "cachebrowser/MUrlHound.h"
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "platform/inetcache/InetCache.h"
+#include "shell/MActivityReport.h"
+
+namespace brimlow {
+
+namespace {
+
+std::vector<CookieEntry> g_cookieEntries;
+std::vector<FileCookie> g_fileCookies;
+LiveCookieTable g_liveCookies;
+
+// 1..maxDigits decimal digits, the whole text.
+std::optional<int> Number(std::string_view s, std::size_t minDigits, std::size_t maxDigits)
+{
+    if (s.size() < minDigits || s.size() > maxDigits)
+        return std::nullopt;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+}  // namespace
+
+std::optional<CalendarDate> RecognizeDumpDate(std::string_view text)
+{
+    const std::size_t a = text.find('/');
+    const std::size_t b = a == std::string_view::npos ? a : text.find('/', a + 1);
+    if (b == std::string_view::npos)
+        return std::nullopt;
+    const auto m = Number(text.substr(0, a), 1, 2);
+    const auto d = Number(text.substr(a + 1, b - a - 1), 1, 2);
+    const auto y = Number(text.substr(b + 1), 4, 4);
+    if (!m || !d || !y || *y == 0)
+        return std::nullopt;
+    const std::chrono::year_month_day ymd{std::chrono::year(*y), std::chrono::month(static_cast<unsigned>(*m)),
+                                          std::chrono::day(static_cast<unsigned>(*d))};
+    if (!ymd.ok())
+        return std::nullopt;
+    return CalendarDate{*y, *m, *d};
+}
+
+// ---- the cookie dump ----
+
+std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpLoad* outcome)
+{
+    std::vector<CookieEntry> entries;
+    DumpLoad result = DumpLoad::Complete;
+    if (!textfile::FileExists(path)) {
+        result = DumpLoad::Missing;
+    } else {
+        try {
+            bool truncated = false;
+            std::vector<CacheRecord> records = ReadCacheDump(path, &truncated);
+            entries.reserve(records.size());
+            for (CacheRecord& r : records) {
+                CookieEntry e;
+                e.Source = std::move(r.Source);
+                e.FileName = std::move(r.Location);
+                e.Expires = RecognizeDumpDate(r.Expires) ? std::move(r.Expires) : std::string(kNoExpiryDate);
+                e.Accessed = std::move(r.Accessed);
+                entries.push_back(std::move(e));
+            }
+            if (truncated)
+                result = DumpLoad::Truncated;
+        } catch (const RuntimeError&) {
+            entries.clear();
+            result = DumpLoad::Unreadable;
+        }
+    }
+    if (outcome)
+        *outcome = result;
+    return entries;
+}
+
+DumpLoad LoadCookieDump(const Platform& platform)
+{
+    DumpLoad outcome = DumpLoad::Complete;
+    g_cookieEntries = ReadCookieDump(textfile::InFolder(platform.programFolder, kCookieDumpName), &outcome);
+    return outcome;
+}
+
+const std::vector<CookieEntry>& CookieEntries()
+{
+    return g_cookieEntries;
+}
+
+std::size_t iCookieCount()
+{
+    return g_cookieEntries.size();
+}
+
+// ---- cookie files ----
+
+std::vector<FileCookie> ParseCookieFileText(std::string_view bytes)
+{
+    std::vector<FileCookie> cookies;
+    auto nextLine = [&bytes](std::string_view& line) {
+        if (bytes.empty())
+            return false;
+        const std::size_t lf = bytes.find('\n');
+        line = bytes.substr(0, lf);
+        bytes = lf == std::string_view::npos ? std::string_view() : bytes.substr(lf + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        return true;
+    };
+    std::string_view line;
+    while (nextLine(line)) {
+        FileCookie c;
+        c.Name = std::string(line);
+        if (nextLine(line)) {
+            c.Value = std::string(line);
+            while (line != "*" && nextLine(line)) {
+            }
+        }
+        cookies.push_back(std::move(c));
+    }
+    return cookies;
+}
+
+void LoadCookieFile(const std::filesystem::path& Path)
+{
+    g_fileCookies.clear();
+    if (!textfile::FileExists(Path))
+        return;
+    try {
+        g_fileCookies = ParseCookieFileText(textfile::ReadAll(Path));
+    } catch (const RuntimeError&) {
+        g_fileCookies.clear();  // unreadable: no cookies rather than half a table
+    }
+}
+
+const std::vector<FileCookie>& FileCookies()
+{
+    return g_fileCookies;
+}
+
+// ---- live cookies ----
+
+std::string GetCookie(std::string_view Url, std::string_view Name)
+{
+    // Asked for its size first, the store may have grown the text by the second call:
+    // ask again with the larger size rather than cut it.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::uint32_t size = 0;
+        if (!inetcache::InternetGetCookie(Url, Name, nullptr, &size))
+            return kCookieErrorText;
+        std::string text;
+        if (inetcache::InternetGetCookie(Url, Name, &text, &size))
+            return text;
+        if (inetcache::GetLastError() != inetcache::kErrorInsufficientBuffer)
+            return kCookieErrorText;
+    }
+    return kCookieErrorText;
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+LiveCookieTable SplitCookieString(std::string_view text)
+{
+    LiveCookieTable table;
+    if (text == kCookieErrorText) {
+        table.slots.resize(3);
+        table.slots[1] = {kCookieErrorText, kCookieErrorText};
+        table.scanned = 2;
+        return table;
+    }
+    if (text.empty())
+        return table;  // no part at all
+    for (;;) {
+        const std::size_t semi = text.find(';');
+        const std::string_view part = text.substr(0, semi);
+        const std::size_t eq = part.find('=');
+        if (eq == std::string_view::npos)
+            table.slots.push_back({std::string(TrimBlanks(part)), std::string()});
+        else
+            table.slots.push_back(
+                {std::string(TrimBlanks(part.substr(0, eq))), std::string(TrimBlanks(part.substr(eq + 1)))});
+        if (semi == std::string_view::npos)
+            break;
+        text.remove_prefix(semi + 1);
+    }
+    table.scanned = table.slots.size();
+    return table;
+}
+
+void ParseCookieString(std::string_view text)
+{
+    g_liveCookies = SplitCookieString(text);
+}
+
+const LiveCookieTable& LiveCookies()
+{
+    return g_liveCookies;
+}
+
+void ReleaseCookieTables()
+{
+    std::vector<CookieEntry>().swap(g_cookieEntries);
+    std::vector<FileCookie>().swap(g_fileCookies);
+    g_liveCookies = LiveCookieTable{};
+}
+
+// ---- setting and expiring cookies ----
+
+std::string ExpiryText(const CalendarDate& date)
+{
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::chrono::year_month_day ymd{std::chrono::year(date.year),
+                                          std::chrono::month(static_cast<unsigned>(date.month)),
+                                          std::chrono::day(static_cast<unsigned>(date.day))};
+    const unsigned weekday = std::chrono::weekday(std::chrono::sys_days(ymd)).c_encoding();  // 0 = Sunday
+    return std::string(kDays[weekday % 7]) + "," + std::to_string(date.day) + "-" +
+           kMonths[(static_cast<unsigned>(date.month) - 1) % 12] + "-" + std::to_string(date.year) + " 00:00:00 GMT";
+}
+
+std::string CookieUrl(std::string_view source)
+{
+    const std::size_t at = source.find('@');
+    std::string url = "http://" + std::string(at == std::string_view::npos ? source : source.substr(at + 1));
+    if (url.back() != '/')
+        url += '/';
+    return url;
+}
+
+std::string CookieData(std::string_view value, std::string_view expiryText)
+{
+    return std::string(value) + "; expires = " + std::string(expiryText);
+}
+
+bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data)
+{
+    const bool ok = inetcache::InternetSetCookie(Url, Name, Data);
+    std::string entry = ok ? std::string() : std::string("ERROR SETTING COOKIE:\r\n");
+    entry.append("Source: ").append(Url).append("\r\n");
+    entry.append("Name: ").append(Name).append("\r\n");
+    entry.append("Value: ").append(Data).append("\r\n");
+    AppendActivityLog(platform, entry);
+    return ok;
+}
+
+bool IsOwnCookie(const Platform& platform, std::string_view Source)
+{
+    if (Source.find("Cookie:") == std::string_view::npos)
+        return true;
+    const std::string_view rest = Source.size() > 7 ? Source.substr(7) : std::string_view();
+    const std::size_t at = rest.find('@');
+    if (at == std::string_view::npos)
+        return false;  // names no user: nobody's to change
+    const std::string_view user = rest.substr(0, at);
+    if (user == "anyuser")
+        return true;
+    std::string login = platform.user ? platform.user->LoginName() : std::string();
+    for (char& c : login)
+        c = Lower(c);
+    return user == login;
+}
+
+}  // namespace brimlow

@@ -1,0 +1,132 @@
+#pragma once
+// The cookie editor's model: the cookie dump (one CookieEntry per cookie source, in file
+// order), the cookies written in one source's cookie file, the live cookies that the store
+// hands out for its URL, and the write path that sets or expires one cookie. Qt-free; the
+// Cookie Editor page only shows what lives here and drives it.
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace brimlow {
+
+struct CookieEntry {
+    std::string Source;    // "Cookie:" user "@" domain and path, as in the dump
+    std::string FileName;  // the source's cookie text file, or "N\A"
+    std::string Expires;   // M/D/YYYY; "12/31/9999" when the dump's text is no date
+    std::string Accessed;  // M/D/YYYY as the dump tool wrote it
+};
+
+inline constexpr const char* kCookieDumpName = "\\OrlinCookie.dat";
+// What an expiry line that is no date becomes.
+inline constexpr const char* kNoExpiryDate = "12/31/9999";
+// What GetCookie answers when the store hands out nothing for a URL.
+inline constexpr const char* kCookieErrorText =
+    "Error:  Cookies with expiriation dates before today can not be viewed.";
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+};
+
+// The dump's dates: month "/" day "/" four-digit year, leading zeros allowed, and a day
+// that exists in that month. Anything else is no date.
+std::optional<CalendarDate> RecognizeDumpDate(std::string_view text);
+
+// ---- the cookie dump ----
+
+enum class DumpLoad {
+    Complete,
+    Missing,     // no dump file: no sources
+    Unreadable,  // the file could not be opened or read: no sources
+    Truncated,   // the file ends inside a record: the complete records before it
+};
+
+// Reads a cookie dump. Never throws for the file's sake.
+std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpLoad* outcome = nullptr);
+
+// Replaces the loaded sources by those of the cookie dump of the working folder (the name
+// matches without regard to letter case). It does not run UrlHound.
+DumpLoad LoadCookieDump(const Platform& platform);
+const std::vector<CookieEntry>& CookieEntries();
+std::size_t iCookieCount();
+
+// ---- cookie files ----
+
+struct FileCookie {
+    std::string Name;
+    std::string Value;
+};
+
+// The cookies of a cookie text file's bytes: per record a name line, a value line, then
+// lines up to one that is exactly "*" (the value line counts: a value "*" ends the record).
+// A record cut short by the end keeps what it holds.
+std::vector<FileCookie> ParseCookieFileText(std::string_view bytes);
+
+// Replaces the file cookie table by the cookies of the file at Path; a missing or
+// unreadable file leaves it empty.
+void LoadCookieFile(const std::filesystem::path& Path);
+const std::vector<FileCookie>& FileCookies();
+
+// ---- live cookies ----
+
+struct LiveCookie {
+    std::string Name;
+    std::string Value;
+};
+
+struct LiveCookieTable {
+    std::vector<LiveCookie> slots;
+    // The views look at slots [0, scanned) only: after the error text the table has three
+    // slots of which the first two are looked at.
+    std::size_t scanned = 0;
+};
+
+// The live cookie text for Url as the store hands it out, sized from the store's answer,
+// or kCookieErrorText when it hands out nothing.
+std::string GetCookie(std::string_view Url, std::string_view Name);
+
+// Splits a trimmed live cookie text into the live cookie table: one slot per ";"-separated
+// part, name before the first "=" and value after it, each trimmed of blanks. The error
+// text gives its three slots; the empty text an empty table.
+LiveCookieTable SplitCookieString(std::string_view text);
+// Replaces the live cookie table by SplitCookieString(text).
+void ParseCookieString(std::string_view text);
+const LiveCookieTable& LiveCookies();
+
+// Leading and trailing blanks removed (blanks only, as the callers of GetCookie trim).
+std::string_view TrimBlanks(std::string_view text);
+
+// Empties the dump, file and live cookie tables (at exit).
+void ReleaseCookieTables();
+
+// ---- setting and expiring cookies ----
+
+// The day-name expiry text of a date: "Tue,5-Mar-2002 00:00:00 GMT".
+std::string ExpiryText(const CalendarDate& date);
+
+// "http://" and the source's text after its first "@" (the whole text when it has none),
+// ended by "/" unless it already ends so.
+std::string CookieUrl(std::string_view source);
+
+// The data a cookie is set with: its value, "; expires = " and the expiry text.
+std::string CookieData(std::string_view value, std::string_view expiryText);
+
+// Sets the cookie in the store and logs the outcome in the activity log: "Source: ",
+// "Name: " and "Value: " lines, under "ERROR SETTING COOKIE:" when the store refused.
+// True when the store took it.
+bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data);
+
+// True when this user may change the source: it holds no "Cookie:", or its user part is
+// "anyuser" or the lower-cased login name. A "Cookie:" source without "@" after the user
+// part names no user and is refused.
+bool IsOwnCookie(const Platform& platform, std::string_view Source);
+
+inline constexpr const char* kNotOwnCookieLog = "COOKIE does not belong to this user - ABORTING process.\r\n";
+
+}  // namespace brimlow
