@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,21 +14,9 @@ namespace brimlow::textfile {
 
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b)
+char LowerAscii(char c)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 [[noreturn]] void Throw(const fs::path& path)
@@ -76,6 +65,24 @@ int OpenFor(const fs::path& path, OpenMode mode, bool create)
 
 }  // namespace
 
+bool SameNameNoCase(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+std::string LowerCaseName(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
 fs::path Resolve(const fs::path& path)
 {
     struct stat st;
@@ -92,7 +99,7 @@ fs::path Resolve(const fs::path& path)
     std::string best;
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
-        if (EqualNoCase(name, wanted) && (best.empty() || name < best))
+        if (SameNameNoCase(name, wanted) && (best.empty() || name < best))
             best = std::move(name);
     }
     return best.empty() ? path : folder / best;
@@ -179,6 +186,58 @@ void WriteAll(const fs::path& path, std::string_view text)
     TextWriter writer(path, OpenMode::Writing, true);
     writer.Write(text);
     writer.Close();
+}
+
+void WriteAllAtomically(const fs::path& path, std::string_view text)
+{
+    const fs::path target = Resolve(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path tmp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()));
+    int fd;
+    do {
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        Throw(tmp);
+    try {
+        WriteFully(fd, text.data(), text.size(), tmp);
+        if (::fsync(fd) != 0)
+            Throw(tmp);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int e = errno;
+        ::unlink(tmp.c_str());
+        errno = e;
+        Throw(tmp);
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(tmp.c_str());
+        errno = e;
+        Throw(target);
+    }
+    // The rename itself reaches the disk with the folder.
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool NextLine(std::string_view& rest, std::string_view& line) noexcept
+{
+    if (rest.empty())
+        return false;
+    const std::size_t lf = rest.find('\n');
+    std::size_t len = lf == std::string_view::npos ? rest.size() : lf;
+    line = rest.substr(0, len);
+    if (lf != std::string_view::npos && len > 0 && line.back() == '\r')
+        line.remove_suffix(1);
+    rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    return true;
 }
 
 void Append(const fs::path& path, std::string_view text, bool create)

@@ -21,6 +21,12 @@ constexpr int kInputPastEnd = 62;
 // component without regard to letter case, else the path unchanged (for creating it).
 fs::path Resolve(const fs::path& path);
 
+// The program's file names compare without regard to the letter case of A to Z; other
+// bytes compare exactly.
+bool SameNameNoCase(std::string_view a, std::string_view b) noexcept;
+// The name with A to Z lower-cased, every other byte kept.
+std::string LowerCaseName(std::string_view name);
+
 // `folder` joined with `name`; a leading "\" or "/" on the name is the folder separator.
 fs::path InFolder(const fs::path& folder, std::string_view name);
 
@@ -41,8 +47,16 @@ std::vector<FolderFile> FolderFiles(const fs::path& folder);
 std::string ReadAll(const fs::path& path);
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
+// Writes `text` to a temporary file beside `path`, flushes it to the disk and renames it over
+// `path`: a reader, or the next run after an abrupt end, finds the old file or the new one
+// whole, never a part. A failure leaves the old file as it was.
+void WriteAllAtomically(const fs::path& path, std::string_view text);
 // Appends `text` unchanged; the file is closed again before the call returns.
 void Append(const fs::path& path, std::string_view text, bool create = true);
+
+// The next line of `rest` as LineReader reads it (split at LF, one CR before it dropped),
+// and `rest` moves past it; false at the end. A last line without a line end counts.
+bool NextLine(std::string_view& rest, std::string_view& line) noexcept;
 
 enum class OpenMode { Reading = 1, Writing = 2, Appending = 8 };
 

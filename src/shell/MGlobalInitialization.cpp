@@ -4,15 +4,17 @@
 #include "cachebrowser/MUrlHound.h"
 #include "cookies/MCookieEditor.h"
 #include "platform/TextFile.h"
+#include "shell/UserSettingsFile.h"
 
 namespace brimlow {
 
 void ReleaseGlobals()
 {
-    // The script tokens and the selected scripts join here as their modules land.
+    // The script tokens join here as their module lands.
     ReleaseCacheRecords();
     ReleaseCookieTables();
     TheDestructionList().Clear();
+    ReleaseSelectedScripts();
 }
 
 void BleachDataFiles(const Platform& platform)

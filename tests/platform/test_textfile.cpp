@@ -1,4 +1,6 @@
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,12 @@ TEST(TextFile, ReadLineSplitsAtLfAndDropsOneCr)
     for (const auto& c : cases) {
         dir.Write("f.txt", c.bytes);
         EXPECT_EQ(AllLines(dir.file("f.txt")), c.lines) << testing::PrintToString(c.bytes);
+        // Bytes already in memory split the same way.
+        std::vector<std::string> inMemory;
+        std::string_view rest = c.bytes, line;
+        while (NextLine(rest, line))
+            inMemory.emplace_back(line);
+        EXPECT_EQ(inMemory, c.lines) << testing::PrintToString(c.bytes);
     }
 }
 
@@ -158,4 +166,32 @@ TEST(TextFile, FolderFilesListsOnlyFilesOfTheFolder)
     EXPECT_EQ(FileSize(dir.file("a.scr")), 0u);
     EXPECT_TRUE(FolderExists(dir.folder()));
     EXPECT_FALSE(FolderExists(dir.file("a.scr")));
+}
+
+TEST(TextFile, AnAtomicWriteThatFailsLeavesTheOldFileWhole)
+{
+    TempProgramFolder dir;
+    dir.Write("s.dat", "old contents\r\n");
+    WriteAllAtomically(dir.file("S.DAT"), "new\r\n");  // resolves to the existing name
+    EXPECT_EQ(dir.Read("s.dat"), "new\r\n");
+    EXPECT_FALSE(dir.Exists("S.DAT"));
+
+    // A file size limit makes the write stop half-way, as a full disk would.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int number = 0;
+    try {
+        WriteAllAtomically(dir.file("s.dat"), std::string(5000, 'x'));
+    } catch (const RuntimeError& e) {
+        number = e.number();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_NE(number, 0);
+    EXPECT_EQ(dir.Read("s.dat"), "new\r\n");
+    EXPECT_EQ(FolderFiles(dir.folder()).size(), 1u) << "the temporary file is removed";
 }

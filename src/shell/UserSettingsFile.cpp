@@ -1,0 +1,162 @@
+#include "shell/UserSettingsFile.h"
+
+#include "platform/Numbers.h"
+#include "platform/TextFile.h"
+
+namespace brimlow {
+
+namespace {
+
+// The names read at start-up, lower-cased: the collection's keys ignore letter case.
+std::vector<std::string>& SelectedScripts()
+{
+    static std::vector<std::string> keys;
+    return keys;
+}
+
+void AddSelectedScript(std::string_view name)
+{
+    // A name listed twice (in any letter case) is one key.
+    if (!IsScriptSelected(name))
+        SelectedScripts().push_back(textfile::LowerCaseName(name));
+}
+
+// Reads lines up to (not including) the next separator, or to the end of the bytes.
+std::vector<std::string> ReadList(std::string_view& rest)
+{
+    std::vector<std::string> items;
+    std::string_view line;
+    while (textfile::NextLine(rest, line) && line != kSettingsSeparator)
+        items.emplace_back(line);
+    return items;
+}
+
+// Drops `n` lines; false when the bytes end first.
+bool Skip(std::string_view& rest, int n)
+{
+    std::string_view line;
+    for (int i = 0; i < n; ++i)
+        if (!textfile::NextLine(rest, line))
+            return false;
+    return true;
+}
+
+std::optional<std::string> ReadValue(std::string_view& rest)
+{
+    std::string_view line;
+    if (!textfile::NextLine(rest, line))
+        return std::nullopt;
+    return std::string(line);
+}
+
+}  // namespace
+
+std::string SettingsUserPart(const std::string& loginName)
+{
+    return loginName.empty() ? std::string(kGlobalUser) : textfile::LowerCaseName(loginName);
+}
+
+std::filesystem::path UserSettingsPath(const Platform& platform)
+{
+    const std::string user = platform.user ? platform.user->LoginName() : std::string();
+    return textfile::InFolder(platform.programFolder, SettingsUserPart(user) + ".dat");
+}
+
+std::string UserSettingsText(const UserSettings& settings)
+{
+    std::string text;
+    const auto line = [&text](std::string_view s) {
+        text.append(s);
+        text.append("\r\n");
+    };
+    line(std::to_string(settings.tab));
+    line(kSettingsSeparator);
+    for (const auto& c : settings.protectedCookies)
+        line(c);
+    line(kSettingsSeparator);
+    line(kSettingsSeparator);
+    for (const auto& s : settings.checkedScripts)
+        line(s);
+    line(kSettingsSeparator);
+    line(kSettingsSeparator);
+    line(settings.delay);
+    line(kSettingsSeparator);
+    line(kSettingsSeparator);
+    line(settings.bleachFolder);
+    line(kSettingsSeparator);
+    return text;
+}
+
+void SaveUserSettings(const Platform& platform, const UserSettings& settings)
+{
+    textfile::WriteAllAtomically(UserSettingsPath(platform), UserSettingsText(settings));
+}
+
+std::optional<RestoredSettings> ReadUserSettings(std::string_view bytes)
+{
+    std::string_view rest = bytes;
+    // A file cut between the CR and the LF of its last line end.
+    if (!rest.empty() && rest.back() == '\r')
+        rest.remove_suffix(1);
+    std::string_view first;
+    if (!textfile::NextLine(rest, first))
+        return std::nullopt;
+    const std::optional<double> tab = NumericValue(first);
+    if (!tab || !(RoundHalfEven(*tab) >= 0 && RoundHalfEven(*tab) <= 5))
+        return std::nullopt;
+    RestoredSettings restored;
+    if (!Skip(rest, 1))
+        return restored;
+    restored.protectedCookies = ReadList(rest);
+    if (!Skip(rest, 1))
+        return restored;
+    restored.selectedScripts = ReadList(rest);
+    if (!Skip(rest, 1))
+        return restored;
+    restored.delay = ReadValue(rest);
+    if (!restored.delay || !Skip(rest, 2))
+        return restored;
+    restored.bleachFolder = ReadValue(rest);
+    return restored;
+}
+
+std::optional<RestoredSettings> LoadUserSettings(const Platform& platform)
+{
+    SelectedScripts().clear();
+    const auto path = UserSettingsPath(platform);
+    if (!textfile::FileExists(path))
+        return std::nullopt;
+    std::string bytes;
+    try {
+        bytes = textfile::ReadAll(path);
+    } catch (const std::exception&) {
+        // An unreadable file restores nothing, as a missing one does.
+        return std::nullopt;
+    }
+    auto restored = ReadUserSettings(bytes);
+    if (restored)
+        for (const auto& name : restored->selectedScripts)
+            AddSelectedScript(name);
+    return restored;
+}
+
+std::string BleachFolderToOpen(const std::string& storedFolder)
+{
+    return !storedFolder.empty() && textfile::FolderExists(storedFolder) ? storedFolder : std::string("/");
+}
+
+bool IsScriptSelected(std::string_view name)
+{
+    for (const auto& key : SelectedScripts())
+        if (textfile::SameNameNoCase(key, name))
+            return true;
+    return false;
+}
+
+void ReleaseSelectedScripts()
+{
+    SelectedScripts().clear();
+    SelectedScripts().shrink_to_fit();
+}
+
+}  // namespace brimlow

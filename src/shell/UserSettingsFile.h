@@ -1,0 +1,70 @@
+#pragma once
+// The per-user settings file in the working folder: "<user>.dat", written once at shut-down
+// and read once at start-up. Lines end with CR LF; lines holding only the byte 0x01 separate
+// the sections:
+//
+//   tab number | sep | protected cookie sources... | sep | sep | checked script names... |
+//   sep | sep | delay text | sep | sep | bleach folder | sep
+//
+// This side only turns settings into bytes and back; the pages hand the values in and take
+// them out (the Qt side lives beside frmMain).
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace brimlow {
+
+inline constexpr const char* kGlobalUser = "GlobalUser";
+inline constexpr std::string_view kSettingsSeparator = "\x01";
+
+// The user part of the file name: the login name lower-cased, or "GlobalUser" (as written)
+// when no name can be read. Any length works.
+std::string SettingsUserPart(const std::string& loginName);
+std::filesystem::path UserSettingsPath(const Platform& platform);
+
+struct UserSettings {
+    int tab = 0;                                // the main window's current page
+    std::vector<std::string> protectedCookies;  // "Protected Cookies:", in list order
+    std::vector<std::string> checkedScripts;    // the checked script names, in list order
+    std::string delay;                          // the delay box's text as typed
+    std::string bleachFolder;                   // the Bleach Utility's folder
+};
+
+// The file's bytes for these settings.
+std::string UserSettingsText(const UserSettings& settings);
+
+// Writes the file through a temporary file renamed over the old one, so an abrupt end
+// leaves the old file or the new one, never a part. Failures throw RuntimeError.
+void SaveUserSettings(const Platform& platform, const UserSettings& settings);
+
+// What a settings file gives back. A file that ends early gives what it holds: a list cut
+// short keeps the lines it has, and a value the file does not reach stays unset (the
+// control keeps what it shows).
+struct RestoredSettings {
+    std::vector<std::string> protectedCookies;  // added to the end of "Protected Cookies:"
+    std::vector<std::string> selectedScripts;   // the keys of SelectedScripts, file order
+    std::optional<std::string> delay;
+    std::optional<std::string> bleachFolder;    // as stored; see BleachFolderToOpen
+};
+
+// Reads the bytes of a settings file. Nothing when the first line is not a number whose
+// value, rounded to a whole number, lies in 0..5: then nothing else is restored.
+std::optional<RestoredSettings> ReadUserSettings(std::string_view bytes);
+
+// Reads the user's file and fills SelectedScripts from it (emptied first). Nothing when
+// there is no file, when it cannot be read, or when its first line is refused.
+std::optional<RestoredSettings> LoadUserSettings(const Platform& platform);
+
+// The stored folder when it exists, else the root of the file system.
+std::string BleachFolderToOpen(const std::string& storedFolder);
+
+// Whether `name` was a checked script in the settings read at start-up, in any letter case.
+bool IsScriptSelected(std::string_view name);
+// Drops SelectedScripts (the exit clean-up).
+void ReleaseSelectedScripts();
+
+}  // namespace brimlow
