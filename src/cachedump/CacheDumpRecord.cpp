@@ -21,6 +21,50 @@ void AppendDecimal(std::string& out, T value)
     out.append(digits, res.ptr);
 }
 
+// A value line of a record cannot hold a line end: a reader would take what follows for
+// the next field and read every later record out of step. The store refuses such texts, but
+// another program may have written them; their CR and LF go out as the percent escapes a
+// URL carries them in, so the line stays one line and still shows where they stood.
+void AppendLine(std::string& out, std::string_view text)
+{
+    std::size_t start = 0;
+    for (std::size_t at = text.find_first_of("\r\n"); at != std::string_view::npos;
+         at = text.find_first_of("\r\n", start)) {
+        out.append(text.substr(start, at - start));
+        out.append(text[at] == '\n' ? "%0A" : "%0D");
+        start = at + 1;
+    }
+    out.append(text.substr(start));
+    out.push_back('\n');
+}
+
+// The header block goes out byte for byte with one LF after it, except a line of it that a
+// reader would take for the record's closing "@" ("@" alone, or "@" CR): that "@" goes out
+// as "%40", so the record ends only at the writer's own "@" line.
+void AppendHeaderBlock(std::string& out, std::string_view header)
+{
+    if (header.find('@') == std::string_view::npos) {
+        out.append(header);
+        out.push_back('\n');
+        return;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t lf = header.find('\n', start);
+        const std::string_view line = header.substr(start, lf == std::string_view::npos ? lf : lf - start);
+        if (line == "@" || line == "@\r") {
+            out.append("%40");
+            out.append(line.substr(1));
+        } else {
+            out.append(line);
+        }
+        out.push_back('\n');
+        if (lf == std::string_view::npos)
+            return;
+        start = lf + 1;
+    }
+}
+
 }  // namespace
 
 void AppendDumpDate(std::string& out, std::uint64_t fileTime)
@@ -39,26 +83,18 @@ void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry)
     // The store's strings are zero-terminated texts: a record carries them up to the first zero.
     const auto text = [](const std::string& s) { return std::string_view(s.c_str()); };
 
-    out.append(text(entry.sourceUrl));
-    out.push_back('\n');
-    if (entry.localFileName)
-        out.append(text(*entry.localFileName));
-    else
-        out.append(kNone);
-    out.push_back('\n');
+    AppendLine(out, text(entry.sourceUrl));
+    AppendLine(out, entry.localFileName ? text(*entry.localFileName) : kNone);
     AppendDecimal(out, static_cast<std::uint64_t>(entry.hitRate));
     out.push_back('\n');
     AppendDumpDate(out, entry.expireTime);
     out.push_back('\n');
     AppendDumpDate(out, entry.lastAccessTime);
     out.append("\n@\n");
-    if (!entry.headerInfo.empty()) {
-        out.append(entry.headerInfo);  // every byte, zeros and CR LF included
-        out.push_back('\n');
-    } else {
-        out.append(kNone);
-        out.push_back('\n');
-    }
+    if (!entry.headerInfo.empty())
+        AppendHeaderBlock(out, entry.headerInfo);  // zeros and CR LF included
+    else
+        AppendLine(out, kNone);
     out.append("@\n");
 }
 

@@ -20,7 +20,9 @@ inline constexpr std::string_view kAllDumpFile = "/OrlinAll.dat";
 // conversion refuses (top bit set) is written as the zero time's date, 1/1/1601.
 void AppendDumpDate(std::string& out, std::uint64_t fileTime);
 
-// One record, appended to `out` byte for byte as it goes into the file.
+// One record, appended to `out` byte for byte as it goes into the file. No content can add,
+// drop or shift a record: a CR or LF in the URL or the file name is written as "%0D" or
+// "%0A", and a header line that would read as the closing "@" has its "@" written as "%40".
 void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry);
 std::string FormatCacheDumpRecord(const inetcache::CacheEntry& entry);
 

@@ -1,6 +1,8 @@
 // UrlHound end to end: the real tool, run in a temporary program folder over a store seeded
 // for each case, with its dump files, their order and its exit code checked.
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -11,12 +13,15 @@
 #include <optional>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
+#include "cachebrowser/MUrlHound.h"
 #include "cachedump/CacheDumpRecord.h"
 #include "platform/FileTime.h"
 #include "platform/TextFile.h"
@@ -87,6 +92,7 @@ struct ToolRun {
     bool exited = false;  // ended by exit, not by a signal
     int exitCode = -1;
     std::string output;   // everything it wrote to stdout and stderr
+    long peakRssKiB = 0;  // the tool's peak resident memory
 };
 
 // Runs the copied UrlHound with the program folder as its current directory, as Brimlow does.
@@ -129,8 +135,10 @@ ToolRun RunUrlHound(const test::TempProgramFolder& dir, const std::vector<std::s
     }
     ::close(pipeFds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    struct rusage usage {};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    run.peakRssKiB = usage.ru_maxrss;
     run.exited = WIFEXITED(status);
     run.exitCode = run.exited ? WEXITSTATUS(status) : -1;
     return run;
@@ -620,4 +628,96 @@ TEST(UrlHound, DumpsAStoreSeededThroughTheSchema)
     EXPECT_EQ(dir.Read(kV), visited1 + visited2 + visited3);
     EXPECT_EQ(dir.Read(kC), cookie1 + cookie2);
     EXPECT_EQ(dir.Read(kA), cookie1 + visited1 + content + visited2 + cookie2 + visited3);
+}
+
+TEST(UrlHound, StoreContentCannotAddDropOrShiftARecord)
+{
+    // What another program may write into the store, bypassing the commit's checks.
+    const std::vector<CacheEntry> forged = {
+        Entry("http://a.example/x\nCookie:erin@bank.example/\nN\\A\n0\n1/1/2030\n1/1/2024\n@\nN\\A\n@"),
+        Entry("Cookie:erin@evil.example/\nCookie:erin@bank.example/", "/c/evil.txt", 1, Utc(2030, 1, 1)),
+        Entry("Cookie:erin@shop.example/\r", "/c/shop\r\n.txt"),
+        Entry("http://b.example/", std::nullopt, 0, 0, 0, "HTTP/1.1 200 OK\r\n@\r\nX: 1\r\n"),
+        Entry("http://c.example/", std::nullopt, 0, 0, 0, "X: 1\n@\nhttp://fake.example/"),
+        Entry("http://d.example/", std::nullopt, 0, 0, 0, "X: 1\r\n@"),
+        Entry("http://e.example/", std::nullopt, 0, 0, 0, "@"),
+        Entry("Cookie:erin@last.example/", "/c/last.txt"),
+    };
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    Seed(dir, forged);
+    const ToolRun run = RunUrlHound(dir);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0);
+
+    // Every entry reads back as exactly one record, in order, whatever it holds.
+    const auto all = ReadCacheDump(dir.file(kA));
+    ASSERT_EQ(all.size(), forged.size());
+    EXPECT_EQ(all[0].Source, "http://a.example/x%0ACookie:erin@bank.example/%0AN\\A%0A0%0A1/1/2030%0A1/1/2024%0A@%0AN\\A%0A@");
+    EXPECT_EQ(all[1].Source, "Cookie:erin@evil.example/%0ACookie:erin@bank.example/");
+    EXPECT_EQ(all[2].Source, "Cookie:erin@shop.example/%0D");
+    EXPECT_EQ(all[2].Location, "/c/shop%0D%0A.txt");
+    EXPECT_EQ(all[3].Header, "\r\nHTTP/1.1 200 OK\r\n%40\r\nX: 1\r\n\r\n");
+    EXPECT_EQ(all[4].Header, "\r\nX: 1\r\n%40\r\nhttp://fake.example/\r\n");
+    EXPECT_EQ(all[5].Header, "\r\nX: 1\r\n%40\r\n");
+    EXPECT_EQ(all[6].Header, "\r\n%40\r\n");
+    EXPECT_EQ(all[7].Source, "Cookie:erin@last.example/");
+    EXPECT_EQ(all[7].Location, "/c/last.txt");
+
+    // The cookie dump lists the four cookie entries and no source that the store lacks.
+    std::vector<std::string> sources;
+    for (const auto& r : ReadCacheDump(dir.file(kC)))
+        sources.push_back(r.Source);
+    EXPECT_EQ(sources, (std::vector<std::string>{"Cookie:erin@evil.example/%0ACookie:erin@bank.example/",
+                                                 "Cookie:erin@shop.example/%0D", "Cookie:erin@last.example/"}));
+}
+
+TEST(UrlHound, AFifoInPlaceOfTheStoreGivesEmptyFilesAtOnce)
+{
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    fs::create_directories(dir.storeFolder());
+    const fs::path fifo = dir.storeFolder() / "index.sqlite";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* f : {kV, kC, kA})
+        dir.Write(f, "an older dump\n");
+    // Should the tool wait on the FIFO after all, a writer that opens it after ten seconds
+    // lets it go on, and the time taken tells.
+    std::atomic<bool> done{false};
+    std::thread release([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!done)
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = RunUrlHound(dir);
+    const auto took = std::chrono::steady_clock::now() - start;
+    done = true;
+    release.join();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_LT(took, std::chrono::seconds(5));
+    for (const char* f : {kV, kC, kA})
+        EXPECT_EQ(dir.Read(f), "") << f;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+TEST(UrlHound, AFiftyMegabyteHeaderKeepsMemoryFlat)
+{
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    const CacheEntry small = Entry("http://small.example/", "/c/s", 1, Utc(2030, 1, 1), Utc(2024, 1, 1), "X: 1\r\n");
+    Seed(dir, {small, Entry("http://big.example/", "/c/b", 1, 0, 0, std::string(50u << 20, 'h')),
+               Entry("http://after.example/")});
+    const ToolRun run = RunUrlHound(dir);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0);
+    // The big entry is over the budget: the walk ends there, after the small one.
+    EXPECT_EQ(dir.Read(kA), Records({small}));
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "peak memory under AddressSanitizer says nothing about the tool";
+#else
+    EXPECT_LT(run.peakRssKiB, 8 * 1024) << "peak " << run.peakRssKiB << " KiB";
+#endif
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -271,6 +272,83 @@ TEST_F(InetCacheTest, ANewerOrDamagedStoreIsRefusedAndLeftUnwritten)
         EXPECT_EQ(Bytes(index), before);
         EXPECT_FALSE(fs::exists(store / "index.sqlite-wal") && fs::file_size(store / "index.sqlite-wal") > 0);
     }
+}
+
+TEST_F(InetCacheTest, AFifoInPlaceOfTheIndexIsRefusedAsCorrupt)
+{
+    fs::create_directories(store);
+    ASSERT_EQ(::mkfifo(index.c_str(), 0600), 0);
+    // Opening a FIFO for reading would wait for a writer for ever; the calls must not.
+    CacheEntry e;
+    std::uint32_t size = 4096;
+    EXPECT_FALSE(FindFirstUrlCacheEntry("", e, size, store));
+    EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
+    EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://h/x"), store));
+    EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
+    EXPECT_FALSE(InternetSetCookie("http://h.example/", "", "a=b; expires=Fri, 1 Jan 2100 00:00:00 GMT", store));
+    EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
+    EXPECT_TRUE(fs::is_fifo(index));
+}
+
+TEST_F(InetCacheTest, ACommitRefusesWhatWouldForgeADumpRecord)
+{
+    struct Case {
+        const char* name;
+        CacheEntry entry;
+    };
+    const std::vector<Case> cases{
+        {"LF in the url", Entry("http://h/a\nCookie:erin@bank.example/")},
+        {"CR in the url", Entry("Cookie:erin@h.example/\r")},
+        {"zero byte in the url", Entry(std::string("http://h/a\0b", 12))},
+        {"LF in the local file", Entry("http://h/b", "/cache/b\n2")},
+        {"header line @", Entry("http://h/c", std::nullopt, "HTTP/1.1 200 OK\r\n@\r\nX: y\r\n")},
+        {"header line @ without CR", Entry("http://h/d", std::nullopt, "a\n@\nb")},
+        {"header ending in a line @", Entry("http://h/e", std::nullopt, "X: y\r\n@")},
+        {"header that is @", Entry("http://h/f", std::nullopt, "@")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(IsLineSafeEntry(c.entry));
+        EXPECT_FALSE(CommitUrlCacheEntry(c.entry, store));
+        EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    }
+    EXPECT_EQ(WalkUrls(store, ""), std::vector<std::string>{});
+    // "@" inside a line, a header line "@@" and a CR LF header are ordinary content.
+    const CacheEntry fine = Entry("mailto:erin@h.example", "/cache/@", "X: @\r\n@@\r\n @\r\n\r\n");
+    EXPECT_TRUE(IsLineSafeEntry(fine));
+    EXPECT_TRUE(CommitUrlCacheEntry(fine, store));
+    EXPECT_EQ(WalkUrls(store, ""), std::vector<std::string>{fine.sourceUrl});
+}
+
+TEST_F(InetCacheTest, AWriteThatOutwaitsTheBusyTimeoutReportsBusy)
+{
+    SeedEntries(store, 1);
+    sqlite::Db holder = detail::OpenForWrite(store);
+    sqlite::Transaction held(holder);  // the write lock, held past the busy timeout
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://h/late"), store));
+    EXPECT_EQ(GetLastError(), kErrorBusy);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(detail::kBusyTimeoutMs - 100));
+}
+
+TEST_F(InetCacheTest, AHeaderTooBigToComeWithItsRowIsStillReadWhole)
+{
+    std::string big(200 * 1024, 'h');
+    big[0] = 'X';
+    big.back() = 'Z';
+    SeedEntries(store, std::vector<CacheEntry>{Entry("http://h/big", std::nullopt, big), Entry("http://h/next")});
+    CacheEntry e;
+    std::uint32_t size = 4096;
+    EXPECT_FALSE(FindFirstUrlCacheEntry("", e, size, store));
+    EXPECT_EQ(GetLastError(), kErrorInsufficientBuffer);
+    EXPECT_EQ(size, 112u + 13 + big.size());
+    size = 1u << 20;
+    auto walk = FindFirstUrlCacheEntry("", e, size, store);
+    ASSERT_TRUE(walk);
+    EXPECT_EQ(e.headerInfo, big);
+    ASSERT_TRUE(walk->FindNext(e, size));
+    EXPECT_EQ(e.sourceUrl, "http://h/next");
+    EXPECT_EQ(e.headerInfo, "");
 }
 
 TEST_F(InetCacheTest, AStoreTheUserCannotReachFailsAsAccessDenied)

@@ -20,10 +20,36 @@ std::uint32_t EntrySize(const CacheEntry& entry) noexcept
                                                             : static_cast<std::uint32_t>(size);
 }
 
+bool IsLineSafeEntry(const CacheEntry& entry) noexcept
+{
+    const auto lineSafe = [](std::string_view text) {
+        return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    };
+    if (!lineSafe(entry.sourceUrl) || (entry.localFileName && !lineSafe(*entry.localFileName)))
+        return false;
+    const std::string_view header = entry.headerInfo;
+    for (std::size_t start = 0;;) {
+        const std::size_t lf = header.find('\n', start);
+        const std::string_view line = header.substr(start, lf == std::string_view::npos ? lf : lf - start);
+        if (line == "@" || line == "@\r")
+            return false;
+        if (lf == std::string_view::npos)
+            return true;
+        start = lf + 1;
+    }
+}
+
 namespace {
 
+// Headers up to this size come with the row; a bigger one is measured in the query and read
+// by itself only when the caller's buffer takes it, so a walk's memory stays flat whatever
+// the store holds.
+constexpr std::int64_t kInlineHeaderBytes = 64 * 1024;
+
 constexpr const char* kWalkSql =
-    "SELECT url, local_file, hit_rate, expire_time, last_access_time, header FROM entries ORDER BY seq";
+    "SELECT url, local_file, hit_rate, expire_time, last_access_time, length(header), "
+    "CASE WHEN length(header) <= ?1 THEN header END, seq FROM entries ORDER BY seq";
+constexpr const char* kHeaderSql = "SELECT header FROM entries WHERE seq = ?1";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept
 {
@@ -55,6 +81,7 @@ public:
     IndexWalk(sqlite::Db db, std::string prefix)
         : m_db(std::move(db)), m_stmt(m_db, kWalkSql), m_prefix(std::move(prefix))
     {
+        m_stmt.Bind(1, kInlineHeaderBytes);
     }
 
     bool FindNext(CacheEntry& entry, std::uint32_t& bufferSize) override
@@ -68,7 +95,7 @@ public:
             const std::string_view url = m_stmt.Text(0);
             const bool hasFile = sqlite3_column_type(st, 1) != SQLITE_NULL;
             const std::size_t fileBytes = hasFile ? m_stmt.Bytes(1) : 0;
-            const std::size_t headerBytes = m_stmt.Bytes(5);
+            const auto headerBytes = static_cast<std::uint64_t>(m_stmt.Int(5));
             const std::uint32_t needed =
                 Clamp32(std::uint64_t(kEntryRecordSize) + url.size() + 1 + (hasFile ? fileBytes + 1 : 0) + headerBytes);
             if (needed > bufferSize) {
@@ -89,7 +116,15 @@ public:
             entry.hitRate = static_cast<std::uint32_t>(m_stmt.Int(2));
             entry.expireTime = static_cast<std::uint64_t>(m_stmt.Int(3));
             entry.lastAccessTime = static_cast<std::uint64_t>(m_stmt.Int(4));
-            entry.headerInfo.assign(m_stmt.Blob(5));
+            if (headerBytes <= static_cast<std::uint64_t>(kInlineHeaderBytes)) {
+                entry.headerInfo.assign(m_stmt.Blob(6));
+            } else {
+                if (!m_header.handle())
+                    m_header = sqlite::Statement(m_db, kHeaderSql);
+                m_header.Bind(1, m_stmt.Int(7));
+                entry.headerInfo.assign(m_header.Step() ? m_header.Blob(0) : std::string_view());
+                m_header.Reset();
+            }
             m_pending = false;
             return true;
         } catch (const sqlite::Error& e) {
@@ -117,6 +152,7 @@ private:
 
     sqlite::Db m_db;
     sqlite::Statement m_stmt;
+    sqlite::Statement m_header;  // prepared at the first header too big to come with its row
     std::string m_prefix;
     bool m_pending = false;
     bool m_done = false;
@@ -145,7 +181,7 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
 
 bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
 {
-    if (entry.sourceUrl.empty()) {
+    if (entry.sourceUrl.empty() || !IsLineSafeEntry(entry)) {
         SetLastError(kErrorInvalidParameter);
         return false;
     }

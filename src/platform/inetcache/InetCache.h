@@ -25,6 +25,8 @@ inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kErrorNoMoreItems = 259;
+// The store is in use: a write that waited out the busy timeout.
+inline constexpr std::uint32_t kErrorBusy = 170;
 inline constexpr std::uint32_t kErrorInternal = 1359;
 // The store file is not a database or is damaged.
 inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
@@ -61,6 +63,12 @@ struct CacheEntry {
 
 std::uint32_t EntrySize(const CacheEntry& entry) noexcept;
 
+// Readers of the cache index read it line by line: an entry whose url or local file name
+// holds a line end or a zero byte, or whose header block holds a line that is "@" alone
+// (with or without CR), would read as more, fewer or shifted entries. Such an entry is
+// refused by the commit.
+bool IsLineSafeEntry(const CacheEntry& entry) noexcept;
+
 // One walk of the index in seq order. Destroying it closes it (FindCloseUrlCache).
 class CacheEnumeration {
 public:
@@ -83,7 +91,8 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
 // every call on it fails with that number.
 
 // Adds or replaces the entry of that url, creating the store when missing. A replaced
-// entry keeps its seq, so it stays where walks found it. False with the last error set.
+// entry keeps its seq, so it stays where walks found it. False with the last error set:
+// 87 for an empty url or an entry that is not line-safe, 170 when the store stayed busy.
 bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder = StoreFolder());
 
 // The live cookies of the url as "n1=v1; n2=v2". With data null, only the size needed

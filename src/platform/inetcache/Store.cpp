@@ -58,6 +58,9 @@ std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept
     case SQLITE_CORRUPT:
     case SQLITE_FORMAT:
         return kErrorFileCorrupt;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return kErrorBusy;
     default:
         return kErrorInternal;
     }
@@ -121,6 +124,14 @@ void SwitchToWal(sqlite::Db& db)
     }
 }
 
+// A FIFO, a device or a folder in the place of index.sqlite is no store: opening a FIFO
+// would wait for a writer for ever.
+void RefuseIfNotRegular(const fs::path& file, const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode))
+        throw StoreError(kErrorFileCorrupt, file.string() + " is not a regular file");
+}
+
 }  // namespace
 
 std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
@@ -132,6 +143,7 @@ std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
             return std::nullopt;
         throw StoreError(errno == EACCES ? kErrorAccessDenied : kErrorInternal, "cannot reach " + file.string());
     }
+    RefuseIfNotRegular(file, st);
     try {
         sqlite::Db db(file, sqlite::OpenMode::ReadOnly);
         db.BusyTimeout(kBusyTimeoutMs);
@@ -154,8 +166,11 @@ sqlite::Db OpenForWrite(const fs::path& storeFolder)
         throw StoreError(ec.value() == EACCES || ec.value() == EPERM || ec.value() == EROFS ? kErrorAccessDenied
                                                                                            : kErrorInternal,
                          "cannot create " + storeFolder.string());
+    const fs::path file = storeFolder / kIndexFileName;
+    if (struct stat st {}; ::stat(file.c_str(), &st) == 0)
+        RefuseIfNotRegular(file, st);
     try {
-        sqlite::Db db(storeFolder / kIndexFileName, sqlite::OpenMode::ReadWriteCreate);
+        sqlite::Db db(file, sqlite::OpenMode::ReadWriteCreate);
         db.BusyTimeout(kBusyTimeoutMs);
         db.Exec("PRAGMA cache_size = -512");
         // Refuse before anything is written: switching the journal mode already writes.

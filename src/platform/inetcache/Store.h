@@ -28,7 +28,8 @@ private:
 
 void SetLastError(std::uint32_t number) noexcept;
 
-// The error number of a SQLite failure: access problems 5, a damaged file 1392, else 1359.
+// The error number of a SQLite failure: access problems 5, a damaged file 1392, a store that
+// stayed busy 170, else 1359.
 std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept;
 // Only inside a catch block: records the store failure being handled as the last error.
 // Anything that is no store failure goes on to the caller.
