@@ -115,7 +115,7 @@ fs::path InFolder(const fs::path& folder, std::string_view name)
 bool FileExists(const fs::path& path) noexcept
 {
     struct stat st;
-    const fs::path p = Resolve(path);
+    const fs::path& p = path;
     if (::lstat(p.c_str(), &st) != 0)
         return false;
     if (S_ISLNK(st.st_mode)) {
@@ -128,12 +128,12 @@ bool FileExists(const fs::path& path) noexcept
 bool FolderExists(const fs::path& path) noexcept
 {
     struct stat st;
-    return ::stat(Resolve(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::uint64_t FileSize(const fs::path& path)
 {
-    const fs::path p = Resolve(path);
+    const fs::path& p = path;
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0)
         Throw(p);
@@ -142,7 +142,7 @@ std::uint64_t FileSize(const fs::path& path)
 
 void DeleteFile(const fs::path& path, bool force)
 {
-    const fs::path p = Resolve(path);
+    const fs::path& p = path;
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0)
         Throw(p);
@@ -162,7 +162,7 @@ std::vector<FolderFile> FolderFiles(const fs::path& folder)
 {
     std::vector<FolderFile> files;
     std::error_code ec;
-    fs::directory_iterator it(Resolve(folder), ec);
+    fs::directory_iterator it(folder, ec);
     if (ec)
         throw RuntimeError(ErrorNumberFromErrno(ec.value()), folder.string() + ": " + ec.message());
     for (const auto& entry : it) {
@@ -190,7 +190,7 @@ void WriteAll(const fs::path& path, std::string_view text)
 
 void WriteAllAtomically(const fs::path& path, std::string_view text)
 {
-    const fs::path target = Resolve(path);
+    const fs::path& target = path;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const fs::path tmp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()));
     int fd;
@@ -242,7 +242,7 @@ bool NextLine(std::string_view& rest, std::string_view& line) noexcept
 
 void Append(const fs::path& path, std::string_view text, bool create)
 {
-    const fs::path p = Resolve(path);
+    const fs::path& p = path;
     int fd = OpenFor(p, OpenMode::Appending, create);
     try {
         WriteFully(fd, text.data(), text.size(), p);
@@ -258,7 +258,8 @@ void Append(const fs::path& path, std::string_view text, bool create)
 
 TextWriter::TextWriter(const fs::path& path, OpenMode mode, bool create)
 {
-    m_fd = OpenFor(Resolve(path), mode == OpenMode::Reading ? OpenMode::Writing : mode, create);
+    // Reading mode opens the file read-only: it is never emptied, and a write fails.
+    m_fd = OpenFor(path, mode, create);
 }
 
 TextWriter::~TextWriter()
@@ -321,7 +322,7 @@ void TextWriter::Close()
 
 LineReader::LineReader(const fs::path& path) : m_buf(1u << 16)
 {
-    const fs::path p = Resolve(path);
+    const fs::path& p = path;
     m_fd = OpenFor(p, OpenMode::Reading, false);
     struct stat st;
     if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {

@@ -2,8 +2,9 @@
 // The text-file layer every file-handling procedure goes through. Bytes in, bytes out:
 // nothing is converted. Readers split lines at LF and drop one CR right before it, so CR LF
 // and bare LF files read alike. A file is open only inside one call (or one RAII object
-// that lives inside one call). Names resolve without regard to letter case: when the exact
-// name is missing, its folder is scanned for a case-insensitive match.
+// that lives inside one call). Every call uses its path exactly as given; the program's own
+// files in the working folder are named through InFolder, which matches their names without
+// regard to letter case. A path the user chose never goes through it.
 // Failures throw RuntimeError carrying the runtime error number (platform/Errors.h).
 #include <cstdint>
 #include <filesystem>
@@ -62,7 +63,8 @@ enum class OpenMode { Reading = 1, Writing = 2, Appending = 8 };
 
 class TextWriter {
 public:
-    // Writing empties the file; create=false makes a missing file fail with 53.
+    // Writing empties the file; create=false makes a missing file fail with 53. Reading opens
+    // it read-only: nothing is emptied, and a write fails with 5.
     TextWriter(const fs::path& path, OpenMode mode, bool create = true);
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;

@@ -645,6 +645,8 @@ TEST_F(CookieTest, BadInputFailsAndWritesNothing)
         {"http://h.example.test/", "", "novalue" + future},
         {"http://h.example.test/", "", "=1" + future},
         {"http://h.example.test/", "", "a=line\nbreak" + future},
+        {"http://h.example.test/", "a;b", "1" + future},
+        {"http://h.example.test/", "a; b", "1" + future},
         {"http://h.example.test/", "", "a=1; Domain=other.test" + future},
         {"http://h.example.test/", "", "a=1; Domain=test" + future},
         {"http://h.example.test/", "", "a=1; Domain=xh.example.test" + future},

@@ -100,18 +100,43 @@ TEST(TextFile, WritersAddExactlyWhatTheyAreAskedTo)
     EXPECT_EQ(ReadAll(dir.file("bin.txt")), binary);
 }
 
-TEST(TextFile, NamesResolveWithoutRegardToCase)
+TEST(TextFile, ProgramFileNamesResolveWithoutRegardToCase)
 {
     TempProgramFolder dir;
     dir.Write("OrlinCookie.dat", "x\n");
     EXPECT_TRUE(FileExists(InFolder(dir.folder(), "\\OrlinCookie.Dat")));
-    EXPECT_TRUE(FileExists(dir.file("ORLINCOOKIE.DAT")));
-    EXPECT_EQ(ReadAll(dir.file("orlincookie.DAT")), "x\n");
-    // Writing through another spelling replaces the one file rather than adding a second.
-    WriteAll(dir.file("orlincookie.dat"), "y");
+    EXPECT_EQ(ReadAll(InFolder(dir.folder(), "ORLINCOOKIE.DAT")), "x\n");
+    // Writing a program file through another spelling replaces the one file.
+    WriteAll(InFolder(dir.folder(), "orlincookie.dat"), "y");
     EXPECT_EQ(dir.Read("OrlinCookie.dat"), "y");
     EXPECT_FALSE(dir.Exists("orlincookie.dat"));
-    EXPECT_FALSE(FileExists(dir.file("Other.dat")));
+    EXPECT_FALSE(FileExists(InFolder(dir.folder(), "Other.dat")));
+}
+
+TEST(TextFile, APathTheUserChoseIsUsedExactlyAsGiven)
+{
+    TempProgramFolder dir;
+    const std::string old("old notes\r\n\x00\xe9", 13);
+    dir.Write("notes.txt", old);
+    EXPECT_FALSE(FileExists(dir.file("Notes.txt")));
+    for (OpenMode mode : {OpenMode::Writing, OpenMode::Appending}) {
+        TextWriter w(dir.file("Notes.txt"), mode);
+        w.WriteLine("new");
+        w.Close();
+    }
+    EXPECT_EQ(dir.Read("Notes.txt"), "new\r\nnew\r\n");
+    EXPECT_EQ(dir.Read("notes.txt"), old);
+    EXPECT_THROW(ReadAll(dir.file("NOTES.TXT")), RuntimeError);
+
+    // A writer opened for reading never empties the file; writing through it fails.
+    {
+        TextWriter r(dir.file("notes.txt"), OpenMode::Reading);
+        r.Write("x");
+        EXPECT_THROW(r.Close(), RuntimeError);
+    }
+    EXPECT_EQ(dir.Read("notes.txt"), old);
+    EXPECT_THROW(TextWriter(dir.file("missing.txt"), OpenMode::Reading), RuntimeError);
+    EXPECT_FALSE(dir.Exists("missing.txt"));
 }
 
 TEST(TextFile, FailuresCarryRuntimeNumbers)
@@ -149,7 +174,7 @@ TEST(TextFile, DeleteNeedsForceForReadOnlyFiles)
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), 70);
     }
-    DeleteFile(dir.file("RO.TXT"), true);
+    DeleteFile(dir.file("ro.txt"), true);
     EXPECT_FALSE(dir.Exists("ro.txt"));
 }
 
@@ -172,7 +197,7 @@ TEST(TextFile, AnAtomicWriteThatFailsLeavesTheOldFileWhole)
 {
     TempProgramFolder dir;
     dir.Write("s.dat", "old contents\r\n");
-    WriteAllAtomically(dir.file("S.DAT"), "new\r\n");  // resolves to the existing name
+    WriteAllAtomically(InFolder(dir.folder(), "S.DAT"), "new\r\n");  // resolves to the existing name
     EXPECT_EQ(dir.Read("s.dat"), "new\r\n");
     EXPECT_FALSE(dir.Exists("S.DAT"));
 

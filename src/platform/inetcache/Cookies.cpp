@@ -220,8 +220,10 @@ std::optional<ParsedSet> ParseSetCookie(const ParsedUrl& url, std::string_view n
         c.name = std::string(Trim(pair.substr(0, eq)));
         c.value = std::string(Trim(pair.substr(eq + 1)));
     }
-    // The cookie file is line based: a line end in a name or value would corrupt it.
-    if (c.name.empty() || HasControl(c.name) || HasControl(c.value) || c.name.find('=') != std::string::npos)
+    // The cookie file is line based: a line end in a name or value would corrupt it. The live
+    // cookie text joins cookies with ";": one in a name or value would read as two cookies.
+    if (c.name.empty() || HasControl(c.name) || HasControl(c.value) || c.name.find('=') != std::string::npos ||
+        c.name.find(';') != std::string::npos || c.value.find(';') != std::string::npos)
         return std::nullopt;
 
     std::optional<std::uint64_t> expires;
