@@ -1,0 +1,280 @@
+#include "scripts/MScriptEditor.h"
+
+#include <array>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/TextFile.h"
+
+namespace brimlow {
+
+namespace {
+
+// Tokens of keys that record without modifiers of their own.
+const char* NamedKeyToken(int keyCode)
+{
+    switch (keyCode) {
+    case 8: return "[BKSP]";
+    case 13: return "[ENTER]";
+    case 19: return "[PAUSE]";
+    case 27: return "[ESC]";
+    case 32: return "[SPACE]";
+    case 33: return "[PGUP]";
+    case 34: return "[PGDWN]";
+    case 35: return "[END]";
+    case 36: return "[HOME]";
+    case 37: return "[LEFT]";
+    case 38: return "[UP]";
+    case 39: return "[RIGHT]";
+    case 40: return "[DOWN]";
+    case 42: return "[PRINT]";
+    case 45: return "[INS]";
+    case 46: return "[DEL]";
+    case 106: return "[MULTIPLY]";
+    case 107: return "[ADD]";
+    case 108: return "[SEPARATOR]";
+    case 109: return "[SUBTRACT]";
+    case 110: return "[DECIMAL]";
+    case 111: return "[DIVIDE]";
+    default: return nullptr;
+    }
+}
+
+// What a key token sends; nullptr for tokens that send no key of their own.
+const char* KeyTranslation(std::string_view token)
+{
+    static const std::array<std::pair<std::string_view, const char*>, 21> table{{
+        {"[TAB]", "{TAB}"},   {"[MULTIPLY]", "*"},  {"[SUBTRACT]", "-"}, {"[DECIMAL]", "."},
+        {"[DIVIDE]", "/"},    {"[ADD]", "{ADD}"},   {"[BKSP]", "{BKSP}"}, {"[ENTER]", "{ENTER}"},
+        {"[ESC]", "{ESC}"},   {"[SPACE]", " "},     {"[PGUP]", "{PGUP}"}, {"[PGDWN]", "{PGDN}"},
+        {"[END]", "{END}"},   {"[HOME]", "{HOME}"}, {"[LEFT]", "{LEFT}"}, {"[UP]", "{UP}"},
+        {"[RIGHT]", "{RIGHT}"}, {"[DOWN]", "{DOWN}"}, {"[PRINT]", "{PRTSC}"}, {"[INS]", "{INS}"},
+        {"[DEL]", "{DEL}"},
+    }};
+    for (const auto& [tok, keys] : table)
+        if (tok == token)
+            return keys;
+    return nullptr;
+}
+
+const char* ModifierPrefix(std::string_view token)
+{
+    if (token == "[SHIFT]")
+        return "+";
+    if (token == "[ALT]")
+        return "%";
+    if (token == "[CTRL]")
+        return "^";
+    return nullptr;
+}
+
+}  // namespace
+
+std::string KeyToToken(int keyCode, int modifierMask)
+{
+    std::string out;
+    if (modifierMask & kShiftMask)
+        out += "[SHIFT]";
+    if (modifierMask & kAltMask)
+        out += "[ALT]";
+    if (modifierMask & kCtrlMask)
+        out += "[CTRL]";
+    if (const char* named = NamedKeyToken(keyCode))
+        out += named;
+    else if (keyCode >= 65 && keyCode <= 90)
+        out += static_cast<char>('a' + (keyCode - 65));
+    else if (keyCode >= 48 && keyCode <= 57)
+        out += static_cast<char>('0' + (keyCode - 48));
+    else if (keyCode >= 96 && keyCode <= 105)
+        out += static_cast<char>('0' + (keyCode - 96));
+    else if (keyCode >= 112 && keyCode <= 123)
+        out += "[F" + std::to_string(keyCode - 111) + "]";
+    return out;
+}
+
+std::vector<std::string> TokenizeCommand(std::string_view command)
+{
+    std::vector<std::string> tokens;
+    std::size_t p = 0;
+    while (p < command.size()) {
+        if (command[p] == '[') {
+            const std::size_t close = command.find(']', p);
+            const std::size_t end = close == std::string_view::npos ? command.size() : close + 1;
+            tokens.emplace_back(command.substr(p, end - p));
+            p = end;
+        } else {
+            tokens.emplace_back(1, command[p]);
+            ++p;
+        }
+    }
+    return tokens;
+}
+
+std::string BuildSendKeys(const std::vector<std::string>& tokens)
+{
+    std::string out;
+    bool hasModifier = false;
+    bool groupOpen = false;
+    auto openGroup = [&] {
+        if (hasModifier && !groupOpen) {
+            out += '(';
+            groupOpen = true;
+        }
+    };
+    for (const std::string& t : tokens) {
+        if (const char* prefix = ModifierPrefix(t)) {
+            openGroup();
+            out += prefix;
+            hasModifier = true;
+        }
+    }
+    for (const std::string& t : tokens) {
+        std::string key;
+        if (t.size() == 1 && ((t[0] >= 'a' && t[0] <= 'z') || (t[0] >= '0' && t[0] <= '9')))
+            key = t;
+        else if (t.size() >= 4 && t.compare(0, 2, "[F") == 0 && t.back() == ']') {
+            const std::string n = t.substr(2, t.size() - 3);
+            const bool digits = n.find_first_not_of("0123456789") == std::string::npos;
+            if (digits && (n.size() == 1 ? n[0] != '0' : (n == "10" || n == "11" || n == "12")))
+                key = "{F" + n + "}";
+        } else if (const char* keys = KeyTranslation(t))
+            key = keys;
+        if (key.empty())
+            continue;
+        openGroup();
+        out += key;
+    }
+    if (hasModifier)
+        out += ')';
+    return out;
+}
+
+bool IsPauseCommand(std::string_view command)
+{
+    return command.find(kPauseToken) != std::string_view::npos;
+}
+
+std::string TranslateCommand(std::string_view command)
+{
+    if (IsPauseCommand(command))
+        return std::string(command);
+    return BuildSendKeys(TokenizeCommand(command));
+}
+
+std::vector<std::string> CompileScript(const std::vector<std::string>& commands)
+{
+    std::vector<std::string> code;
+    for (const std::string& c : commands) {
+        std::string r = TranslateCommand(c);
+        if (!r.empty())
+            code.push_back(std::move(r));
+    }
+    return code;
+}
+
+bool ParsePause(std::string_view entry, double& seconds)
+{
+    if (entry.substr(0, kPauseToken.size()) != kPauseToken)
+        return false;
+    std::string_view rest = entry.substr(kPauseToken.size());
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    while (!rest.empty() && rest.back() == ' ')
+        rest.remove_suffix(1);
+    std::size_t i = 0;
+    if (i < rest.size() && (rest[i] == '+' || rest[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    if (i < rest.size() && rest[i] == '.') {
+        ++i;
+        while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0 || i != rest.size())
+        return false;
+    seconds = std::strtod(std::string(rest).c_str(), nullptr);
+    return true;
+}
+
+// ---- script files ----
+
+std::string ScriptFileBytes(const ScriptFile& script)
+{
+    std::string out;
+    auto line = [&](std::string_view s) {
+        out += s;
+        out += "\r\n";
+    };
+    line(script.target);
+    line(std::string(1, kScriptFence));
+    line(script.description);
+    line(std::string(1, kScriptFence));
+    for (const std::string& c : script.commands)
+        line(c);
+    return out;
+}
+
+ScriptFileRead ParseScriptFile(std::string_view bytes)
+{
+    // Lines end at LF, one CR before it is dropped; a last line without a line end counts.
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t lf = bytes.find('\n', start);
+        std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        std::size_t cut = end;
+        if (lf != std::string_view::npos && cut > start && bytes[cut - 1] == '\r')
+            --cut;
+        lines.push_back(bytes.substr(start, cut - start));
+        start = lf == std::string_view::npos ? bytes.size() : lf + 1;
+    }
+
+    ScriptFileRead r;
+    const std::string_view fence(&kScriptFence, 1);
+    if (lines.size() < 2) {
+        r.shape = ScriptFileShape::TooShort;
+        if (!lines.empty())
+            r.script.target = lines[0];
+        return r;
+    }
+    r.script.target = lines[0];
+    std::size_t i = 1;
+    if (lines[1] == fence) {
+        std::size_t close = 2;
+        while (close < lines.size() && lines[close] != fence)
+            ++close;
+        for (std::size_t d = 2; d < close; ++d) {
+            if (d > 2)
+                r.script.description += "\r\n";
+            r.script.description += lines[d];
+        }
+        if (close == lines.size()) {
+            r.shape = ScriptFileShape::OpenFence;
+            return r;
+        }
+        i = close + 1;
+    }
+    for (; i < lines.size(); ++i)
+        r.script.commands.emplace_back(lines[i]);
+    return r;
+}
+
+ScriptFileRead ReadScriptFile(const std::filesystem::path& path)
+{
+    return ParseScriptFile(textfile::ReadAll(path));
+}
+
+void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script)
+{
+    textfile::TextWriter out(path, textfile::OpenMode::Writing, true);
+    out.Write(ScriptFileBytes(script));
+    out.Close();
+}
+
+}  // namespace brimlow

@@ -1,0 +1,82 @@
+#pragma once
+// The key-stroke script language and the script files.
+//
+// A command is a run of tokens: a bracketed name ("[CTRL]", "[TAB]", "[F5]") or one
+// character. Before a run every command is translated into one key sequence of the key
+// sender ("+", "^", "%" prefixes, parentheses, "{TAB}"); commands that hold "[PAUSE]" pass
+// through unchanged and the runner turns them into waits.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brimlow {
+
+// Modifier mask of a key press.
+inline constexpr int kShiftMask = 1;
+inline constexpr int kCtrlMask = 2;
+inline constexpr int kAltMask = 4;
+
+inline constexpr std::string_view kPauseToken = "[PAUSE]";
+
+// The tokens one key press records: the modifiers (always Shift, Alt, Ctrl in that order),
+// then the key's own token; a key without a token adds nothing. `keyCode` is a Windows
+// virtual key code (keypad keys included).
+std::string KeyToToken(int keyCode, int modifierMask);
+
+// The command cut into tokens. A "[" without a later "]" runs to the end of the command.
+std::vector<std::string> TokenizeCommand(std::string_view command);
+
+// The key sequence for the tokens. Modifier tokens act on the whole command wherever they
+// stand; unknown tokens add nothing.
+std::string BuildSendKeys(const std::vector<std::string>& tokens);
+
+bool IsPauseCommand(std::string_view command);
+
+// The key sequence of one command, or the command itself when it is a pause command.
+std::string TranslateCommand(std::string_view command);
+
+// One entry per command that translates to something, in command order.
+std::vector<std::string> CompileScript(const std::vector<std::string>& commands);
+
+// A pause entry "[PAUSE]<seconds>": true with the seconds when the rest is a decimal number.
+bool ParsePause(std::string_view entry, double& seconds);
+
+// ---- script files (*.scr) ----
+//
+// Line 1 the target application, then a description fenced by lines holding only 0x01,
+// then one command per line. Written with CR LF; read with CR LF or LF.
+
+inline constexpr char kScriptFence = '\x01';
+
+struct ScriptFile {
+    std::string target;
+    std::string description;  // lines joined by CR LF
+    std::vector<std::string> commands;
+};
+
+enum class ScriptFileShape {
+    Complete,
+    TooShort,   // fewer than the target line and one more
+    OpenFence,  // the description's closing fence is missing
+};
+
+struct ScriptFileRead {
+    ScriptFile script;
+    ScriptFileShape shape = ScriptFileShape::Complete;
+};
+
+// The file's bytes: the target, the fence, the description and one CR LF, the fence, the
+// commands; every line ends with CR LF.
+std::string ScriptFileBytes(const ScriptFile& script);
+
+// Reads what the bytes hold. The description is the fenced lines joined by CR LF, so what
+// was loaded saves back to the same bytes. A file without fences has no description and
+// its second line is the first command.
+ScriptFileRead ParseScriptFile(std::string_view bytes);
+
+// Through the text-file layer; failures throw RuntimeError.
+ScriptFileRead ReadScriptFile(const std::filesystem::path& path);
+void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script);
+
+}  // namespace brimlow
