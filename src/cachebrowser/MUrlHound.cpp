@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstring>
+#include <langinfo.h>
 #include <string.h>
 
+#include "cachebrowser/Utf8Text.h"
 #include "platform/TextFile.h"
 
 #if defined(__SSE2__)
@@ -116,6 +118,49 @@ std::size_t FindExact(std::string_view text, std::string_view term, std::size_t 
         return std::string_view::npos;
     const void* hit = ::memmem(text.data() + from, text.size() - from, term.data(), term.size());
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+}
+
+// In UTF-8 no word character may stand right before or after the match.
+bool WholeWordAtUtf8(std::string_view text, std::size_t pos, std::size_t n)
+{
+    if (pos > 0 && utf8::IsWordChar(utf8::DecodeBefore(text, pos).cp))
+        return false;
+    if (pos + n < text.size() && utf8::IsWordChar(utf8::DecodeAt(text, pos + n).cp))
+        return false;
+    return true;
+}
+
+// UTF-8 without regard to case. Plain ASCII text, the usual case, takes the fast byte path
+// (ASCII folds alike in both encodings); other text is folded as characters and the match
+// mapped back to where it stands in the text.
+std::size_t FindFoldedUtf8(std::string_view text, std::string_view term, bool wholeWord, std::size_t from)
+{
+    if (utf8::IsAscii(text)) {
+        if (!utf8::IsAscii(term))
+            return std::string_view::npos;
+        for (;;) {
+            const std::size_t at = FindFolded(text, term, from);
+            if (at == std::string_view::npos || !wholeWord || WholeWordAt(text, at, term.size()))
+                return at;
+            from = at + 1;
+        }
+    }
+    std::vector<std::size_t> starts;
+    const std::string folded = utf8::FoldText(text, &starts);
+    const auto boundary = [&](std::size_t i) { return i == 0 || i == folded.size() || starts[i] != starts[i - 1]; };
+    std::size_t f = 0;
+    while (f < folded.size() && starts[f] < from)
+        ++f;
+    for (;;) {
+        const std::size_t at = FindExact(folded, term, f);
+        if (at == std::string_view::npos)
+            return at;
+        const std::size_t end = at + term.size();
+        if (boundary(at) && boundary(end) &&
+            (!wholeWord || WholeWordAtUtf8(text, starts[at], starts[end] - starts[at])))
+            return starts[at];
+        f = at + 1;
+    }
 }
 
 std::string_view TrimSpaces(std::string_view s)
@@ -246,8 +291,17 @@ void ReleaseCacheRecords()
 
 // ---- Search ----
 
-std::string FoldCase(std::string_view text)
+TextEncoding LocaleTextEncoding()
 {
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0) ? TextEncoding::Utf8
+                                                                                                 : TextEncoding::Latin1;
+}
+
+std::string FoldCase(std::string_view text, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8)
+        return utf8::FoldText(text);
     std::string out(text);
     for (char& c : out)
         c = static_cast<char>(kFold[U(c)]);
@@ -261,9 +315,13 @@ bool IsWordByte(unsigned char c)
 
 std::size_t FindText(std::string_view text, std::string_view term, MatchOptions options, std::size_t from)
 {
+    const bool utf8 = options.encoding == TextEncoding::Utf8;
+    if (utf8 && !options.matchCase)
+        return FindFoldedUtf8(text, term, options.wholeWord, from);
     for (;;) {
         const std::size_t at = options.matchCase ? FindExact(text, term, from) : FindFolded(text, term, from);
-        if (at == std::string_view::npos || !options.wholeWord || WholeWordAt(text, at, term.size()))
+        if (at == std::string_view::npos || !options.wholeWord ||
+            (utf8 ? WholeWordAtUtf8(text, at, term.size()) : WholeWordAt(text, at, term.size())))
             return at;
         from = at + 1;
     }
@@ -276,7 +334,7 @@ CacheSearch::CacheSearch(std::string_view searchText, MatchOptions options) : m_
         for (std::string_view term : SplitAt(group, " AND ")) {
             term = TrimSpaces(term);
             if (!term.empty())
-                terms.push_back(options.matchCase ? std::string(term) : FoldCase(term));
+                terms.push_back(options.matchCase ? std::string(term) : FoldCase(term, options.encoding));
         }
         if (!terms.empty())
             m_groups.push_back(std::move(terms));

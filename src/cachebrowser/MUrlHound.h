@@ -48,9 +48,16 @@ void ReleaseCacheRecords();
 
 // ---- Search ----
 
+// How the bytes of the texts are characters: the locale's 8-bit code page (Latin-1 letters
+// fold byte by byte) or UTF-8 (multi-byte characters fold as characters, never byte by byte).
+enum class TextEncoding { Latin1, Utf8 };
+// UTF-8 when the C library's current locale (LC_CTYPE) uses it, else Latin-1.
+TextEncoding LocaleTextEncoding();
+
 struct MatchOptions {
     bool matchCase = false;  // "Case Sensitive"
     bool wholeWord = false;  // "Match whole word"
+    TextEncoding encoding = TextEncoding::Latin1;
 };
 
 // A search text parsed once: groups split at " OR ", terms at " AND " (both exact, so a
@@ -82,11 +89,13 @@ std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& reco
                                             MatchOptions options);
 
 // Finds `term` in `text` from `from` on with the search options; npos when absent. With
-// matchCase false the term must already be case-folded (FoldCase).
+// matchCase false the term must already be case-folded (FoldCase with the same encoding).
+// A whole word is not touched by a word character: in UTF-8 a letter or digit of any script.
 std::size_t FindText(std::string_view text, std::string_view term, MatchOptions options, std::size_t from = 0);
-// ASCII and Latin-1 letters to lower case; every other byte unchanged.
-std::string FoldCase(std::string_view text);
-// Letters (ASCII and Latin-1), digits and "_": what a whole word may not touch.
+// Latin-1: ASCII and Latin-1 letters to lower case, every other byte unchanged. UTF-8:
+// simple case folding of every character.
+std::string FoldCase(std::string_view text, TextEncoding encoding = TextEncoding::Latin1);
+// Letters (ASCII and Latin-1), digits and "_": what a whole word may not touch in Latin-1.
 bool IsWordByte(unsigned char c);
 
 // ---- Report ----

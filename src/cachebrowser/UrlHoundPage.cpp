@@ -393,7 +393,8 @@ void UrlHoundPage::UH_cmdCacheSearch_Click()
         if (!text.empty()) {
             WaitCursor wait;
             UH_lstCacheSearch->clear();
-            const MatchOptions options{UH_chkCaseSensitive->isChecked(), UH_chkWholeWord->isChecked()};
+            const MatchOptions options{UH_chkCaseSensitive->isChecked(), UH_chkWholeWord->isChecked(),
+                                       LocaleTextEncoding()};
             const auto hits = SearchCacheRecords(CacheRecords(), text, options);
             for (std::size_t i : hits) {
                 if (i >= static_cast<std::size_t>(UH_lstCacheMain->count()))

@@ -207,6 +207,65 @@ TEST(CacheSearchCases, TableOfSearchTexts)
     }
 }
 
+TEST(CacheSearchCases, TableOfUtf8SearchTexts)
+{
+    const std::vector<CacheRecord> records = {
+        Rec("http://a.example/CAF\u00C9/menu"),      // 0 CAFÉ
+        Rec("http://b.example/caf\u00E9"),           // 1 café
+        Rec("http://c.example/\u3A40"),              // 2 a CJK character whose bytes fold like "é" in Latin-1
+        Rec("http://d.example/\u03A3\u039F\u03A6\u0399\u0391"),  // 3 ΣΟΦΙΑ
+        Rec("http://e.example/\u03BF\u03B4\u03BF\u03C2"),  // 4 οδος, with final sigma
+        Rec("http://f.example/\u0434\u043E\u043C\u0438\u043A"),  // 5 домик
+        Rec("http://g.example/", "N\\A", "\r\nX-Title: \u043C\u043E\u0439 \u0434\u043E\u043C.\r\n"),  // 6 мой дом.
+        Rec("http://h.example/Stra\u00DFe"),         // 7 Straße
+        Rec("http://i.example/\xFF\xA9/raw"),        // 8 bytes that are no UTF-8
+    };
+    const std::vector<SearchCase> cases = {
+        {"caf\u00E9", false, false, {0, 1}},         // café finds CAFÉ: characters fold, not bytes
+        {"CAF\u00C9", false, false, {0, 1}},
+        {"CAF\u00C9", true, false, {0}},
+        {"\u00E9", false, false, {0, 1}},            // é: not the CJK character
+        {"\u03C3\u03BF\u03C6\u03B9\u03B1", false, false, {3}},  // σοφια
+        {"\u039F\u0394\u039F\u03A3", false, false, {4}},  // ΟΔΟΣ finds οδος
+        {"\u043E\u043C", false, false, {5, 6}},     // ом inside домик and дом
+        {"\u043E\u043C", false, true, {}},          // but not as a word: д is a letter
+        {"\u0434\u043E\u043C", false, true, {6}},  // дом as a word, before "."
+        {"\u0434\u043E\u043C", true, true, {6}},
+        {"\u0414\u041E\u041C", false, true, {6}},  // ДОМ
+        {"caf", false, true, {}},                    // "É" and "é" are letters
+        {"caf", false, false, {0, 1}},
+        {"STRASSE", false, false, {}},               // simple folding: ß stays one letter
+        {"stra\u00DFe", false, true, {7}},
+        {"\xA9", false, false, {8}},                 // a stray byte matches itself only
+        {"\xFF\xA9", true, false, {8}},
+        {"example AND caf\u00E9", false, false, {0, 1}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SearchCacheRecords(records, c.text, {c.matchCase, c.wholeWord, TextEncoding::Utf8}), c.hits)
+            << "search text [" << c.text << "] case " << c.matchCase << " word " << c.wholeWord;
+    }
+    // The same bytes searched as Latin-1 show the fault that folding by bytes has in UTF-8.
+    EXPECT_EQ(SearchCacheRecords(records, "caf\u00E9", {}), (std::vector<std::size_t>{1}));
+}
+
+TEST(CacheSearchCases, Utf8FindTextAtEveryPosition)
+{
+    const std::string upper = "J\u00C9G";  // JÉG
+    const std::string term = FoldCase("j\u00E9g", TextEncoding::Utf8);
+    const MatchOptions folded{false, false, TextEncoding::Utf8};
+    const MatchOptions word{false, true, TextEncoding::Utf8};
+    for (std::size_t at = 0; at <= 40; ++at) {
+        std::string t = std::string(at, 'x') + upper + std::string(40 - at, 'x') + "\u0416";  // Ж keeps it UTF-8
+        EXPECT_EQ(FindText(t, term, folded), at);
+        EXPECT_EQ(FindText(t, term, word), std::string::npos);
+        if (at > 0)
+            t[at - 1] = ' ';
+        t.replace(at + upper.size(), 1, "\u00B7");  // a middle dot is no letter
+        EXPECT_EQ(FindText(t, term, word), at);
+        EXPECT_EQ(FindText(t, term, folded, at + 1), std::string::npos);
+    }
+}
+
 TEST(CacheSearchCases, AndBindsTighterThanOr)
 {
     auto r = [](const char* s) { return Rec(s, "-", "\r\n-\r\n"); };
