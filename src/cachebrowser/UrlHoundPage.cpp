@@ -152,6 +152,9 @@ void UrlHoundPage::BuildControls()
     UH_cboCacheType = Make<QComboBox>(this, "UH_cboCacheType", {80, 46, 186, 22});
     UH_cboCacheType->setEditable(true);
     UH_cboCacheType->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text stays as typed: no completion, no re-casing to an entry, and so no refresh
+    // until an entry is chosen (Enter chooses one only when the text is exactly an entry).
+    UH_cboCacheType->setCompleter(nullptr);
     UH_cboCacheType->addItems({QStringLiteral("Cookies:"), QStringLiteral("Visited:"), QStringLiteral("Entire Cache")});
     UH_cboCacheType->setCurrentIndex(2);
     UH_cboCacheType->setProperty(kHelpContextId, 301);

@@ -237,6 +237,31 @@ TEST_F(UrlHoundPageTest, RefreshListsEachCacheTypeWithDetails)
     EXPECT_EQ(Lines(page->UH_lstCacheMain), (std::vector<std::string>{Src(1), Src(4), Src(7)}));
 }
 
+TEST_F(UrlHoundPageTest, TypedCacheTypeStaysAsTypedAndRunsNoRefreshByItself)
+{
+    Start(kSeeded, frmMain::kUrlHound);
+    QComboBox* box = page->UH_cboCacheType;
+    const int before = runner.runs;
+    for (const char* typed : {"visited:", "cookies:", "Visited"}) {
+        SCOPED_TRACE(typed);
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), QString::fromLatin1(typed));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);  // Enter on a text that is no entry
+        page->UH_txtCacheSearchString->setFocus();          // leaving the box
+        QCoreApplication::processEvents();
+        EXPECT_EQ(box->currentText(), QString::fromLatin1(typed));
+        EXPECT_EQ(runner.runs, before) << "no refresh without choosing an entry";
+    }
+    // A refresh with typed "visited:" loads the cookie dump.
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("visited:"));
+    Click(page->UH_cmdCacheRefresh);
+    EXPECT_EQ(runner.runs, before + 1);
+    EXPECT_EQ(box->currentText(), QStringLiteral("visited:"));
+    EXPECT_EQ(Lines(page->UH_lstCacheMain), (std::vector<std::string>{Src(1), Src(4), Src(7)}));
+}
+
 TEST_F(UrlHoundPageTest, ProgressWindowOnlyAfterStartUpAndOnTheUrlHoundTab)
 {
     Start(kSeeded, frmMain::kUrlHound);
