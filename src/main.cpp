@@ -1,12 +1,36 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 #include "platform/qt/QtPlatform.h"
 #include "shell/Forms.h"
 #include "shell/ProgramArt.h"
+#include "shell/LastResortCleanUp.h"
 #include "shell/SessionEnd.h"
+
+namespace {
+
+// A fatal Qt error aborts the process without exit handlers: clean up first.
+void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    if (type == QtFatalMsg)
+        brimlow::RunLastResortCleanUp();
+}
+
+[[noreturn]] void OnTerminate()
+{
+    brimlow::RunLastResortCleanUp();
+    std::abort();
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(OnQtMessage);
+    std::set_terminate(OnTerminate);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimlow"));
     QApplication::setWindowIcon(brimlow::ProgramIcon());
@@ -16,5 +40,9 @@ int main(int argc, char** argv)
     brimlow::Forms forms(real.platform());
     brimlow::SessionEndWatcher sessionEnd(forms);
     forms.LoadSplash();  // the splash loads the main window
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // The event loop ended without the shut-down (someone quit the application): clean up
+    // while the platform still lives.
+    brimlow::RunLastResortCleanUp();
+    return code;
 }

@@ -24,6 +24,7 @@
 #include "shell/Forms.h"
 #include "shell/MAboutBox.h"
 #include "shell/frmAbout.h"
+#include "shell/LastResortCleanUp.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
@@ -130,6 +131,7 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
 
 frmMain::~frmMain()
 {
+    DisarmLastResortCleanUp();
     // The about box has no owner window; the window that loaded it unloads it.
     delete m_about.data();
 }
@@ -203,6 +205,8 @@ QMenu* frmMain::AddCommandsMenu(const char* code, const char* title)
 
 void frmMain::Form_Load()
 {
+    // From here on the data files exist; whatever ends the process destroys them.
+    ArmLastResortCleanUp(m_platform);
     bNotInitial = false;
     InitializeMainForm();
     m_uh->UH_cmdCacheRefresh_Click();
@@ -371,6 +375,7 @@ void frmMain::Form_QueryUnload()
     QCoreApplication::processEvents();
     // SaveUserSettings: the per-user settings file is written here when it lands.
     ReleaseGlobals();
+    DisarmLastResortCleanUp();  // the shut-down destroys them itself, with its message boxes
     BleachDataFiles(m_platform);
     if (m_forms)
         m_forms->UnloadLogin();

@@ -145,6 +145,12 @@ void XSession::Close(Window w)
 pid_t SpawnOnDisplay(const XSession& x, const std::string& exe, const std::vector<std::string>& extraEnv,
                      const std::string& cwd)
 {
+    return SpawnOnDisplay(x.name(), exe, extraEnv, cwd);
+}
+
+pid_t SpawnOnDisplay(const std::string& display, const std::string& exe, const std::vector<std::string>& extraEnv,
+                     const std::string& cwd)
+{
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string kv(*e);
@@ -152,7 +158,7 @@ pid_t SpawnOnDisplay(const XSession& x, const std::string& exe, const std::vecto
             continue;
         env.push_back(kv);
     }
-    env.push_back("DISPLAY=" + x.name());
+    env.push_back("DISPLAY=" + display);
     env.push_back("QT_QPA_PLATFORM=xcb");
     for (const auto& e : extraEnv)
         env.push_back(e);

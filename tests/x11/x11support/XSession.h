@@ -45,6 +45,9 @@ private:
 // Starts `exe` with the test display, the given extra environment and `cwd`; returns the pid.
 pid_t SpawnOnDisplay(const XSession& x, const std::string& exe, const std::vector<std::string>& extraEnv,
                      const std::string& cwd);
+// The same on the display named `display` (":7", say).
+pid_t SpawnOnDisplay(const std::string& display, const std::string& exe, const std::vector<std::string>& extraEnv,
+                     const std::string& cwd);
 // Waits at most `seconds` for the child; its exit status, or -1 if it had to be killed.
 int WaitChild(pid_t pid, double seconds);
 
