@@ -1,18 +1,478 @@
+// Before any Qt header: the cookie model has a member that Qt's keyword macros would eat.
+#include "cookies/MCookieEditor.h"
+#include "host/CookieSourceDeleter.h"
 #include "scripts/QuickCleanUpPage.h"
 
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <unordered_set>
+
+#include "platform/Errors.h"
+#include "platform/Numbers.h"
+#include "platform/TextFile.h"
+#include "platform/qt/QtText.h"
+#include "scripts/MQuickCleanUp.h"
+#include "shell/MActivityReport.h"
+#include "shell/UserSettingsFile.h"
 #include "shell/frmMain.h"
 
 namespace brimlow {
+
+namespace {
+
+constexpr const char* kHelpContextId = "helpContextId";
+
+// The page icon: a broom over a cookie.
+QPixmap PageIcon(int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 32.0;
+    p.setPen(QPen(QColor(120, 80, 30), 1 * s));
+    p.setBrush(QColor(215, 170, 100));
+    p.drawEllipse(QPointF(12 * s, 20 * s), 9 * s, 9 * s);
+    p.setBrush(QColor(90, 50, 20));
+    for (const QPointF c : {QPointF(9, 17), QPointF(15, 19), QPointF(11, 24)})
+        p.drawEllipse(QPointF(c.x() * s, c.y() * s), 1.5 * s, 1.5 * s);
+    p.setPen(QPen(QColor(140, 100, 40), 2.5 * s));
+    p.drawLine(QPointF(29 * s, 2 * s), QPointF(20 * s, 18 * s));
+    p.setPen(QPen(QColor(200, 160, 40), 1.5 * s));
+    for (int i = -2; i <= 2; ++i)
+        p.drawLine(QPointF(20 * s, 18 * s), QPointF((17 + i * 2) * s, 28 * s));
+    return pm;
+}
+
+template <typename T>
+T* Make(QWidget* parent, const char* name, QRect geometry)
+{
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* l = Make<QLabel>(parent, name, geometry);
+    l->setText(caption);
+    return l;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
+                        QRect geometry)
+{
+    auto* b = Make<QPushButton>(parent, name, geometry);
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setProperty(kHelpContextId, help);
+    return b;
+}
+
+QListWidget* MakeList(QWidget* parent, const char* name, QLabel* label, int help, QRect geometry)
+{
+    auto* l = Make<QListWidget>(parent, name, geometry);
+    l->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    l->setUniformItemSizes(true);
+    if (help)
+        l->setProperty(kHelpContextId, help);
+    if (label) {
+        l->setAccessibleName(label->text());
+        label->setBuddy(l);
+    }
+    return l;
+}
+
+std::vector<std::string> Texts(const QListWidget* list)
+{
+    std::vector<std::string> out;
+    out.reserve(static_cast<std::size_t>(list->count()));
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(ToBytes(list->item(i)->text()));
+    return out;
+}
+
+void Fill(QListWidget* list, const std::vector<std::string>& texts)
+{
+    list->setUpdatesEnabled(false);
+    list->clear();
+    for (const auto& t : texts)
+        list->addItem(FromBytes(t));
+    list->setUpdatesEnabled(true);
+}
+
+// The up-down control: it steps the number in its text box by 10 within 1 to 10000.
+class DelaySpinner final : public QSpinBox {
+public:
+    explicit DelaySpinner(QWidget* parent) : QSpinBox(parent) {}
+    QLineEdit* box = nullptr;
+
+    void stepBy(int steps) override
+    {
+        const auto v = NumericValue(ToBytes(box->text()));
+        const double now = v ? RoundHalfEven(*v) : value();
+        const double next = std::clamp(now + 10.0 * steps, 1.0, 10000.0);
+        setValue(static_cast<int>(next));
+        box->setText(QString::number(static_cast<int>(next)));
+    }
+
+protected:
+    StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+};
+
+}  // namespace
 
 QuickCleanUpPage::QuickCleanUpPage(frmMain& main, Platform& platform, QWidget* parent)
     : QWidget(parent), m_main(main), m_platform(platform)
 {
     setObjectName(QStringLiteral("QuickCleanUpPage"));
+    BuildControls();
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(50);
+    connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
+}
+
+void QuickCleanUpPage::BuildControls()
+{
+    Image3 = Make<QLabel>(this, "Image3", {8, 6, 32, 32});
+    Image3->setPixmap(PageIcon(32));
+    Image3->setToolTip(QStringLiteral("click to refresh cache"));
+    Image3->installEventFilter(this);
+    setWindowIcon(QIcon(PageIcon(32)));
+    Label8 = MakeLabel(this, "Label8",
+                       QStringLiteral("Upon execution all cookies not listed under \"Protected Cookies\" will be "
+                                      "deleted, and each of the scripts checked under \"Scripts To Be Executed\" "
+                                      "will be run. The default entries are designed to clear the disk and memory "
+                                      "caches."),
+                       {48, 4, 484, 44});
+    Label8->setWordWrap(true);
+
+    // Left and right columns: the two cookie lists.
+    Label9 = MakeLabel(this, "Label9", QStringLiteral("Cookies To Be Deleted:"), {8, 52, 200, 16});
+    QC_lstCookies = MakeList(this, "QC_lstCookies", Label9, 101, {8, 68, 200, 152});
+    Label10 = MakeLabel(this, "Label10", QStringLiteral("Protected Cookies:"), {328, 52, 204, 16});
+    QC_lstDelCookies = MakeList(this, "QC_lstDelCookies", Label10, 102, {328, 68, 204, 152});
+
+    // Middle column, upper group.
+    QC_cmdAdd = MakeButton(this, "QC_cmdAdd", QStringLiteral("Add --->"),
+                           QStringLiteral("Protect the selected cookies from delection."), 105, {216, 68, 104, 24});
+    QC_cmdRemove = MakeButton(this, "QC_cmdRemove", QStringLiteral("<--- Remove"),
+                              QStringLiteral("Remove the selected cookies from the Protected list."), 106,
+                              {216, 96, 104, 24});
+    Label39 = MakeLabel(this, "Label39", QStringLiteral("Script Delay"), {216, 126, 104, 16});
+    const QString delayTip = QStringLiteral(
+        "Set the time delay (in milliseconds) between each script command. Increasing this value may reduce "
+        "script errors on slower machines.");
+    QC_txtDelay = Make<QLineEdit>(this, "QC_txtDelay", {216, 142, 86, 22});
+    QC_txtDelay->setText(QStringLiteral("500"));
+    QC_txtDelay->setToolTip(delayTip);
+    QC_txtDelay->setAccessibleName(Label39->text());
+    Label39->setBuddy(QC_txtDelay);
+    auto* spinner = Make<DelaySpinner>(this, "UpDown1", {302, 142, 18, 22});
+    spinner->box = QC_txtDelay;
+    spinner->setRange(1, 10000);
+    spinner->setSingleStep(10);
+    spinner->setValue(500);
+    spinner->setToolTip(delayTip);
+    spinner->setAccessibleName(Label39->text());
+    UpDown1 = spinner;
+    QC_cmdExecute = MakeButton(this, "QC_cmdExecute", QStringLiteral("Execute"),
+                               QStringLiteral("Delete all unportected cookies and execute all scripts marked with a "
+                                              "check."),
+                               107, {216, 168, 104, 24});
+    QC_cmdExit = MakeButton(this, "QC_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 108,
+                            {216, 196, 104, 24});
+
+    // Lower half: the scripts, their buttons, the description.
+    Label5 = MakeLabel(this, "Label5", QStringLiteral("Scripts To Be Executed:"), {8, 226, 200, 16});
+    QC_lstScripts = MakeList(this, "QC_lstScripts", Label5, 103, {8, 242, 200, 158});
+    QC_lstScripts->setSelectionMode(QAbstractItemView::SingleSelection);
+    QC_cmdEditScript = MakeButton(this, "QC_cmdEditScript", QStringLiteral("Edit Script"),
+                                  QStringLiteral("Open the selected script for editing."), 109, {216, 242, 104, 24});
+    QC_cmdNewScript = MakeButton(this, "QC_cmdNewScript", QStringLiteral("New Script"),
+                                 QStringLiteral("Create a new script."), 110, {216, 270, 104, 24});
+    QC_cmdDeleteScript = MakeButton(this, "QC_cmdDeleteScript", QStringLiteral("Delete Script"),
+                                    QStringLiteral("Delete the selected script."), 111, {216, 298, 104, 24});
+    Label6 = MakeLabel(this, "Label6", QStringLiteral("Script Description:"), {328, 226, 204, 16});
+    // The command list lies under the description box, which covers it.
+    QC_lstScriptCommands = MakeList(this, "QC_lstScriptCommands", nullptr, 0, {328, 242, 204, 158});
+    QC_lstScriptCommands->setSelectionMode(QAbstractItemView::SingleSelection);
+    QC_lstScriptCommands->setAccessibleName(QStringLiteral("Script Commands"));
+    QC_rtfScriptDescription = Make<QTextEdit>(this, "QC_rtfScriptDescription", {328, 242, 204, 158});
+    QC_rtfScriptDescription->setAcceptRichText(false);
+    QC_rtfScriptDescription->setTabChangesFocus(true);
+    QC_rtfScriptDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QC_rtfScriptDescription->setProperty(kHelpContextId, 104);
+    QC_rtfScriptDescription->setAccessibleName(Label6->text());
+    Label6->setBuddy(QC_rtfScriptDescription);
+    QC_rtfScriptDescription->raise();
+
+    Label7 = MakeLabel(this, "Label7",
+                       QStringLiteral("   This product is is no way endorsed by, or affiliated with Microsoft or "
+                                      "Netscape Communications Corporation. Netscape\u00ae is a registered trademark "
+                                      "of Netscape Communications Corporation."),
+                       {8, 406, 524, 30});
+    Label7->setWordWrap(true);
+
+    // The page's focus order.
+    const QList<QWidget*> order{QC_lstCookies,   QC_lstDelCookies, QC_lstScripts,      QC_lstScriptCommands,
+                                QC_cmdAdd,       QC_cmdRemove,     QC_cmdExecute,      QC_cmdExit,
+                                QC_cmdEditScript, QC_cmdNewScript, QC_cmdDeleteScript, QC_rtfScriptDescription,
+                                QC_txtDelay,     UpDown1};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    connect(QC_cmdAdd, &QPushButton::clicked, this, [this] { QC_cmdAdd_Click(); });
+    connect(QC_cmdRemove, &QPushButton::clicked, this, [this] { QC_cmdRemove_Click(); });
+    connect(QC_cmdExecute, &QPushButton::clicked, this, [this] { QC_cmdExecute_Click(); });
+    connect(QC_cmdExit, &QPushButton::clicked, this, [this] { QC_cmdExit_Click(); });
+    connect(QC_cmdEditScript, &QPushButton::clicked, this, [this] { QC_cmdEditScript_Click(); });
+    connect(QC_cmdNewScript, &QPushButton::clicked, this, [this] { QC_cmdNewScript_Click(); });
+    connect(QC_cmdDeleteScript, &QPushButton::clicked, this, [this] { QC_cmdDeleteScript_Click(); });
+    connect(QC_lstCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstCookies_DblClick(); });
+    connect(QC_lstDelCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstDelCookies_DblClick(); });
+    connect(QC_lstScripts, &QListWidget::itemClicked, this, [this] { QC_lstScripts_Click(); });
+    // The tooltip handlers: a click shows the entry's whole text.
+    for (QListWidget* l : {QC_lstCookies, QC_lstDelCookies, QC_lstScriptCommands})
+        connect(l, &QListWidget::itemClicked, l, [l] {
+            if (QListWidgetItem* it = l->currentItem())
+                l->setToolTip(it->text());
+        });
+}
+
+bool QuickCleanUpPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Image3 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
+        Image3_MouseUp();
+    return QWidget::eventFilter(watched, event);
+}
+
+void QuickCleanUpPage::Image3_MouseUp()
+{
+    if (m_cookies)
+        m_cookies->RefreshCookies();
+    RefreshCleanupCookieLists();
+}
+
+// ---- the main window ----
+
+bool QuickCleanUpPage::StartupComplete() const { return m_main.bNotInitial; }
+frmRefreshingCache* QuickCleanUpPage::Progress() const { return m_main.refreshingCache(); }
+void QuickCleanUpPage::ShowScriptEditor() { m_main.SSTab1->setCurrentIndex(frmMain::kScriptEditor); }
+
+void QuickCleanUpPage::SetScriptRunner(ScriptRunner* scripts)
+{
+    if (m_scripts)
+        m_scripts->SetRunListener(nullptr);
+    m_scripts = scripts;
+    if (m_scripts)
+        m_scripts->SetRunListener(this);
+}
+
+std::filesystem::path QuickCleanUpPage::ScriptPath(const QString& entry) const
+{
+    return m_platform.programFolder / ToBytes(entry);
+}
+
+// ---- the lists ----
+
+void QuickCleanUpPage::RefreshCleanupCookieLists()
+{
+    LoadCookieDump(m_platform);
+    std::vector<std::string> sources;
+    sources.reserve(CookieEntries().size());
+    for (const auto& e : CookieEntries())
+        sources.push_back(e.Source);
+    const CleanupCookieLists lists = RebuildCleanupCookieLists(sources, Texts(QC_lstDelCookies));
+    Fill(QC_lstCookies, lists.toDelete);
+    if (lists.protect.size() != static_cast<std::size_t>(QC_lstDelCookies->count()))
+        Fill(QC_lstDelCookies, lists.protect);
+}
+
+void QuickCleanUpPage::ListScriptFiles()
+{
+    std::vector<textfile::FolderFile> files;
+    try {
+        files = textfile::FolderFiles(m_platform.programFolder);
+    } catch (const std::exception&) {
+        return;  // an unreadable folder adds nothing
+    }
+    std::unordered_set<std::string> listed;
+    for (const auto& t : Texts(QC_lstScripts))
+        listed.insert(t);
+    for (const auto& f : files) {
+        if (!IsScriptFileName(f.name) || listed.count(f.name))
+            continue;
+        auto* item = new QListWidgetItem(FromBytes(f.name), QC_lstScripts);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        listed.insert(f.name);
+    }
+}
+
+void QuickCleanUpPage::MoveSelected(QListWidget* from, QListWidget* to)
+{
+    if (from->currentRow() < 0)
+        return;
+    // From the last entry down, so the moved entries arrive in reverse order.
+    for (int i = from->count() - 1; i >= 0; --i) {
+        if (!from->item(i)->isSelected())
+            continue;
+        to->addItem(from->item(i)->text());
+        delete from->takeItem(i);
+    }
+}
+
+void QuickCleanUpPage::QC_cmdAdd_Click() { MoveSelected(QC_lstCookies, QC_lstDelCookies); }
+void QuickCleanUpPage::QC_cmdRemove_Click() { MoveSelected(QC_lstDelCookies, QC_lstCookies); }
+void QuickCleanUpPage::QC_lstCookies_DblClick() { QC_cmdAdd_Click(); }
+void QuickCleanUpPage::QC_lstDelCookies_DblClick() { QC_cmdRemove_Click(); }
+
+// ---- scripts ----
+
+void QuickCleanUpPage::QC_lstScripts_Click()
+{
+    QListWidgetItem* item = QC_lstScripts->currentItem();
+    if (!item)
+        return;
+    QC_lstScripts->setToolTip(item->text());
+    const auto path = ScriptPath(item->text());
+    if (!textfile::FileExists(path)) {
+        m_platform.dialogs->MsgBox(MissingScriptMessage(path.string()), kFileIoErrorTitle, MsgBoxButtons::Ok,
+                                   MsgBoxIcon::Critical);
+        return;
+    }
+    std::string bytes;
+    try {
+        bytes = textfile::ReadAll(path);
+    } catch (const RuntimeError& e) {
+        m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) + " reading the script.\r\n" + path.string(),
+                                   kFileIoErrorTitle, MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+        return;
+    }
+    // The target line, then a description fenced by 0x01 lines or none, then the commands.
+    // A file that ends early shows what it holds.
+    std::string_view rest = bytes, line;
+    QC_lstScriptCommands->clear();
+    QString description;
+    textfile::NextLine(rest, line);
+    if (textfile::NextLine(rest, line)) {
+        if (line == "\x01") {
+            while (textfile::NextLine(rest, line) && line != "\x01")
+                description += FromBytes(line) + QLatin1Char('\n');
+        } else {
+            QC_lstScriptCommands->addItem(FromBytes(line));
+        }
+    }
+    QC_rtfScriptDescription->setPlainText(description);
+    while (textfile::NextLine(rest, line))
+        QC_lstScriptCommands->addItem(FromBytes(line));
+}
+
+void QuickCleanUpPage::QC_cmdEditScript_Click()
+{
+    QListWidgetItem* item = QC_lstScripts->currentItem();
+    if (!item)
+        return;
+    const auto path = ScriptPath(item->text());
+    if (!textfile::FileExists(path))
+        m_platform.dialogs->MsgBox(MissingScriptMessage(path.string()), kFileIoErrorTitle, MsgBoxButtons::Ok,
+                                   MsgBoxIcon::Critical);
+    else if (m_scripts)
+        m_scripts->LoadScriptFile(path);
+    ShowScriptEditor();
+}
+
+void QuickCleanUpPage::QC_cmdNewScript_Click()
+{
+    // The editor empties its name, target and commands when that page offers it; the page
+    // opens in any case.
+    ShowScriptEditor();
+}
+
+void QuickCleanUpPage::QC_cmdDeleteScript_Click()
+{
+    QListWidgetItem* item = QC_lstScripts->currentItem();
+    if (!item) {
+        m_platform.dialogs->MsgBox("   You must first select a script to be deleted.", "Selection Error",
+                                   MsgBoxButtons::Ok, MsgBoxIcon::None);
+        return;
+    }
+    Log("Bleach Utility: [Delete Script] clicked\r\n");
+    const auto answer = m_platform.dialogs->MsgBox(
+        "   Are you sure you want to permanantly remove this script from your system?", "Delete Confirmation",
+        MsgBoxButtons::YesNo, MsgBoxIcon::None);
+    if (answer != MsgBoxAnswer::Yes) {
+        Log("Bleach Utility: [Delete Script] cancelled by user\r\n");
+        return;
+    }
+    Log("Bleach Utility: [Delete Script] confirmed by user\r\n");
+    const auto path = ScriptPath(item->text());
+    try {
+        textfile::DeleteFile(path, true);
+    } catch (const RuntimeError& e) {
+        // A file that has already gone only loses its entry; anything else keeps it.
+        if (e.number() != err::FileNotFound) {
+            m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) +
+                                           ": the script could not be deleted.\r\n" + path.string(),
+                                       kFileIoErrorTitle, MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+            return;
+        }
+    }
+    delete QC_lstScripts->takeItem(QC_lstScripts->row(item));
 }
 
 void QuickCleanUpPage::QC_cmdExit_Click()
 {
     m_main.close();
+}
+
+// ---- the settings file ----
+
+std::vector<std::string> QuickCleanUpPage::ProtectedCookies() const { return Texts(QC_lstDelCookies); }
+
+std::vector<std::string> QuickCleanUpPage::CheckedScripts() const
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < QC_lstScripts->count(); ++i)
+        if (QC_lstScripts->item(i)->checkState() == Qt::Checked)
+            out.push_back(ToBytes(QC_lstScripts->item(i)->text()));
+    return out;
+}
+
+std::string QuickCleanUpPage::DelayText() const { return ToBytes(QC_txtDelay->text()); }
+
+void QuickCleanUpPage::AddProtectedCookies(const std::vector<std::string>& sources)
+{
+    for (const auto& s : sources)
+        QC_lstDelCookies->addItem(FromBytes(s));
+}
+
+void QuickCleanUpPage::SetDelayText(const std::string& text) { QC_txtDelay->setText(FromBytes(text)); }
+
+void QuickCleanUpPage::RestoreScriptChecks()
+{
+    for (int i = 0; i < QC_lstScripts->count(); ++i) {
+        QListWidgetItem* it = QC_lstScripts->item(i);
+        it->setCheckState(IsScriptSelected(ToBytes(it->text())) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void QuickCleanUpPage::Log(const std::string& text)
+{
+    AppendActivityLog(m_platform, text);
 }
 
 }  // namespace brimlow

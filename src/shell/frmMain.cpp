@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include "bleach/BleachUtilityPage.h"
+#include "platform/Errors.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
 #include "scripts/QuickCleanUpPage.h"
@@ -27,6 +28,7 @@
 #include "shell/LastResortCleanUp.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/MRunUrlHound.h"
+#include "shell/UserSettingsFile.h"
 #include "shell/ProgramArt.h"
 #include "shell/frmRefreshingCache.h"
 #include "shell/frmSplash.h"
@@ -215,7 +217,7 @@ void frmMain::Form_Load()
     bNotInitial = true;
     if (m_forms && m_forms->splash())
         m_forms->splash()->Timer1->start();
-    bCookiesDeleted = false;
+    m_qc->bCookiesDeleted = false;
 }
 
 void frmMain::InitializeMainForm()
@@ -226,10 +228,43 @@ void frmMain::InitializeMainForm()
     SetCommandsMenuFor(kQuickCleanUp);
     // BU_Dir1_Change: the Bleach Utility page fills its file list here when that page lands.
     RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
-    // ListScriptFiles: the Quick Clean Up page lists the script files here when it lands.
-    // LoadUserSettings: the per-user settings file is read here when it lands.
-    // RefreshCleanupCookieLists: the Quick Clean Up cookie lists are built here when they land.
+    m_qc->ListScriptFiles();
+    LoadUserSettings();
+    m_qc->RefreshCleanupCookieLists();
     // SE_rtfTutorial: the Script Editor page's tutorial box gets kTutorialText here when that page lands.
+}
+
+// ---- the per-user settings file ----
+
+void frmMain::LoadUserSettings()
+{
+    const auto restored = brimlow::LoadUserSettings(m_platform);
+    if (!restored)
+        return;
+    m_qc->AddProtectedCookies(restored->protectedCookies);
+    m_qc->RestoreScriptChecks();
+    if (restored->delay)
+        m_qc->SetDelayText(*restored->delay);
+    if (restored->bleachFolder)
+        m_bleachFolder = BleachFolderToOpen(*restored->bleachFolder);
+}
+
+void frmMain::SaveUserSettings()
+{
+    UserSettings settings;
+    settings.tab = SSTab1->currentIndex();
+    settings.protectedCookies = m_qc->ProtectedCookies();
+    settings.checkedScripts = m_qc->CheckedScripts();
+    settings.delay = m_qc->DelayText();
+    settings.bleachFolder = m_bleachFolder;
+    try {
+        brimlow::SaveUserSettings(m_platform, settings);
+    } catch (const RuntimeError& e) {
+        // The shut-down goes on; the old file stays whole.
+        m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) + ": the settings could not be saved.\r\n" +
+                                       UserSettingsPath(m_platform).string(),
+                                   kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+    }
 }
 
 // ---- tab switching ----
@@ -275,7 +310,8 @@ void frmMain::SSTab1_Click(int /*previousTab*/)
     SetCommandsMenuFor(page);
     switch (page) {
     case kQuickCleanUp:
-        // RefreshCleanupCookieLists, then ListScriptFiles, join here with the Quick Clean Up page.
+        m_qc->RefreshCleanupCookieLists();
+        m_qc->ListScriptFiles();
         break;
     case kUrlHound:
         m_uh->UH_txtCacheSearchString->setFocus(Qt::OtherFocusReason);
@@ -373,7 +409,7 @@ void frmMain::Form_QueryUnload()
         splash->show();
     }
     QCoreApplication::processEvents();
-    // SaveUserSettings: the per-user settings file is written here when it lands.
+    SaveUserSettings();
     ReleaseGlobals();
     DisarmLastResortCleanUp();  // the shut-down destroys them itself, with its message boxes
     BleachDataFiles(m_platform);

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <string>
 
 #include "platform/Platform.h"
 
@@ -99,11 +100,15 @@ private:
     void SetCommandsMenuFor(int page);
     void SetTabStopsFor(int page);
     void Form_QueryUnload();
+    void LoadUserSettings();
+    void SaveUserSettings();
 
     Platform& m_platform;
     Forms* m_forms;
-    bool bCookiesDeleted = false;
     bool m_unloaded = false;
+    // The Bleach Utility's folder as the settings file keeps it (that page's folder list
+    // takes it over once it offers one).
+    std::string m_bleachFolder = "/";
 
     QuickCleanUpPage* m_qc = nullptr;
     ScriptEditorPage* m_se = nullptr;

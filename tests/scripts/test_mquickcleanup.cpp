@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "scripts/MQuickCleanUp.h"
+
+using namespace brimlow;
+
+TEST(CleanupLists, ProtectedSourcesStayOutAndGoneOnesAreDropped)
+{
+    const std::vector<std::string> dump{"Cookie:u@a/", "Cookie:u@b/", "Cookie:u@c/", "Cookie:u@a/"};
+    const auto lists = RebuildCleanupCookieLists(dump, {"Cookie:u@b/", "Cookie:u@gone/", "", "Cookie:u@gone2/"});
+    EXPECT_EQ(lists.toDelete, (std::vector<std::string>{"Cookie:u@a/", "Cookie:u@c/", "Cookie:u@a/"}));
+    // Two gone entries side by side both go; an empty entry stays.
+    EXPECT_EQ(lists.protect, (std::vector<std::string>{"Cookie:u@b/", ""}));
+    // Compares are exact.
+    EXPECT_EQ(RebuildCleanupCookieLists({"Cookie:u@A/"}, {"Cookie:u@a/"}).toDelete.size(), 1u);
+}
+
+TEST(CleanupLists, ScriptFilesEndInLowerCaseScr)
+{
+    EXPECT_TRUE(IsScriptFileName("x.scr"));
+    EXPECT_TRUE(IsScriptFileName(".scr"));
+    EXPECT_FALSE(IsScriptFileName("X.SCR"));
+    EXPECT_FALSE(IsScriptFileName("x.Scr"));
+    EXPECT_FALSE(IsScriptFileName("x.scr.txt"));
+    EXPECT_FALSE(IsScriptFileName("scr"));
+}
+
+TEST(Delay, TheCasesOfExecute)
+{
+    struct Case {
+        const char* text;
+        DelayCheck check;
+        int interval;
+    } cases[] = {
+        {"abc", DelayCheck::NotNumeric, 0}, {"", DelayCheck::NotNumeric, 0},
+        {"0", DelayCheck::OutOfRange, 0},   {"0.5", DelayCheck::OutOfRange, 0},
+        {"10000.4", DelayCheck::OutOfRange, 0}, {"-3", DelayCheck::OutOfRange, 0},
+        {"1", DelayCheck::Ok, 1},           {"10000", DelayCheck::Ok, 10000},
+        {"1.5", DelayCheck::Ok, 2},         {"2.5", DelayCheck::Ok, 2},
+        {" 500 ", DelayCheck::Ok, 500},     {"1e999", DelayCheck::OutOfRange, 0},
+    };
+    for (const auto& c : cases) {
+        const DelayResult r = CheckDelay(c.text);
+        EXPECT_EQ(r.check, c.check) << c.text;
+        if (c.check == DelayCheck::Ok) {
+            EXPECT_EQ(r.intervalMs, c.interval) << c.text;
+        }
+    }
+}

@@ -1,0 +1,467 @@
+// The Quick Clean Up page in a real main window, with the real runner, UrlHound and store.
+// The Cookie Editor and the Script Editor stand behind their narrow interfaces: the cookie
+// side here expires a source by removing it from the real store and refreshing the dump
+// through the real UrlHound, and refuses other users' sources as the editor does; the
+// script side records what it is asked to play and ends each run when the test says so.
+#include "cookies/MCookieEditor.h"
+#include "host/CookieSourceDeleter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "platform/inetcache/InetCache.h"
+#include "scripts/QuickCleanUpPage.h"
+#include "shell/MActivityReport.h"
+#include "shell/MRunUrlHound.h"
+#include "shell/UserSettingsFile.h"
+#include "shell/frmMain.h"
+#include "shell/frmRefreshingCache.h"
+#include "support/GuiTestSupport.h"
+#include "support/StoreSeed.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+using namespace brimlow;
+
+namespace {
+
+class StoreCookieEditor final : public CookieSourceDeleter {
+public:
+    StoreCookieEditor(Platform& platform, std::filesystem::path store, frmMain*& main)
+        : m_platform(platform), m_store(std::move(store)), m_main(main) {}
+    const std::vector<CookieEntry>& LoadedCookieEntries() const override { return CookieEntries(); }
+    std::size_t CookieSourceCount() const override { return CookieEntries().size(); }
+    std::string CookieSourceText(std::size_t i) const override { return CookieEntries()[i].Source; }
+    void SelectCookieSource(std::size_t i) override { m_selected = CookieEntries()[i].Source; }
+    void DeleteCookieSource() override
+    {
+        progressShown.push_back(m_main->refreshingCache()->isVisible() &&
+                                m_main->refreshingCache()->ProgressBar1->isVisible());
+        AppendActivityLog(m_platform, "Cookie Editor: [Delete Cookie Source] clicked\r\n" + m_selected + "\r\n");
+        if (!IsOwnCookie(m_platform, m_selected)) {
+            AppendActivityLog(m_platform, kNotOwnCookieLog);
+            return;
+        }
+        test::RunSqlite(m_store, "DELETE FROM entries WHERE url = '" + m_selected + "';");
+        RefreshCookies();
+    }
+    bool DeletionRunning() const override { return false; }
+    void RefreshCookies() override
+    {
+        RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, true));
+        LoadCookieDump(m_platform);
+    }
+    std::vector<bool> progressShown;
+
+private:
+    Platform& m_platform;
+    std::filesystem::path m_store;
+    frmMain*& m_main;
+    std::string m_selected;
+};
+
+class RecordingScripts final : public ScriptRunner {
+public:
+    bool LoadScriptFile(const std::filesystem::path& path) override
+    {
+        loaded.push_back(path.filename().string());
+        return true;
+    }
+    void TestScript() override
+    {
+        ++tests;
+        playing = true;
+    }
+    bool IsPlaying() const override { return playing; }
+    void SetRunListener(ScriptRunListener* l) override { listener = l; }
+    void End(ScriptRunEnd how = ScriptRunEnd::Completed)
+    {
+        playing = false;
+        listener->ScriptRunEnded(how);
+    }
+    std::vector<std::string> loaded;
+    int tests = 0;
+    bool playing = false;
+    ScriptRunListener* listener = nullptr;
+};
+
+std::vector<std::string> Texts(QListWidget* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->item(i)->text().toStdString());
+    return out;
+}
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class QuickCleanUpTest : public testing::Test {
+protected:
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    frmMain* mainPtr = nullptr;
+    std::unique_ptr<frmMain> main;
+    std::unique_ptr<StoreCookieEditor> cookies;
+    RecordingScripts scripts;
+    QuickCleanUpPage* page = nullptr;
+    std::string user = inetcache::CookieUserName();
+
+    void SetUp() override
+    {
+        tp.platform.programFolder = dir.folder();
+        tp.user.name = user;
+        dir.WithUrlHound();
+        cookies = std::make_unique<StoreCookieEditor>(tp.platform, dir.storeFolder(), mainPtr);
+    }
+    void TearDown() override
+    {
+        main.reset();
+        ReleaseCookieTables();
+        ReleaseSelectedScripts();
+    }
+    std::string Source(const std::string& site, const std::string& owner = "")
+    {
+        return "Cookie:" + (owner.empty() ? user : owner) + "@" + site + "/";
+    }
+    void Seed(const std::vector<std::string>& sources)
+    {
+        std::vector<inetcache::CacheEntry> entries;
+        for (const auto& s : sources) {
+            inetcache::CacheEntry e;
+            e.sourceUrl = s;
+            e.localFileName = "/var/tmp/c/" + s.substr(7) + ".txt";
+            e.hitRate = 3;
+            e.expireTime = 133000000000000000ull;
+            e.lastAccessTime = 132000000000000000ull;
+            entries.push_back(e);
+        }
+        test::SeedEntries(dir.storeFolder(), entries);
+    }
+    void Start()
+    {
+        main = std::make_unique<frmMain>(tp.platform);
+        mainPtr = main.get();
+        page = &main->quickCleanUpPage();
+        page->SetCookieEditor(cookies.get());
+        page->SetScriptRunner(&scripts);
+        main->show();
+        main->Form_Load();
+    }
+    void Script(const std::string& name, bool checked)
+    {
+        dir.Write(name, "/usr/bin/true\r\n\x01\r\nA script\r\n\x01\r\nabc\r\n");
+        page->ListScriptFiles();
+        page->QC_lstScripts->item(page->QC_lstScripts->count() - 1)->setCheckState(checked ? Qt::Checked
+                                                                                          : Qt::Unchecked);
+    }
+    std::string StoreRows() { return test::RunSqlite(dir.storeFolder(), "SELECT * FROM entries ORDER BY seq;"); }
+    std::string Log() { return ReadActivityLog(tp.platform); }
+};
+
+}  // namespace
+
+TEST_F(QuickCleanUpTest, ExecuteDeletesTheUnprotectedSourcesAndLeavesTheProtectedWhole)
+{
+    Seed({Source("a.example"), Source("b.example"), Source("c.example"), Source("d.example"), Source("e.example")});
+    Start();
+    ASSERT_EQ(page->QC_lstCookies->count(), 5);
+    // Protect b and d.
+    page->QC_lstCookies->item(1)->setSelected(true);
+    page->QC_lstCookies->item(3)->setSelected(true);
+    page->QC_lstCookies->setCurrentRow(3, QItemSelectionModel::Select);
+    page->QC_cmdAdd_Click();
+    const std::string protectedRows = test::RunSqlite(
+        dir.storeFolder(), "SELECT * FROM entries WHERE url IN ('" + Source("b.example") + "','" +
+                               Source("d.example") + "') ORDER BY seq;");
+    ResetActivityLog(tp.platform);
+
+    page->QC_txtDelay->setText("1");
+    QTest::mouseClick(page->QC_cmdExecute, Qt::LeftButton);
+    EXPECT_TRUE(page->Timer2->isActive());
+    EXPECT_EQ(page->Timer2->interval(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->bQuickCleanupRunning && !page->Timer2->isActive(), 20000);
+
+    EXPECT_EQ(StoreRows(), protectedRows) << "the protected two stay byte for byte, the rest are gone";
+    EXPECT_EQ(page->QC_lstCookies->count(), 0);
+    EXPECT_EQ(Texts(page->QC_lstDelCookies), (std::vector<std::string>{Source("d.example"), Source("b.example")}));
+    const std::string log = Log();
+    EXPECT_EQ(log.find("\r\n\r\n\r\nQuick Cleanup: [Execute] clicked\r\nDeleting Cookies:\r\n"), 0u) << log;
+    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 1u) << "one pass";
+    EXPECT_EQ(Count(log, "Cookie Editor: [Delete Cookie Source] clicked"), 3u);
+    EXPECT_LT(log.find(Source("e.example")), log.find("\r\nDeletion Complete:  "));
+    EXPECT_EQ(log.substr(log.size() - 4), "\r\n\r\n");
+    EXPECT_EQ(Count(log, "ERROR"), 0u);
+    // The progress window shows a bar that counts the pass's sources while it runs.
+    EXPECT_EQ(cookies->progressShown, (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(main->refreshingCache()->isVisible());
+}
+
+TEST_F(QuickCleanUpTest, ASourceThatCannotBeDeletedCostsThreePassesThenTheScriptsRun)
+{
+    Seed({Source("mine.example"), Source("theirs.example", "someoneelse")});
+    dir.Write("a.scr", "/usr/bin/true\r\nabc\r\n");
+    Start();
+    page->QC_lstScripts->item(0)->setCheckState(Qt::Checked);
+    ResetActivityLog(tp.platform);
+    page->QC_cmdExecute_Click();
+    page->Timer2_Timer();
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 3u);
+    EXPECT_EQ(Count(log, "Deletion Complete:  "), 3u);
+    EXPECT_EQ(Count(log, kNotOwnCookieLog), 3u);
+    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{Source("theirs.example", "someoneelse")});
+    EXPECT_EQ(scripts.loaded, std::vector<std::string>{"a.scr"}) << "the scripts run in the same tick";
+    EXPECT_GT(log.find("Loading script: "), log.rfind("Deletion Complete:  "));
+    scripts.End();
+    EXPECT_TRUE(page->Timer2->isActive());
+    page->Timer2_Timer();
+    EXPECT_FALSE(page->bQuickCleanupRunning);
+    EXPECT_EQ(Count(Log(), "Deleting Cookies:\r\n"), 3u) << "cookies are deleted once per run";
+}
+
+TEST_F(QuickCleanUpTest, CheckedScriptsRunInOrderAndAMissingOneIsSkipped)
+{
+    Start();
+    Script("1first.scr", true);
+    Script("2skip.scr", false);
+    Script("3third.scr", true);
+    Script("4gone.scr", true);
+    Script("5last.scr", true);
+    std::filesystem::remove(dir.file("4gone.scr"));
+    page->QC_cmdExecute_Click();
+    page->Timer2_Timer();
+    EXPECT_EQ(scripts.loaded, std::vector<std::string>{"1first.scr"});
+    EXPECT_FALSE(page->Timer2->isActive()) << "Timer2 waits for the script's end";
+    scripts.End();
+    ASSERT_TRUE(page->Timer2->isActive());
+    page->Timer2_Timer();  // the unchecked entry: one more delay
+    EXPECT_EQ(scripts.loaded.size(), 1u);
+    EXPECT_TRUE(page->Timer2->isActive());
+    page->Timer2_Timer();
+    EXPECT_EQ(scripts.loaded, (std::vector<std::string>{"1first.scr", "3third.scr"}));
+    scripts.End();
+    page->Timer2_Timer();  // the missing one: message, log line, and on with the next
+    EXPECT_EQ(scripts.tests, 2) << "nothing is replayed for the missing script";
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tp.dialogs.boxes[0].title, "File I\\O Error");
+    EXPECT_EQ(tp.dialogs.boxes[0].text, "The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
+                                            dir.file("4gone.scr").string());
+    EXPECT_NE(Log().find("ERROR: Script could not be loaded\r\n" + dir.file("4gone.scr").string()), std::string::npos);
+    ASSERT_TRUE(page->Timer2->isActive());
+    page->Timer2_Timer();
+    EXPECT_EQ(scripts.loaded.back(), "5last.scr");
+    scripts.End();
+    page->Timer2_Timer();
+    EXPECT_FALSE(page->bQuickCleanupRunning);
+    EXPECT_EQ(page->iScriptStep, 0u);
+    EXPECT_EQ(Count(Log(), "Loading script: "), 4u);
+}
+
+TEST_F(QuickCleanUpTest, ExecuteDuringARunDoesNothingAndAStalledRunResumes)
+{
+    Start();
+    Script("a.scr", true);
+    Script("b.scr", true);
+    page->QC_cmdExecute_Click();
+    page->Timer2_Timer();
+    EXPECT_TRUE(scripts.playing);
+    page->QC_cmdExecute_Click();  // under way: nothing
+    EXPECT_FALSE(page->Timer2->isActive());
+    scripts.End(ScriptRunEnd::Refused);  // the test refused it: the run stands still
+    EXPECT_FALSE(page->Timer2->isActive());
+    EXPECT_TRUE(page->bQuickCleanupRunning);
+    page->QC_cmdExecute_Click();
+    ASSERT_TRUE(page->Timer2->isActive());
+    page->Timer2_Timer();
+    EXPECT_EQ(scripts.loaded, (std::vector<std::string>{"a.scr", "b.scr"}));
+    scripts.End();
+    // An entry deleted while the run stood still: an index past the end ends the run.
+    delete page->QC_lstScripts->takeItem(1);
+    page->Timer2_Timer();
+    EXPECT_FALSE(page->bQuickCleanupRunning);
+}
+
+TEST_F(QuickCleanUpTest, TheDelayCases)
+{
+    Start();
+    struct Case {
+        const char* text;
+        const char* message;
+        int interval;
+    } cases[] = {
+        {"abc", "Delay Script value must be numeric.", 0},
+        {"0", "Delay Script value can not be greater than 10000 or less than 1.", 0},
+        {"1", nullptr, 1}, {"10000", nullptr, 10000}, {"1.5", nullptr, 2}, {"2.5", nullptr, 2},
+    };
+    for (const auto& c : cases) {
+        tp.dialogs.boxes.clear();
+        page->Timer2->stop();
+        page->Timer2->setInterval(50);
+        page->bCookiesDeleted = true;
+        page->QC_txtDelay->setText(c.text);
+        page->QC_cmdExecute_Click();
+        EXPECT_FALSE(page->bCookiesDeleted) << c.text;
+        if (c.message) {
+            ASSERT_EQ(tp.dialogs.boxes.size(), 1u) << c.text;
+            EXPECT_EQ(tp.dialogs.boxes[0].text, c.message);
+            EXPECT_EQ(tp.dialogs.boxes[0].title, "Delay Error");
+            EXPECT_EQ(tp.dialogs.boxes[0].icon, MsgBoxIcon::None);
+            EXPECT_FALSE(page->Timer2->isActive());
+        } else {
+            EXPECT_TRUE(tp.dialogs.boxes.empty()) << c.text;
+            EXPECT_TRUE(page->Timer2->isActive());
+            EXPECT_EQ(page->Timer2->interval(), c.interval) << c.text;
+        }
+    }
+    page->Timer2->stop();
+}
+
+TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
+{
+    Seed({Source("e1.example"), Source("e2.example"), Source("e3.example"), Source("e4.example"),
+          Source("e5.example")});
+    Start();
+    // No current entry: nothing moves even with entries selected.
+    page->QC_lstCookies->setCurrentRow(-1);
+    page->QC_lstCookies->item(0)->setSelected(true);
+    page->QC_cmdAdd_Click();
+    EXPECT_EQ(page->QC_lstDelCookies->count(), 0);
+    page->QC_lstCookies->clearSelection();
+    page->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::Select);
+    page->QC_lstCookies->item(2)->setSelected(true);
+    page->QC_cmdAdd_Click();
+    EXPECT_EQ(Texts(page->QC_lstDelCookies), (std::vector<std::string>{Source("e3.example"), Source("e1.example")}));
+    EXPECT_EQ(page->QC_lstCookies->count(), 3);
+    // The double-click on the protected list moves back.
+    page->QC_lstDelCookies->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    page->QC_lstDelCookies_DblClick();
+    EXPECT_EQ(Texts(page->QC_lstDelCookies), std::vector<std::string>{Source("e1.example")});
+
+    dir.Write("old.scr", "t\r\n");
+    main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
+    main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
+    ASSERT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"old.scr"});
+    page->QC_lstScripts->item(0)->setCheckState(Qt::Checked);
+    dir.Write("X.SCR", "t\r\n");
+    dir.Write("a.scr.txt", "t\r\n");
+    dir.Write("x.scr", "t\r\n");
+    main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
+    main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
+    EXPECT_EQ(Texts(page->QC_lstScripts), (std::vector<std::string>{"old.scr", "x.scr"}));
+    EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Checked) << "checks are kept";
+    EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Unchecked);
+}
+
+TEST_F(QuickCleanUpTest, ShowingAScriptAndDeletingOne)
+{
+    Start();
+    dir.Write("d.scr", "/usr/bin/app\r\n\x01\r\nline one\r\nline two\r\nline three\r\n\x01\r\n[ALT]f\r\nx\r\n");
+    dir.Write("n.scr", "/usr/bin/app\r\nfirst\r\nsecond\r\n");
+    page->ListScriptFiles();
+    page->QC_lstScripts->setCurrentRow(0);
+    page->QC_lstScripts_Click();
+    EXPECT_EQ(page->QC_rtfScriptDescription->toPlainText().toStdString(), "line one\nline two\nline three\n");
+    EXPECT_EQ(Texts(page->QC_lstScriptCommands), (std::vector<std::string>{"[ALT]f", "x"}));
+    page->QC_lstScripts->setCurrentRow(1);
+    page->QC_lstScripts_Click();
+    EXPECT_EQ(page->QC_rtfScriptDescription->toPlainText().toStdString(), "");
+    EXPECT_EQ(Texts(page->QC_lstScriptCommands), (std::vector<std::string>{"first", "second"}));
+
+    ResetActivityLog(tp.platform);
+    tp.dialogs.answers = {MsgBoxAnswer::No};
+    page->QC_cmdDeleteScript_Click();
+    EXPECT_TRUE(dir.Exists("n.scr"));
+    EXPECT_EQ(Log(), "\r\n\r\nBleach Utility: [Delete Script] clicked\r\nBleach Utility: [Delete Script] cancelled by user\r\n");
+    EXPECT_EQ(tp.dialogs.boxes.back().title, "Delete Confirmation");
+    // The file has already gone: Yes removes its entry without a fault.
+    std::filesystem::remove(dir.file("n.scr"));
+    tp.dialogs.answers = {MsgBoxAnswer::Yes};
+    page->QC_cmdDeleteScript_Click();
+    EXPECT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"d.scr"});
+    tp.dialogs.answers = {MsgBoxAnswer::Yes};
+    page->QC_lstScripts->setCurrentRow(0);
+    page->QC_cmdDeleteScript_Click();
+    EXPECT_FALSE(dir.Exists("d.scr"));
+    EXPECT_EQ(page->QC_lstScripts->count(), 0);
+    page->QC_cmdDeleteScript_Click();
+    EXPECT_EQ(tp.dialogs.boxes.back().title, "Selection Error");
+    EXPECT_EQ(tp.dialogs.boxes.back().text, "   You must first select a script to be deleted.");
+}
+
+TEST_F(QuickCleanUpTest, TheLayout)
+{
+    Start();
+    EXPECT_EQ(main->SSTab1->currentIndex(), 0);
+    EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "500");
+    EXPECT_EQ(page->QC_cmdAdd->text().toStdString(), "Add --->");
+    EXPECT_EQ(page->QC_cmdAdd->toolTip().toStdString(), "Protect the selected cookies from delection.");
+    EXPECT_EQ(page->QC_cmdExecute->toolTip().toStdString(),
+              "Delete all unportected cookies and execute all scripts marked with a check.");
+    EXPECT_EQ(page->Image3->toolTip().toStdString(), "click to refresh cache");
+    EXPECT_EQ(page->QC_lstCookies->accessibleName().toStdString(), "Cookies To Be Deleted:");
+    EXPECT_EQ(page->QC_lstDelCookies->accessibleName().toStdString(), "Protected Cookies:");
+    EXPECT_EQ(page->QC_cmdDeleteScript->property("helpContextId").toInt(), 111);
+    EXPECT_EQ(page->QC_rtfScriptDescription->property("helpContextId").toInt(), 104);
+    EXPECT_EQ(page->QC_lstScriptCommands->geometry(), page->QC_rtfScriptDescription->geometry());
+    // The up-down control steps by 10 and never leaves 1..10000.
+    page->QC_txtDelay->setText("9995");
+    page->UpDown1->stepBy(1);
+    EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "10000");
+    page->QC_txtDelay->setText("15");
+    page->UpDown1->stepBy(-1);
+    EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "5");
+    page->UpDown1->stepBy(-1);
+    EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "1");
+    // Focus order: the delay box and its control come last.
+    std::vector<std::string> order;
+    QWidget* w = page->QC_lstCookies;
+    do {
+        const QString name = w->objectName();
+        if ((name.startsWith("QC_") || name == "UpDown1") && (order.empty() || order.back() != name.toStdString()))
+            order.push_back(name.toStdString());
+        w = w->nextInFocusChain();
+    } while (w != page->QC_lstCookies);
+    EXPECT_EQ(order, (std::vector<std::string>{"QC_lstCookies", "QC_lstDelCookies", "QC_lstScripts",
+                                               "QC_lstScriptCommands", "QC_cmdAdd", "QC_cmdRemove", "QC_cmdExecute",
+                                               "QC_cmdExit", "QC_cmdEditScript", "QC_cmdNewScript",
+                                               "QC_cmdDeleteScript", "QC_rtfScriptDescription", "QC_txtDelay",
+                                               "UpDown1"}));
+}
+
+TEST_F(QuickCleanUpTest, ARestartKeepsProtectedCookiesChecksDelayAndFolder)
+{
+    Seed({Source("keep.example"), Source("other.example")});
+    dir.Write("a.scr", "t\r\n");
+    dir.Write("b.scr", "t\r\n");
+    Start();
+    page->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    page->QC_cmdAdd_Click();
+    page->QC_lstScripts->item(1)->setCheckState(Qt::Checked);
+    page->QC_txtDelay->setText("750");
+    main->close();  // the shut-down saves the settings
+    EXPECT_EQ(tp.exit.calls, 1);
+    ASSERT_TRUE(dir.Exists(user + ".dat"));
+    main.reset();
+
+    Start();
+    EXPECT_EQ(Texts(page->QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
+    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{Source("other.example")});
+    EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "750");
+}
