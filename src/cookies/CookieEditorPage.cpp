@@ -1,13 +1,656 @@
 #include "cookies/CookieEditorPage.h"
 
+#include <QApplication>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <chrono>
+#include <unordered_set>
+
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "platform/qt/QtText.h"
+#include "shell/MActivityReport.h"
+#include "shell/MRunUrlHound.h"
 #include "shell/frmMain.h"
+#include "shell/frmRefreshingCache.h"
 
 namespace brimlow {
+
+namespace {
+
+constexpr const char* kHelpContextId = "helpContextId";
+constexpr int kSlotRole = Qt::UserRole;
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Seconds since `start`, added to `sum`.
+struct Stopwatch {
+    explicit Stopwatch(double& sum) : m_sum(sum), m_start(std::chrono::steady_clock::now()) {}
+    ~Stopwatch() { m_sum += std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count(); }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+    double& m_sum;
+    std::chrono::steady_clock::time_point m_start;
+};
+
+// The page icon: a cookie with a bite out of it.
+QPixmap PageIcon(int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 32.0;
+    QPainterPath cookie;
+    cookie.addEllipse(QPointF(15 * s, 17 * s), 13 * s, 13 * s);
+    QPainterPath bite;
+    bite.addEllipse(QPointF(27 * s, 6 * s), 7 * s, 7 * s);
+    p.setPen(QPen(QColor(120, 70, 20), 1.2 * s));
+    p.setBrush(QColor(214, 160, 80));
+    p.drawPath(cookie.subtracted(bite));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(80, 40, 10));
+    for (const QPointF c : {QPointF(9, 13), QPointF(16, 22), QPointF(11, 23), QPointF(20, 15), QPointF(15, 9)})
+        p.drawEllipse(QPointF(c.x() * s, c.y() * s), 1.8 * s, 1.8 * s);
+    return pm;
+}
+
+template <typename T>
+T* Make(QWidget* parent, const char* name, QRect geometry)
+{
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* l = Make<QLabel>(parent, name, geometry);
+    l->setText(caption);
+    return l;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
+                        QRect geometry)
+{
+    auto* b = Make<QPushButton>(parent, name, geometry);
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setProperty(kHelpContextId, help);
+    return b;
+}
+
+void NameFromLabel(QWidget* control, QLabel* label)
+{
+    QString name = label->text();
+    control->setAccessibleName(name.remove(QLatin1Char('&')));
+    label->setBuddy(control);
+}
+
+QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int help)
+{
+    auto* l = Make<QListWidget>(parent, name, geometry);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setUniformItemSizes(true);
+    l->setProperty(kHelpContextId, help);
+    return l;
+}
+
+QTextEdit* MakeHiddenBuffer(QWidget* parent, const char* name, QRect geometry)
+{
+    auto* t = Make<QTextEdit>(parent, name, geometry);
+    t->setAcceptRichText(false);
+    t->setFocusPolicy(Qt::NoFocus);
+    t->hide();
+    return t;
+}
+
+std::string ItemText(const QListWidget* list, int row)
+{
+    const QListWidgetItem* item = row >= 0 ? list->item(row) : nullptr;
+    return item ? ToBytes(item->text()) : std::string();
+}
+
+void AddSlotItem(QListWidget* list, const std::string& text, std::size_t slot)
+{
+    auto* item = new QListWidgetItem(FromBytes(text));
+    item->setData(kSlotRole, QVariant::fromValue<qulonglong>(slot));
+    list->addItem(item);
+}
+
+}  // namespace
 
 CookieEditorPage::CookieEditorPage(frmMain& main, Platform& platform, QWidget* parent)
     : QWidget(parent), m_main(main), m_platform(platform)
 {
     setObjectName(QStringLiteral("CookieEditorPage"));
+    BuildControls();
+}
+
+void CookieEditorPage::BuildControls()
+{
+    Image2 = Make<QLabel>(this, "Image2", {8, 6, 32, 32});
+    Image2->setPixmap(PageIcon(32));
+    setWindowIcon(QIcon(PageIcon(32)));
+    Label4 = MakeLabel(this, "Label4",
+                       QStringLiteral("WARNING:   This utility is intended to be used by persons knowledgable about "
+                                      "the use,\nstructure, and implimentation of cookies. Unless you know exactly "
+                                      "what\nyou are dooing it is unadvisable that you utilize this utility!"),
+                       {48, 2, 488, 42});
+    CE_txtTemp = MakeHiddenBuffer(this, "CE_txtTemp", {48, 2, 100, 20});
+
+    Frame5 = Make<QGroupBox>(this, "Frame5", {8, 44, 524, 42});
+    Frame5->setTitle(QStringLiteral("Viewing Options"));
+    CE_optViewBySource = Make<QRadioButton>(Frame5, "CE_optViewBySource", {12, 16, 240, 20});
+    CE_optViewBySource->setText(QStringLiteral("View cookies by source"));
+    CE_optViewBySource->setProperty(kHelpContextId, 401);
+    CE_optViewBySource->setChecked(true);
+    CE_optViewByFile = Make<QRadioButton>(Frame5, "CE_optViewByFile", {272, 16, 240, 20});
+    CE_optViewByFile->setText(QStringLiteral("View cookies by file"));
+    CE_optViewByFile->setProperty(kHelpContextId, 402);
+
+    // Left column: the sources (or files), then the source and name boxes.
+    Label26 = MakeLabel(this, "Label26", QStringLiteral("Cookie Sources:"), {8, 90, 258, 16});
+    CE_lstCookieSources = MakeList(this, "CE_lstCookieSources", {8, 106, 258, 204}, 403);
+    CE_lstCookieFiles = MakeList(this, "CE_lstCookieFiles", {8, 106, 258, 204}, 404);
+    CE_lstCookieFiles->hide();
+    NameFromLabel(CE_lstCookieSources, Label26);
+    CE_lstCookieFiles->setAccessibleName(QStringLiteral("Cookie Sources:"));
+    CE_txtCookieSearch = MakeHiddenBuffer(this, "CE_txtCookieSearch", {8, 250, 258, 60});
+
+    // Right column: the active and expired cookies, then the value and the expiry date.
+    Label27 = MakeLabel(this, "Label27", QStringLiteral("Active Entries:"), {276, 90, 256, 16});
+    CE_lstCookieEntries = MakeList(this, "CE_lstCookieEntries", {276, 106, 256, 90}, 407);
+    NameFromLabel(CE_lstCookieEntries, Label27);
+    Label33 = MakeLabel(this, "Label33", QStringLiteral("Expired Entries:"), {276, 200, 256, 16});
+    CE_lstExpiredCookies = MakeList(this, "CE_lstExpiredCookies", {276, 216, 256, 94}, 408);
+    NameFromLabel(CE_lstExpiredCookies, Label33);
+
+    Label29 = MakeLabel(this, "Label29", QStringLiteral("Cookie Source:"), {8, 314, 258, 16});
+    CE_txtSource = Make<QLineEdit>(this, "CE_txtSource", {8, 330, 258, 22});
+    CE_txtSource->setProperty(kHelpContextId, 405);
+    NameFromLabel(CE_txtSource, Label29);
+    Label28 = MakeLabel(this, "Label28", QStringLiteral("Cookie Name:"), {8, 356, 258, 16});
+    CE_txtCookieName = Make<QTextEdit>(this, "CE_txtCookieName", {8, 372, 258, 24});
+    CE_txtCookieName->setAcceptRichText(false);
+    CE_txtCookieName->setTabChangesFocus(true);
+    CE_txtCookieName->setLineWrapMode(QTextEdit::NoWrap);
+    CE_txtCookieName->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CE_txtCookieName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    CE_txtCookieName->document()->setDocumentMargin(2);
+    CE_txtCookieName->setProperty(kHelpContextId, 406);
+    NameFromLabel(CE_txtCookieName, Label28);
+
+    Label31 = MakeLabel(this, "Label31", QStringLiteral("Cookie Value:"), {276, 314, 256, 16});
+    CE_txtCookieValue = Make<QLineEdit>(this, "CE_txtCookieValue", {276, 330, 256, 22});
+    CE_txtCookieValue->setProperty(kHelpContextId, 409);
+    NameFromLabel(CE_txtCookieValue, Label31);
+    Label32 = MakeLabel(this, "Label32", QStringLiteral("Date File Expires:"), {276, 356, 256, 16});
+    CE_txtDateExpires = Make<QLineEdit>(this, "CE_txtDateExpires", {276, 372, 256, 24});
+    DTPicker1 = Make<QDateEdit>(this, "DTPicker1", {276, 372, 256, 24});
+    DTPicker1->setCalendarPopup(true);
+    DTPicker1->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
+    DTPicker1->setDisplayFormat(QStringLiteral("M/d/yyyy"));
+    DTPicker1->setProperty(kHelpContextId, 410);
+    NameFromLabel(DTPicker1, Label32);
+    CE_txtDateExpires->lower();  // under the picker: never seen
+
+    const int w = 101, h = 26, y = 404;
+    auto x = [](int i) { return 8 + i * 105 + (i > 2 ? 1 : 0); };
+    CE_cmdRefresh = MakeButton(this, "CE_cmdRefresh", QStringLiteral("Refresh"), QStringLiteral("Refresh the cache data."),
+                               411, {x(0), y, w, h});
+    CE_cmdSetCookie = MakeButton(this, "CE_cmdSetCookie", QStringLiteral("Set Cookie"),
+                                 QStringLiteral("Enter the current cookie into the cache."), 412, {x(1), y, w, h});
+    CE_cmdExit = MakeButton(this, "CE_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 413,
+                            {x(2), y, w, h});
+    CE_cmdDeleteCookie = MakeButton(this, "CE_cmdDeleteCookie", QStringLiteral("Delete Cookie"),
+                                    QStringLiteral("Remove the current cookie from the cache."), 414, {x(3), y, w, h});
+    CE_cmdDeleteFile =
+        MakeButton(this, "CE_cmdDeleteFile", QStringLiteral("Delete File"),
+                   QStringLiteral("Remove all cookie entries in the current Source/File from the cache."), 415,
+                   {x(4), y, w, h});
+
+    const QList<QWidget*> order = {CE_optViewBySource, CE_optViewByFile,  CE_lstCookieSources, CE_lstCookieFiles,
+                                   CE_txtSource,       CE_txtCookieName,  CE_lstCookieEntries, CE_lstExpiredCookies,
+                                   CE_txtCookieValue,  CE_cmdRefresh,     CE_cmdSetCookie,     CE_cmdExit,
+                                   CE_cmdDeleteCookie, CE_cmdDeleteFile,  DTPicker1,           CE_txtDateExpires};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    SetPickerToday(0);
+    DTPicker1_Change();
+
+    connect(CE_optViewBySource, &QRadioButton::clicked, this, [this] { CE_optViewBySource_Click(); });
+    connect(CE_optViewByFile, &QRadioButton::clicked, this, [this] { CE_optViewByFile_Click(); });
+    connect(CE_lstCookieSources, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieSources_Click(); });
+    connect(CE_lstCookieSources, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem*) { CE_lstCookieSources_Click(); });
+    connect(CE_lstCookieFiles, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieFiles_Click(); });
+    connect(CE_lstCookieFiles, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { CE_lstCookieFiles_Click(); });
+    connect(CE_lstCookieEntries, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieEntries_Click(); });
+    connect(CE_lstCookieEntries, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem*) { CE_lstCookieEntries_Click(); });
+    connect(CE_lstExpiredCookies, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            CE_lstExpiredCookies_Click();
+    });
+    connect(CE_lstExpiredCookies, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem*) { CE_lstExpiredCookies_Click(); });
+    connect(DTPicker1, &QDateEdit::dateChanged, this, [this](QDate) { DTPicker1_Change(); });
+    CE_txtSource->installEventFilter(this);
+    CE_txtCookieValue->installEventFilter(this);
+    CE_txtCookieName->viewport()->installEventFilter(this);
+    connect(CE_cmdRefresh, &QPushButton::clicked, this, [this] { CE_cmdRefresh_Click(); });
+    connect(CE_cmdSetCookie, &QPushButton::clicked, this, [this] { CE_cmdSetCookie_Click(); });
+    connect(CE_cmdExit, &QPushButton::clicked, this, [this] { CE_cmdExit_Click(); });
+    connect(CE_cmdDeleteCookie, &QPushButton::clicked, this, [this] { CE_cmdDeleteCookie_Click(); });
+    connect(CE_cmdDeleteFile, &QPushButton::clicked, this, [this] { CE_cmdDeleteFile_Click(); });
+}
+
+bool CookieEditorPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == CE_txtSource)
+            CE_txtSource_Click();
+        else if (watched == CE_txtCookieValue)
+            CE_txtCookieValue_Click();
+        else if (watched == CE_txtCookieName->viewport())
+            CE_txtCookieName_Click();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+std::string CookieEditorPage::SourceText() const
+{
+    return ToBytes(CE_txtSource->text());
+}
+
+void CookieEditorPage::SetPickerToday(int offsetDays)
+{
+    const auto now = m_platform.clock ? m_platform.clock->Now() : std::chrono::system_clock::now();
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+    DTPicker1->setDate(when.date().addDays(offsetDays));
+}
+
+// ---- refresh and views ----
+
+void CookieEditorPage::CE_cmdRefresh_Click()
+{
+    if (m_deleting)
+        return;  // the deletion refreshes the page itself
+    RefreshCookies();
+    QCoreApplication::processEvents();
+}
+
+void CookieEditorPage::RefreshCookies()
+{
+    frmRefreshingCache* progress = m_main.refreshingCache();
+    if (m_main.SSTab1->currentIndex() == frmMain::kCookieEditor && progress && !progress->isVisible()) {
+        if (m_main.bNotInitial)
+            progress->show();
+        QCoreApplication::processEvents();
+    }
+    std::size_t match = 0;
+    bool remembered = false;
+    {
+        WaitCursor wait;
+        {
+            Stopwatch run(figures.urlHoundSeconds);
+            RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, true));
+            ++figures.urlHoundRuns;
+        }
+        if (m_main.SSTab1->currentIndex() == frmMain::kCookieEditor && !m_main.bRefreshStolen && progress)
+            progress->hide();
+
+        DumpLoad outcome;
+        {
+            Stopwatch load(figures.dumpLoadSeconds);
+            outcome = LoadCookieDump(m_platform);
+        }
+        if (outcome == DumpLoad::Unreadable)
+            m_platform.dialogs->MsgBox(
+                "Error opening file: " + textfile::InFolder(m_platform.programFolder, kCookieDumpName).string(),
+                kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+
+        Stopwatch refill(figures.listRefillSeconds);
+        const int k = CE_optViewByFile->isChecked() ? CE_lstCookieFiles->currentRow() : CE_lstCookieSources->currentRow();
+        std::string text;
+        if (CE_lstCookieEntries->count() > 0 || CE_lstExpiredCookies->count() > 0)
+            text = ItemText(CE_lstCookieSources, k);
+
+        QStringList sources, files;
+        sources.reserve(static_cast<qsizetype>(iCookieCount()));
+        files.reserve(static_cast<qsizetype>(iCookieCount()));
+        for (std::size_t i = 0; i < iCookieCount(); ++i) {
+            const CookieEntry& e = CookieEntries()[i];
+            sources << FromBytes(e.Source);
+            files << FromBytes(e.FileName);
+            if (!remembered && !text.empty() && e.Source == text) {
+                remembered = true;
+                match = i;
+            }
+        }
+        // Filled without their click handlers: the selection below shows the source.
+        for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
+            list->blockSignals(true);
+            list->clear();
+        }
+        CE_lstCookieSources->addItems(sources);
+        CE_lstCookieFiles->addItems(files);
+        for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles})
+            list->blockSignals(false);
+    }
+    // The source selected before, found by its text, else the first; each selection runs
+    // the click handler of the list selected.
+    QListWidget* visible = CE_optViewByFile->isChecked() ? CE_lstCookieFiles : CE_lstCookieSources;
+    if (remembered) {
+        visible->setCurrentRow(static_cast<int>(match));
+        if (visible == CE_lstCookieSources)
+            QCoreApplication::processEvents();
+    }
+    if (visible->currentRow() < 0 && visible->count() > 0)
+        visible->setCurrentRow(0);
+    CE_lstCookieSources_Click();
+    if (iCookieCount() == 0) {
+        CE_txtCookieName->clear();
+        CE_txtSource->clear();
+        CE_txtCookieValue->clear();
+    }
+}
+
+void CookieEditorPage::CE_lstCookieSources_Click()
+{
+    ShowSource(CE_lstCookieSources, false);
+}
+
+void CookieEditorPage::CE_lstCookieFiles_Click()
+{
+    ShowSource(CE_lstCookieFiles, true);
+}
+
+void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
+{
+    const int k = list->currentRow();
+    if (k >= 0 && static_cast<std::size_t>(k) < iCookieCount()) {
+        list->setToolTip(list->currentItem()->text());
+        CE_txtSource->setText(CE_lstCookieSources->item(k)->text());
+        const std::string source = SourceText();
+        CE_txtCookieSearch->setPlainText(FromBytes(source));
+        const CookieEntry& entry = CookieEntries()[static_cast<std::size_t>(k)];
+        const std::filesystem::path file(entry.FileName);
+        if (textfile::FileExists(file)) {
+            std::string firstName;
+            try {
+                textfile::LineReader in(file);
+                in.ReadLine(firstName);
+            } catch (const RuntimeError&) {
+                firstName.clear();  // unreadable: the store is asked without a name
+            }
+            const std::string live(TrimBlanks(GetCookie(CookieUrl(source), firstName)));
+            CE_txtTemp->setPlainText(FromBytes(live));
+            ParseCookieString(live);
+            LoadCookieFile(std::filesystem::path(ItemText(CE_lstCookieFiles, k)));
+            if (const auto d = RecognizeDumpDate(entry.Expires))
+                DTPicker1->setDate(QDate(d->year, d->month, d->day));
+        } else {
+            m_platform.dialogs->MsgBox("The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
+                                           entry.FileName,
+                                       "File I\\O Error", MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+            if (byFile)
+                return;  // the lists keep their entries
+        }
+    }
+    FillCookieLists();
+}
+
+void CookieEditorPage::FillCookieLists()
+{
+    CE_lstCookieEntries->clear();
+    CE_lstExpiredCookies->clear();
+    if (iCookieCount() >= 1) {
+        const LiveCookieTable& live = LiveCookies();
+        const std::vector<FileCookie>& file = FileCookies();
+        std::unordered_set<std::string> fileNames, liveNames;
+        for (const FileCookie& c : file)
+            fileNames.insert(c.Name);
+        for (std::size_t i = 0; i < live.scanned && i < live.entries.size(); ++i) {
+            liveNames.insert(live.entries[i].Name);
+            if (fileNames.count(live.entries[i].Name))
+                AddSlotItem(CE_lstCookieEntries, live.entries[i].Name, i);
+        }
+        if (CE_lstCookieEntries->count() > 0)
+            CE_lstCookieEntries->setCurrentRow(0);
+        for (std::size_t j = 0; j < file.size(); ++j)
+            if (!liveNames.count(file[j].Name))
+                AddSlotItem(CE_lstExpiredCookies, file[j].Name, j);
+    }
+    if (CE_lstExpiredCookies->count() > 0)
+        CE_lstExpiredCookies->setCurrentRow(0);
+}
+
+void CookieEditorPage::CE_optViewByFile_Click()
+{
+    CE_lstCookieFiles->show();
+    CE_lstCookieSources->hide();
+    CE_lstCookieFiles->setCurrentRow(CE_lstCookieSources->currentRow());
+}
+
+void CookieEditorPage::CE_optViewBySource_Click()
+{
+    CE_lstCookieSources->show();
+    CE_lstCookieFiles->hide();
+    CE_lstCookieSources->setCurrentRow(CE_lstCookieFiles->currentRow());
+}
+
+void CookieEditorPage::CE_lstCookieEntries_Click()
+{
+    CE_txtCookieName->clear();
+    CE_txtCookieValue->clear();
+    QListWidgetItem* item = CE_lstCookieEntries->currentItem();
+    if (CE_lstCookieEntries->count() > 0 && iCookieCount() > 0) {
+        if (!item)
+            return;
+        CE_lstCookieEntries->setToolTip(item->text());
+        CE_txtCookieName->setPlainText(item->text());
+        const auto slot = static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+        if (slot < LiveCookies().entries.size())
+            CE_txtCookieValue->setText(FromBytes(LiveCookies().entries[slot].Value));
+    } else {
+        CE_lstCookieEntries->clear();
+    }
+}
+
+void CookieEditorPage::CE_lstExpiredCookies_Click()
+{
+    QListWidgetItem* item = CE_lstExpiredCookies->currentItem();
+    if (!item)
+        return;
+    CE_lstExpiredCookies->setToolTip(item->text());
+    CE_txtCookieName->setPlainText(item->text());
+    const auto slot = static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+    CE_txtCookieValue->setText(slot < FileCookies().size() ? FromBytes(FileCookies()[slot].Value) : QString());
+}
+
+void CookieEditorPage::CE_txtCookieName_Click()
+{
+    CE_txtCookieName->setToolTip(CE_txtCookieName->toPlainText());
+}
+
+void CookieEditorPage::CE_txtCookieValue_Click()
+{
+    CE_txtCookieValue->setToolTip(CE_txtCookieValue->text());
+}
+
+void CookieEditorPage::CE_txtSource_Click()
+{
+    CE_txtSource->setToolTip(CE_txtSource->text());
+}
+
+void CookieEditorPage::CE_cmdExit_Click()
+{
+    if (m_deleting)
+        return;
+    m_main.close();  // the shut-down runs on the way and ends the program
+}
+
+// ---- setting and deleting ----
+
+void CookieEditorPage::DTPicker1_Change()
+{
+    const QDate d = DTPicker1->date();
+    CE_txtDateExpires->setText(FromBytes(ExpiryText({d.year(), d.month(), d.day()})));
+}
+
+void CookieEditorPage::SetEditedCookie()
+{
+    CE_txtCookieSearch->setPlainText(CE_txtSource->text());
+    const std::string url = CookieUrl(SourceText());
+    DTPicker1_Change();
+    SetCookie(m_platform, url, ToBytes(CE_txtCookieName->toPlainText()),
+              CookieData(ToBytes(CE_txtCookieValue->text()), ToBytes(CE_txtDateExpires->text())));
+}
+
+void CookieEditorPage::CE_cmdSetCookie_Click()
+{
+    if (m_deleting)
+        return;
+    AppendActivityLog(m_platform, "Cookie Editor: [Set Cookie] clicked\r\n\r\n");
+    if (!IsOwnCookie(m_platform, SourceText())) {
+        AppendActivityLog(m_platform, kNotOwnCookieLog);
+        return;
+    }
+    SetEditedCookie();
+    RefreshCookies();
+}
+
+void CookieEditorPage::CE_cmdDeleteCookie_Click()
+{
+    if (m_deleting)
+        return;
+    SetPickerToday(-1);
+    DTPicker1_Change();
+    AppendActivityLog(m_platform, "Cookie Editor: [Delete Cookie] clicked\r\n\r\n");
+    if (!IsOwnCookie(m_platform, SourceText())) {
+        AppendActivityLog(m_platform, kNotOwnCookieLog);
+        return;  // the picker keeps yesterday's date
+    }
+    SetEditedCookie();
+    RefreshCookies();
+    SetPickerToday(0);
+}
+
+void CookieEditorPage::CE_cmdDeleteFile_Click()
+{
+    if (m_deleting)
+        return;
+    AppendActivityLog(m_platform, "Cookie Editor: [Delete File] clicked\r\n\r\n");
+    DeleteCookieSource();
+    if (frmRefreshingCache* progress = m_main.refreshingCache())
+        progress->hide();
+}
+
+bool CookieEditorPage::DeleteListCookies(QListWidget* list)
+{
+    const int n = list->count();
+    int s = 0;
+    for (int pass = 0; pass < n; ++pass) {
+        // One refresh may take more than the cookie set: a selection past the end is never made.
+        if (s >= list->count())
+            break;
+        const std::string before = SourceText();
+        list->setCurrentRow(s);
+        if (list == CE_lstExpiredCookies)
+            CE_lstExpiredCookies_Click();  // also when the row was current already
+        else
+            CE_lstCookieEntries_Click();
+        const int c1 = list->count();
+        SetPickerToday(-1);
+        DTPicker1_Change();
+        SetEditedCookie();
+        RefreshCookies();
+        if (SourceText() != before)
+            return false;  // the source has left the dump
+        if (list->count() == c1) {
+            AppendActivityLog(m_platform, "DELETION ERROR:\r\nName:" + ItemText(list, s) + "\r\n\r\n");
+            ++s;
+        }
+        SetPickerToday(0);
+    }
+    return true;
+}
+
+void CookieEditorPage::DeleteCookieSource()
+{
+    if (m_deleting)
+        return;  // one deletion at a time: the refreshes inside let clicks through
+    frmRefreshingCache* progress = m_main.refreshingCache();
+    QLabel* status = progress ? progress->Status : nullptr;
+    if (status) {
+        status->setVisible(true);
+        status->setText(QStringLiteral("Deleting: ") + CE_txtSource->text());
+    }
+    auto finish = [&] {
+        m_main.bRefreshStolen = false;
+        if (status)
+            status->hide();
+    };
+    if (!IsOwnCookie(m_platform, SourceText())) {
+        AppendActivityLog(m_platform, kNotOwnCookieLog);
+        finish();
+        return;
+    }
+    m_deleting = true;
+    setEnabled(false);  // the page greys out until the deletion has ended
+    m_main.bRefreshStolen = true;
+    AppendActivityLog(m_platform, "Deleting file\r\n");
+    if (DeleteListCookies(CE_lstCookieEntries))
+        DeleteListCookies(CE_lstExpiredCookies);
+    finish();
+    setEnabled(true);
+    m_deleting = false;
+}
+
+// ---- CookieSourceDeleter ----
+
+const std::vector<CookieEntry>& CookieEditorPage::LoadedCookieEntries() const
+{
+    return CookieEntries();
+}
+
+std::size_t CookieEditorPage::CookieSourceCount() const
+{
+    return static_cast<std::size_t>(CE_lstCookieSources->count());
+}
+
+std::string CookieEditorPage::CookieSourceText(std::size_t index) const
+{
+    return index < CookieSourceCount() ? ItemText(CE_lstCookieSources, static_cast<int>(index)) : std::string();
+}
+
+void CookieEditorPage::SelectCookieSource(std::size_t index)
+{
+    if (index >= CookieSourceCount())
+        return;
+    CE_lstCookieSources->setCurrentRow(static_cast<int>(index));
+    CE_lstCookieSources_Click();
 }
 
 }  // namespace brimlow

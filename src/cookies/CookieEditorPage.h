@@ -1,22 +1,113 @@
 #pragma once
-// The "Cookie Editor" page (page 3) of the main window: its controls and handlers.
+// The "Cookie Editor" page (page 3) of the main window: lists the cookie sources (or their
+// files) of the cookie dump, the live and expired cookies of the selected source and the
+// fields of one cookie, and sets, expires or deletes cookies in the store. The tables live
+// in MCookieEditor.
 #include <QWidget>
+#include <string>
 
+#include "host/CookieSourceDeleter.h"
 #include "platform/Platform.h"
+
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTextEdit;
 
 namespace brimlow {
 
 class frmMain;
 
-class CookieEditorPage : public QWidget {
+class CookieEditorPage : public QWidget, public CookieSourceDeleter {
     Q_OBJECT
 
 public:
     CookieEditorPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
 
+    // Handlers.
+    void CE_cmdRefresh_Click();
+    void CE_lstCookieSources_Click();
+    void CE_lstCookieFiles_Click();
+    void CE_optViewByFile_Click();
+    void CE_optViewBySource_Click();
+    void CE_lstCookieEntries_Click();
+    void CE_lstExpiredCookies_Click();
+    void CE_txtCookieName_Click();
+    void CE_txtCookieValue_Click();
+    void CE_txtSource_Click();
+    void CE_cmdExit_Click();
+    void CE_cmdSetCookie_Click();
+    void CE_cmdDeleteCookie_Click();
+    void CE_cmdDeleteFile_Click();
+    void DTPicker1_Change();
+    void SetEditedCookie();
+
+    // CookieSourceDeleter.
+    const std::vector<CookieEntry>& LoadedCookieEntries() const override;
+    std::size_t CookieSourceCount() const override;
+    std::string CookieSourceText(std::size_t index) const override;
+    void SelectCookieSource(std::size_t index) override;
+    void DeleteCookieSource() override;
+    bool DeletionRunning() const override { return m_deleting; }
+    void RefreshCookies() override;
+
+    // Where the time of the refreshes goes, summed since the last reset.
+    struct RefreshFigures {
+        std::size_t urlHoundRuns = 0;
+        double urlHoundSeconds = 0;
+        double dumpLoadSeconds = 0;
+        double listRefillSeconds = 0;
+    };
+    RefreshFigures figures;
+
+    QLabel* Image2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QTextEdit* CE_txtTemp = nullptr;  // hidden text buffer
+    QGroupBox* Frame5 = nullptr;
+    QRadioButton* CE_optViewBySource = nullptr;
+    QRadioButton* CE_optViewByFile = nullptr;
+    QLabel* Label26 = nullptr;
+    QListWidget* CE_lstCookieSources = nullptr;
+    QListWidget* CE_lstCookieFiles = nullptr;
+    QTextEdit* CE_txtCookieSearch = nullptr;  // hidden text buffer
+    QLabel* Label27 = nullptr;
+    QListWidget* CE_lstCookieEntries = nullptr;
+    QLabel* Label33 = nullptr;
+    QListWidget* CE_lstExpiredCookies = nullptr;
+    QLabel* Label29 = nullptr;
+    QLineEdit* CE_txtSource = nullptr;
+    QLabel* Label28 = nullptr;
+    QTextEdit* CE_txtCookieName = nullptr;
+    QLabel* Label31 = nullptr;
+    QLineEdit* CE_txtCookieValue = nullptr;
+    QLabel* Label32 = nullptr;
+    QDateEdit* DTPicker1 = nullptr;
+    QLineEdit* CE_txtDateExpires = nullptr;
+    QPushButton* CE_cmdRefresh = nullptr;
+    QPushButton* CE_cmdSetCookie = nullptr;
+    QPushButton* CE_cmdExit = nullptr;
+    QPushButton* CE_cmdDeleteCookie = nullptr;
+    QPushButton* CE_cmdDeleteFile = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void BuildControls();
+    void ShowSource(QListWidget* list, bool byFile);
+    void FillCookieLists();
+    // Expires the cookies of one cookie list in turn; false when the source left the dump.
+    bool DeleteListCookies(QListWidget* list);
+    void SetPickerToday(int offsetDays);
+    std::string SourceText() const;
+
     frmMain& m_main;
     Platform& m_platform;
+    bool m_deleting = false;
 };
 
 }  // namespace brimlow

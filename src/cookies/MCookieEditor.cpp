@@ -184,8 +184,8 @@ LiveCookieTable SplitCookieString(std::string_view text)
 {
     LiveCookieTable table;
     if (text == kCookieErrorText) {
-        table.slots.resize(3);
-        table.slots[1] = {kCookieErrorText, kCookieErrorText};
+        table.entries.resize(3);
+        table.entries[1] = {kCookieErrorText, kCookieErrorText};
         table.scanned = 2;
         return table;
     }
@@ -196,15 +196,15 @@ LiveCookieTable SplitCookieString(std::string_view text)
         const std::string_view part = text.substr(0, semi);
         const std::size_t eq = part.find('=');
         if (eq == std::string_view::npos)
-            table.slots.push_back({std::string(TrimBlanks(part)), std::string()});
+            table.entries.push_back({std::string(TrimBlanks(part)), std::string()});
         else
-            table.slots.push_back(
+            table.entries.push_back(
                 {std::string(TrimBlanks(part.substr(0, eq))), std::string(TrimBlanks(part.substr(eq + 1)))});
         if (semi == std::string_view::npos)
             break;
         text.remove_prefix(semi + 1);
     }
-    table.scanned = table.slots.size();
+    table.scanned = table.entries.size();
     return table;
 }
 

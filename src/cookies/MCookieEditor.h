@@ -81,9 +81,9 @@ struct LiveCookie {
 };
 
 struct LiveCookieTable {
-    std::vector<LiveCookie> slots;
-    // The views look at slots [0, scanned) only: after the error text the table has three
-    // slots of which the first two are looked at.
+    std::vector<LiveCookie> entries;
+    // The views look at entries [0, scanned) only: after the error text the table has three
+    // entries of which the first two are looked at.
     std::size_t scanned = 0;
 };
 
@@ -93,7 +93,7 @@ std::string GetCookie(std::string_view Url, std::string_view Name);
 
 // Splits a trimmed live cookie text into the live cookie table: one slot per ";"-separated
 // part, name before the first "=" and value after it, each trimmed of blanks. The error
-// text gives its three slots; the empty text an empty table.
+// text gives its three entries; the empty text an empty table.
 LiveCookieTable SplitCookieString(std::string_view text);
 // Replaces the live cookie table by SplitCookieString(text).
 void ParseCookieString(std::string_view text);

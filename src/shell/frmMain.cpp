@@ -138,6 +138,11 @@ frmMain::~frmMain()
     delete m_about.data();
 }
 
+CookieSourceDeleter& frmMain::cookieSourceDeleter() const
+{
+    return *m_ce;
+}
+
 void frmMain::BuildMenus()
 {
     QMenuBar* bar = menuBar();
@@ -212,7 +217,7 @@ void frmMain::Form_Load()
     bNotInitial = false;
     InitializeMainForm();
     m_uh->UH_cmdCacheRefresh_Click();
-    // CE_cmdRefresh_Click: the Cookie Editor page's refresh joins here when that page lands.
+    m_ce->CE_cmdRefresh_Click();
     m_refreshingCache->setEnabled(true);
     bNotInitial = true;
     if (m_forms && m_forms->splash())
@@ -317,7 +322,7 @@ void frmMain::SSTab1_Click(int /*previousTab*/)
         m_uh->UH_txtCacheSearchString->setFocus(Qt::OtherFocusReason);
         break;
     case kCookieEditor:
-        // CE_lstCookieEntries_Click joins here with the Cookie Editor page.
+        m_ce->CE_lstCookieEntries_Click();
         break;
     case kActivityReport:
         m_ar->LoadActivityLogBox();

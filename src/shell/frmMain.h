@@ -28,6 +28,7 @@ class UrlHoundPage;
 class CookieEditorPage;
 class BleachUtilityPage;
 class ActivityReportPage;
+class CookieSourceDeleter;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -57,6 +58,8 @@ public:
     CookieEditorPage& cookieEditorPage() const { return *m_ce; }
     BleachUtilityPage& bleachUtilityPage() const { return *m_bu; }
     ActivityReportPage& activityReportPage() const { return *m_ar; }
+    // What the quick clean-up drives the Cookie Editor through.
+    CookieSourceDeleter& cookieSourceDeleter() const;
 
     // The progress window, loaded hidden by the start-up (nullptr before and after).
     frmRefreshingCache* refreshingCache() const { return m_refreshingCache.get(); }

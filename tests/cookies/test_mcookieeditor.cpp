@@ -138,7 +138,7 @@ TEST(CookieString, SplitsIntoTrimmedNamesAndValues)
 {
     struct Case {
         const char* text;
-        std::vector<LiveCookie> slots;
+        std::vector<LiveCookie> entries;
     } cases[] = {
         {"a=1; b=2", {{"a", "1"}, {"b", "2"}}},
         {"a=1;", {{"a", "1"}, {"", ""}}},
@@ -150,20 +150,20 @@ TEST(CookieString, SplitsIntoTrimmedNamesAndValues)
     };
     for (const Case& c : cases) {
         const LiveCookieTable t = SplitCookieString(c.text);
-        ASSERT_EQ(t.slots.size(), c.slots.size()) << c.text;
-        EXPECT_EQ(t.scanned, c.slots.size()) << c.text;
-        for (std::size_t i = 0; i < c.slots.size(); ++i) {
-            EXPECT_EQ(t.slots[i].Name, c.slots[i].Name) << c.text << " slot " << i;
-            EXPECT_EQ(t.slots[i].Value, c.slots[i].Value) << c.text << " slot " << i;
+        ASSERT_EQ(t.entries.size(), c.entries.size()) << c.text;
+        EXPECT_EQ(t.scanned, c.entries.size()) << c.text;
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            EXPECT_EQ(t.entries[i].Name, c.entries[i].Name) << c.text << " slot " << i;
+            EXPECT_EQ(t.entries[i].Value, c.entries[i].Value) << c.text << " slot " << i;
         }
     }
     const LiveCookieTable e = SplitCookieString(kCookieErrorText);
-    ASSERT_EQ(e.slots.size(), 3u);
+    ASSERT_EQ(e.entries.size(), 3u);
     EXPECT_EQ(e.scanned, 2u);
-    EXPECT_EQ(e.slots[0].Name, "");
-    EXPECT_EQ(e.slots[1].Name, kCookieErrorText);
-    EXPECT_EQ(e.slots[1].Value, kCookieErrorText);
-    EXPECT_EQ(e.slots[2].Name, "");
+    EXPECT_EQ(e.entries[0].Name, "");
+    EXPECT_EQ(e.entries[1].Name, kCookieErrorText);
+    EXPECT_EQ(e.entries[1].Value, kCookieErrorText);
+    EXPECT_EQ(e.entries[2].Name, "");
 }
 
 TEST(OwnCookie, UserPartAgainstTheLowerCasedLoginName)
@@ -269,6 +269,6 @@ TEST_F(CookieDump, LiveTextLongerThanTheOldBufferComesWhole)
     EXPECT_EQ(live, "a=" + value + "; b=" + value + "; c=" + value);
     ParseCookieString(TrimBlanks(live));
     ASSERT_EQ(LiveCookies().scanned, 3u);
-    EXPECT_EQ(LiveCookies().slots[2].Name, "c");
-    EXPECT_EQ(LiveCookies().slots[2].Value, value);
+    EXPECT_EQ(LiveCookies().entries[2].Name, "c");
+    EXPECT_EQ(LiveCookies().entries[2].Value, value);
 }

@@ -66,12 +66,15 @@ TEST_F(Startup, SplashLoadsTheMainWindowHiddenAndArmsItsTimer)
     EXPECT_TRUE(splash.Timer1->isActive());
 
     // UrlHound ran hidden, from the program folder, in the program folder: once for the
-    // start-up and once for the Url Hound page's refresh.
-    ASSERT_EQ(tp.runner.calls.size(), 2u);
-    for (const auto& call : tp.runner.calls) {
-        EXPECT_EQ(call.argv, (std::vector<std::string>{(dir.folder() / kUrlHoundName).string()}));
+    // start-up, once for the Url Hound page's refresh and once, for the cookie dump only,
+    // for the Cookie Editor's.
+    ASSERT_EQ(tp.runner.calls.size(), 3u);
+    const std::string tool = (dir.folder() / kUrlHoundName).string();
+    EXPECT_EQ(tp.runner.calls[0].argv, (std::vector<std::string>{tool}));
+    EXPECT_EQ(tp.runner.calls[1].argv, (std::vector<std::string>{tool}));
+    EXPECT_EQ(tp.runner.calls[2].argv, (std::vector<std::string>{tool, "4"}));
+    for (const auto& call : tp.runner.calls)
         EXPECT_EQ(call.workingFolder, dir.folder());
-    }
     EXPECT_EQ(watcher.shows, 0);  // no progress window during start-up
     ASSERT_NE(main.refreshingCache(), nullptr);
     EXPECT_FALSE(main.refreshingCache()->isVisible());
@@ -235,7 +238,7 @@ TEST_F(Login, RightPasswordRunsTheStartUpAndUnloadsTheDialog)
     ASSERT_NE(forms->splash(), nullptr);
     ASSERT_NE(forms->main(), nullptr);
     EXPECT_TRUE(forms->main()->bNotInitial);
-    EXPECT_EQ(tp.runner.calls.size(), 2u);
+    EXPECT_EQ(tp.runner.calls.size(), 3u);
     EXPECT_EQ(forms->login(), nullptr);
     EXPECT_EQ(tp.exit.calls, 0);
 }

@@ -1,0 +1,301 @@
+// The Cookie Editor page in a real main window, with the real runner, UrlHound and store,
+// driven through its own buttons.
+#include <QApplication>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+#include "cookies/CookieEditorPage.h"
+#include "cookies/MCookieEditor.h"
+#include "platform/FileTime.h"
+#include "platform/TextFile.h"
+#include "platform/inetcache/InetCache.h"
+#include "shell/MActivityReport.h"
+#include "shell/frmMain.h"
+#include "shell/frmRefreshingCache.h"
+#include "support/StoreSeed.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+using namespace brimlow;
+
+namespace {
+
+const std::string kFuture = "Fri,31-Dec-2100 00:00:00 GMT";
+
+// The real runner; a hook may act while the tool runs, as a click would in a message run.
+class HookRunner final : public ProcessRunner {
+public:
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    {
+        ++runs;
+        if (duringRun)
+            duringRun();
+        real.RunAndWait(argv, folder);
+    }
+    std::function<void()> duringRun;
+    int runs = 0;
+    PosixProcessRunner real;
+};
+
+std::vector<std::string> Lines(QListWidget* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->item(i)->text().toStdString());
+    return out;
+}
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class CookieEditorPageTest : public testing::Test {
+protected:
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    HookRunner runner;
+    std::unique_ptr<frmMain> main;
+    CookieEditorPage* page = nullptr;
+    std::string user = inetcache::CookieUserName();
+
+    void SetUp() override
+    {
+        tp.platform.programFolder = dir.folder();
+        tp.platform.runner = &runner;
+        tp.user.name = user;
+        dir.WithUrlHound();
+    }
+    void Start()
+    {
+        main = std::make_unique<frmMain>(tp.platform);
+        main->show();
+        main->Form_Load();
+        main->SSTab1->setCurrentIndex(frmMain::kCookieEditor);
+        page = &main->cookieEditorPage();
+        ResetActivityLog(tp.platform);
+    }
+    void TearDown() override
+    {
+        main.reset();
+        ReleaseCookieTables();
+    }
+    void Set(const std::string& host, const std::string& name, const std::string& value)
+    {
+        ASSERT_TRUE(inetcache::InternetSetCookie("http://" + host + "/", name, value + "; expires = " + kFuture));
+    }
+    std::string Source(const std::string& host) const { return "Cookie:" + user + "@" + host + "/"; }
+    int Row(const std::string& source) const
+    {
+        const auto sources = Lines(page->CE_lstCookieSources);
+        const auto it = std::find(sources.begin(), sources.end(), source);
+        return it == sources.end() ? -1 : static_cast<int>(it - sources.begin());
+    }
+    void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    std::string Log() const { return ReadActivityLog(tp.platform); }
+};
+
+}  // namespace
+
+TEST_F(CookieEditorPageTest, OpensByFileListHiddenWithEveryCaptionAndFocusStop)
+{
+    Start();
+    EXPECT_TRUE(page->CE_optViewBySource->isChecked());
+    EXPECT_TRUE(page->CE_lstCookieSources->isVisible());
+    EXPECT_FALSE(page->CE_lstCookieFiles->isVisible());
+    EXPECT_FALSE(page->CE_txtTemp->isVisible());
+    EXPECT_FALSE(page->CE_txtCookieSearch->isVisible());
+    EXPECT_EQ(page->Label4->text().toStdString(),
+              "WARNING:   This utility is intended to be used by persons knowledgable about the use,\n"
+              "structure, and implimentation of cookies. Unless you know exactly what\n"
+              "you are dooing it is unadvisable that you utilize this utility!");
+    // The date picker covers the expiry text box.
+    EXPECT_EQ(page->DTPicker1->geometry(), page->CE_txtDateExpires->geometry());
+    EXPECT_EQ(page->CE_lstCookieEntries->accessibleName().toStdString(), "Active Entries:");
+    EXPECT_EQ(page->CE_lstExpiredCookies->accessibleName().toStdString(), "Expired Entries:");
+    EXPECT_EQ(page->DTPicker1->accessibleName().toStdString(), "Date File Expires:");
+    EXPECT_EQ(page->CE_cmdDeleteFile->toolTip().toStdString(),
+              "Remove all cookie entries in the current Source/File from the cache.");
+    EXPECT_EQ(page->CE_cmdDeleteFile->property("helpContextId").toInt(), 415);
+    // Focus order: the source and name boxes before the right-hand lists, the picker after the buttons.
+    QWidget* w = page->CE_optViewBySource;
+    std::vector<std::string> order;
+    for (int i = 0; i < 80; ++i, w = w->nextInFocusChain())
+        order.push_back(w->objectName().toStdString());
+    const auto pos = [&](const char* n) { return std::find(order.begin(), order.end(), n) - order.begin(); };
+    EXPECT_LT(pos("CE_txtCookieName"), pos("CE_lstCookieEntries"));
+    EXPECT_LT(pos("CE_lstCookieEntries"), pos("CE_lstExpiredCookies"));
+    EXPECT_LT(pos("CE_cmdDeleteFile"), pos("DTPicker1"));
+}
+
+TEST_F(CookieEditorPageTest, SetCookieThroughThePageListsItAsActiveWithItsValue)
+{
+    Start();
+    page->CE_txtSource->setText(QString::fromStdString(Source("shop.example")));
+    page->CE_txtCookieName->setPlainText("cart");
+    page->CE_txtCookieValue->setText("42");
+    page->DTPicker1->setDate(QDate(2100, 12, 31));
+    Click(page->CE_cmdSetCookie);
+
+    EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Set Cookie] clicked\r\n\r\nSource: http://shop.example/\r\nName: cart\r\n"
+                     "Value: 42; expires = Fri,31-Dec-2100 00:00:00 GMT\r\n");
+    EXPECT_EQ(Lines(page->CE_lstCookieSources), std::vector<std::string>{Source("shop.example")});
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("shop.example"));
+    ASSERT_EQ(Lines(page->CE_lstCookieEntries), std::vector<std::string>{"cart"});
+    EXPECT_EQ(page->CE_txtCookieName->toPlainText().toStdString(), "cart");
+    EXPECT_EQ(page->CE_txtCookieValue->text().toStdString(), "42");
+    EXPECT_TRUE(Lines(page->CE_lstExpiredCookies).empty());
+}
+
+TEST_F(CookieEditorPageTest, DeleteCookieOnASourcesLastCookieSelectsTheFirstSource)
+{
+    Set("first.example", "a", "1");
+    Set("last.example", "only", "x");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("last.example")));
+    ASSERT_EQ(page->CE_txtSource->text().toStdString(), Source("last.example"));
+    Click(page->CE_cmdDeleteCookie);
+
+    EXPECT_EQ(Lines(page->CE_lstCookieSources), std::vector<std::string>{Source("first.example")});
+    EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("first.example"));
+    EXPECT_EQ(GetCookie("http://last.example/", ""), kCookieErrorText);
+    EXPECT_EQ(page->DTPicker1->date(), QDate::currentDate());  // back to today
+    EXPECT_EQ(Count(Log(), "ERROR"), 0u);
+}
+
+TEST_F(CookieEditorPageTest, DeleteFileExpiresEveryCookieOfTheSource)
+{
+    Set("keep.example", "k", "1");
+    for (const char* n : {"a", "b", "c"})
+        Set("three.example", n, "v");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("three.example")));
+    ASSERT_EQ(page->CE_lstCookieEntries->count(), 3);
+    Click(page->CE_cmdDeleteFile);
+
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "Cookie Editor: [Delete File] clicked\r\n\r\nDeleting file\r\n"), 1u);
+    EXPECT_EQ(Count(log, "Source: http://three.example/\r\nName: "), 3u);
+    EXPECT_EQ(Count(log, "ERROR"), 0u);
+    EXPECT_EQ(GetCookie("http://three.example/", ""), kCookieErrorText);
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries WHERE url LIKE '%three.example%';"),
+              "0\n");
+    EXPECT_EQ(Row(Source("three.example")), -1);
+    EXPECT_FALSE(main->bRefreshStolen);
+    EXPECT_FALSE(main->refreshingCache()->isVisible());
+    EXPECT_FALSE(main->refreshingCache()->Status->isVisible());
+    EXPECT_TRUE(page->isEnabled());
+}
+
+TEST_F(CookieEditorPageTest, AnotherUsersSourceIsRefusedAndTheStoreIsUntouched)
+{
+    const auto file = dir.storeFolder() / "Cookies" / "other@their.example.txt";
+    std::filesystem::create_directories(file.parent_path());
+    textfile::WriteAll(file, "t\nsecret\ntheir.example/\n1024\n0\n999999999\n0\n0\n*\n");
+    inetcache::CacheEntry e;
+    e.sourceUrl = "Cookie:other@their.example/";
+    e.localFileName = file.string();
+    e.expireTime = *FileTimeFromUtc(2100, 1, 1);
+    test::SeedEntries(dir.storeFolder(), std::vector<inetcache::CacheEntry>{e});
+    const std::string before = test::RunSqlite(dir.storeFolder(), "SELECT * FROM entries;");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row("Cookie:other@their.example/"));
+    ASSERT_EQ(page->CE_txtSource->text().toStdString(), "Cookie:other@their.example/");
+    Click(page->CE_cmdDeleteFile);
+    Click(page->CE_cmdSetCookie);
+
+    EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Delete File] clicked\r\n\r\n"
+                     "COOKIE does not belong to this user - ABORTING process.\r\n"
+                     "Cookie Editor: [Set Cookie] clicked\r\n\r\n"
+                     "COOKIE does not belong to this user - ABORTING process.\r\n");
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT * FROM entries;"), before);
+    EXPECT_EQ(textfile::ReadAll(file), "t\nsecret\ntheir.example/\n1024\n0\n999999999\n0\n0\n*\n");
+    EXPECT_FALSE(main->refreshingCache()->isVisible());
+}
+
+TEST_F(CookieEditorPageTest, ACookieExpiredInTheStoreIsListedAsExpiredWithItsFileValue)
+{
+    Set("mixed.example", "live", "now");
+    // Put an expired cookie into the source's file beside the live one, as time leaves it.
+    const std::string path =
+        test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%mixed.example%';");
+    const std::filesystem::path file(path.substr(0, path.size() - 1));
+    const std::uint64_t past = *FileTimeFromUtc(2001, 3, 5);
+    textfile::Append(file, "old\nstale-value\nmixed.example/\n1024\n" + std::to_string(past & 0xffffffffu) + "\n" +
+                               std::to_string(past >> 32) + "\n0\n0\n*\n");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("mixed.example")));
+    EXPECT_EQ(Lines(page->CE_lstCookieEntries), std::vector<std::string>{"live"});
+    ASSERT_EQ(Lines(page->CE_lstExpiredCookies), std::vector<std::string>{"old"});
+    page->CE_lstExpiredCookies->setCurrentRow(0);
+    QTest::mouseClick(page->CE_lstExpiredCookies->viewport(), Qt::LeftButton, {},
+                      page->CE_lstExpiredCookies->visualItemRect(page->CE_lstExpiredCookies->item(0)).center());
+    EXPECT_EQ(page->CE_txtCookieName->toPlainText().toStdString(), "old");
+    EXPECT_EQ(page->CE_txtCookieValue->text().toStdString(), "stale-value");
+    page->CE_lstCookieEntries_Click();
+    EXPECT_EQ(page->CE_txtCookieValue->text().toStdString(), "now");
+}
+
+TEST_F(CookieEditorPageTest, ViewSwitchKeepsTheIndexAndRefreshKeepsTheSourceByText)
+{
+    for (const char* host : {"a.example", "b.example", "c.example"})
+        Set(host, "n", "v");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(2);
+    page->CE_optViewByFile->click();
+    EXPECT_TRUE(page->CE_lstCookieFiles->isVisible());
+    EXPECT_FALSE(page->CE_lstCookieSources->isVisible());
+    EXPECT_EQ(page->CE_lstCookieFiles->currentRow(), 2);
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
+
+    // The first source goes: the selected one moves up one place and stays selected.
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://a.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT"));
+    Click(page->CE_cmdRefresh);
+    EXPECT_EQ(page->CE_lstCookieFiles->currentRow(), 1);
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
+
+    page->CE_optViewBySource->click();
+    EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 1);
+    Set("0.example", "n", "v");  // a new source lands at the end of the dump
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://b.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT"));
+    Click(page->CE_cmdRefresh);
+    EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
+}
+
+TEST_F(CookieEditorPageTest, ASecondDeletionWhileOneRunsDoesNothing)
+{
+    for (const char* n : {"a", "b"})
+        Set("two.example", n, "v");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("two.example")));
+    bool greyed = false;
+    runner.duringRun = [&] {
+        greyed = greyed || !page->isEnabled();
+        Click(page->CE_cmdDeleteFile);  // a click let through by a message run
+        page->CE_cmdDeleteCookie_Click();
+        page->CE_cmdRefresh_Click();
+    };
+    const int runsBefore = runner.runs;
+    page->CE_cmdDeleteFile_Click();
+    runner.duringRun = nullptr;
+
+    EXPECT_TRUE(greyed);
+    EXPECT_EQ(Count(Log(), "clicked"), 1u);
+    EXPECT_EQ(Count(Log(), "Deleting file"), 1u);
+    EXPECT_EQ(runner.runs - runsBefore, 2);  // one refresh per cookie, nothing more
+    EXPECT_EQ(GetCookie("http://two.example/", ""), kCookieErrorText);
+    EXPECT_TRUE(page->isEnabled());
+}
