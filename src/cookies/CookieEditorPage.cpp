@@ -388,6 +388,7 @@ void CookieEditorPage::CE_lstCookieFiles_Click()
 
 void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
 {
+    Stopwatch show(figures.showSourceSeconds);
     const int k = list->currentRow();
     if (k >= 0 && static_cast<std::size_t>(k) < iCookieCount()) {
         list->setToolTip(list->currentItem()->text());
@@ -524,6 +525,7 @@ void CookieEditorPage::SetEditedCookie()
     CE_txtCookieSearch->setPlainText(CE_txtSource->text());
     const std::string url = CookieUrl(SourceText());
     DTPicker1_Change();
+    Stopwatch set(figures.setCookieSeconds);
     SetCookie(m_platform, url, ToBytes(CE_txtCookieName->toPlainText()),
               CookieData(ToBytes(CE_txtCookieValue->text()), ToBytes(CE_txtDateExpires->text())));
 }

@@ -61,6 +61,8 @@ public:
         double urlHoundSeconds = 0;
         double dumpLoadSeconds = 0;
         double listRefillSeconds = 0;
+        double setCookieSeconds = 0;   // the store's writes
+        double showSourceSeconds = 0;  // the source's live cookies and cookie file
     };
     RefreshFigures figures;
 

@@ -114,10 +114,11 @@ std::vector<FileCookie> ParseCookieFileText(std::string_view bytes)
     auto nextLine = [&bytes](std::string_view& line) {
         if (bytes.empty())
             return false;
+        // The line rule of every reader: a CR right before an LF is no part of the line.
         const std::size_t lf = bytes.find('\n');
         line = bytes.substr(0, lf);
         bytes = lf == std::string_view::npos ? std::string_view() : bytes.substr(lf + 1);
-        if (!line.empty() && line.back() == '\r')
+        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         return true;
     };
