@@ -153,7 +153,11 @@ void CookieEditorPage::BuildControls()
                        QStringLiteral("WARNING:   This utility is intended to be used by persons knowledgable about "
                                       "the use,\nstructure, and implimentation of cookies. Unless you know exactly "
                                       "what\nyou are dooing it is unadvisable that you utilize this utility!"),
-                       {48, 2, 488, 42});
+                       {44, 2, 494, 42});
+    // Three long lines of the stored caption: a smaller face keeps each on one line.
+    QFont warning = Label4->font();
+    warning.setPointSizeF(warning.pointSizeF() * 0.88);
+    Label4->setFont(warning);
     CE_txtTemp = MakeHiddenBuffer(this, "CE_txtTemp", {48, 2, 100, 20});
 
     Frame5 = Make<QGroupBox>(this, "Frame5", {8, 44, 524, 42});
@@ -361,14 +365,20 @@ void CookieEditorPage::RefreshCookies()
     // The source selected before, found by its text, else the first; each selection runs
     // the click handler of the list selected.
     QListWidget* visible = CE_optViewByFile->isChecked() ? CE_lstCookieFiles : CE_lstCookieSources;
+    m_shownRow = -1;
     if (remembered) {
         visible->setCurrentRow(static_cast<int>(match));
         if (visible == CE_lstCookieSources)
             QCoreApplication::processEvents();
     }
+    m_shownRow = -1;
     if (visible->currentRow() < 0 && visible->count() > 0)
         visible->setCurrentRow(0);
-    CE_lstCookieSources_Click();
+    // The source the selection has just shown is shown once: asking the store again in the
+    // same refresh would give the same lists.
+    if (visible != CE_lstCookieSources || m_shownRow < 0 || m_shownRow != CE_lstCookieSources->currentRow())
+        CE_lstCookieSources_Click();
+    m_shownRow = -1;
     if (iCookieCount() == 0) {
         CE_txtCookieName->clear();
         CE_txtSource->clear();
@@ -420,6 +430,8 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
         }
     }
     FillCookieLists();
+    if (!byFile)
+        m_shownRow = k;
 }
 
 void CookieEditorPage::FillCookieLists()

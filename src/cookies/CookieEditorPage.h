@@ -110,6 +110,7 @@ private:
     frmMain& m_main;
     Platform& m_platform;
     bool m_deleting = false;
+    int m_shownRow = -1;  // the source row a refresh's selection has shown
 };
 
 }  // namespace brimlow
