@@ -299,3 +299,27 @@ TEST_F(CookieEditorPageTest, ASecondDeletionWhileOneRunsDoesNothing)
     EXPECT_EQ(GetCookie("http://two.example/", ""), kCookieErrorText);
     EXPECT_TRUE(page->isEnabled());
 }
+
+TEST_F(CookieEditorPageTest, CookiesTheStoreWillNotTakeAreLoggedOnceEachAndSkipped)
+{
+    Set("stuck.example", "ok", "1");
+    // Two expired cookies whose names the store refuses to set: neither can be removed.
+    const std::string path =
+        test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%stuck.example%';");
+    const std::filesystem::path file(path.substr(0, path.size() - 1));
+    for (const char* n : {"x;1", "x;2"})
+        textfile::Append(file, std::string(n) + "\nv\nstuck.example/\n1024\n1\n0\n0\n0\n*\n");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("stuck.example")));
+    ASSERT_EQ(Lines(page->CE_lstExpiredCookies), (std::vector<std::string>{"x;1", "x;2"}));
+    Click(page->CE_cmdDeleteFile);
+
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "ERROR SETTING COOKIE:\r\nSource: http://stuck.example/\r\nName: x;"), 2u);
+    EXPECT_EQ(Count(log, "DELETION ERROR:\r\nName:x;1\r\n\r\n"), 1u);
+    EXPECT_EQ(Count(log, "DELETION ERROR:\r\nName:x;2\r\n\r\n"), 1u);
+    // The one cookie the store could remove is gone; the source stays with its stuck ones.
+    EXPECT_EQ(GetCookie("http://stuck.example/", ""), kCookieErrorText);
+    EXPECT_EQ(Lines(page->CE_lstExpiredCookies), (std::vector<std::string>{"x;1", "x;2"}));
+    EXPECT_TRUE(page->isEnabled());
+}
