@@ -25,6 +25,7 @@
 #include "platform/qt/QtText.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/MRunUrlHound.h"
+#include "shell/ShowPainted.h"
 #include "shell/frmMain.h"
 #include "shell/frmRefreshingCache.h"
 
@@ -288,9 +289,7 @@ void UrlHoundPage::UH_cmdCacheRefresh_Click()
 {
     frmRefreshingCache* progress = m_main.refreshingCache();
     if (m_main.SSTab1->currentIndex() == frmMain::kUrlHound) {
-        if (m_main.bNotInitial && progress)
-            progress->show();
-        QCoreApplication::processEvents();  // paints the progress window before the wait
+        ShowPainted(progress, m_main.bNotInitial && progress);  // drawn before the wait blocks
     }
     {
         WaitCursor wait;

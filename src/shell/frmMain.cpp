@@ -26,6 +26,7 @@
 #include "shell/MAboutBox.h"
 #include "shell/frmAbout.h"
 #include "shell/LastResortCleanUp.h"
+#include "shell/ShowPainted.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/MRunUrlHound.h"
 #include "shell/UserSettingsFile.h"
@@ -411,9 +412,10 @@ void frmMain::Form_QueryUnload()
     frmSplash* splash = m_forms ? m_forms->splash() : nullptr;
     if (splash) {
         splash->Timer1->stop();  // it must not show this window again
-        splash->show();
+        ShowPainted(splash);  // on screen while the clean-up runs
+    } else {
+        QCoreApplication::processEvents();
     }
-    QCoreApplication::processEvents();
     SaveUserSettings();
     ReleaseGlobals();
     DisarmLastResortCleanUp();  // the shut-down destroys them itself, with its message boxes

@@ -10,6 +10,7 @@
 
 #include "shell/Forms.h"
 #include "shell/ProgramArt.h"
+#include "shell/ShowPainted.h"
 #include "shell/frmMain.h"
 
 namespace brimlow {
@@ -64,8 +65,10 @@ void frmSplash::Form_Load()
 
 void frmSplash::ShowSplashAndLoadMain()
 {
-    show();
-    QCoreApplication::processEvents();  // painted before the long load begins
+    ShowPainted(this);  // drawn before the long load begins
+    // The splash holds the focus, so that a key typed on it hands over to the main window.
+    activateWindow();
+    QCoreApplication::processEvents();
     m_forms.LoadMain();
 }
 

@@ -4,10 +4,13 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 
 #include "support/TempProgramFolder.h"
 #include "x11support/XSession.h"
+
+#include <X11/Xutil.h>
 
 using namespace brimlow::test;
 namespace fs = std::filesystem;
@@ -66,12 +69,65 @@ protected:
         return p.string();
     }
 
+    // UrlHound behind a gate: each run first reports itself, then waits (at most 10 s) until
+    // the test opens the gate, so the test can look at the screen while Brimlow waits.
+    void GateUrlHound()
+    {
+        fs::rename(dir.file("UrlHound"), dir.file("UrlHound.real"));
+        dir.Write("UrlHound",
+                  "#!/bin/sh\n"
+                  "d=$(dirname \"$0\")\n"
+                  ": > \"$d/urlhound-started\"\n"
+                  "i=0\n"
+                  "while [ ! -e \"$d/urlhound-go\" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
+                  "exec \"$d/UrlHound.real\" \"$@\"\n");
+        fs::permissions(dir.file("UrlHound"), fs::perms::owner_all);
+    }
+
+    // The number of distinct colours in the screen area of the window: 1 for a blank box.
+    std::size_t Colours(const XWin& w)
+    {
+        XImage* img = XGetImage(x.dpy(), DefaultRootWindow(x.dpy()), w.x, w.y, static_cast<unsigned>(w.width),
+                                static_cast<unsigned>(w.height), AllPlanes, ZPixmap);
+        if (!img)
+            return 0;
+        std::set<unsigned long> seen;
+        for (int py = 0; py < w.height; py += 2)
+            for (int px = 0; px < w.width; px += 2)
+                seen.insert(XGetPixel(img, px, py));
+        XDestroyImage(img);
+        return seen.size();
+    }
+
     XSession x;
     TempProgramFolder dir;
     pid_t pid = -1;
 };
 
 }  // namespace
+
+TEST_F(BrimlowOnX11, SplashIsPaintedBeforeTheLoadAndAKeyOnItHandsOverAtOnce)
+{
+    GateUrlHound();
+    Start();
+    // Brimlow now waits for the first UrlHound run of its load, with the splash shown.
+    ASSERT_TRUE(XSession::WaitFor([&] { return dir.Exists("urlhound-started"); }, 15)) << "UrlHound never ran";
+    ASSERT_TRUE(Window(false).has_value()) << "no splash while the load runs";
+    EXPECT_GT(Colours(*Window(false)), 8u) << "the splash is a blank box while the load runs";
+    dir.Write("urlhound-go", "");
+
+    // The load ends at once now; a key typed on the splash must win against the 5 s timer.
+    const auto opened = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(Window(false).has_value());
+    EXPECT_FALSE(Window(true).has_value());
+    x.Key("a");
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 10));
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - opened).count(), 3.5) << "the key did not hand over";
+    EXPECT_TRUE(XSession::WaitFor([&] { return !Window(false).has_value(); }, 2));
+    x.Close(Window(true)->id);
+    ExpectCleanExit();
+}
 
 TEST_F(BrimlowOnX11, SplashThenMainWindowAfterFiveSecondsThenCleanExit)
 {
