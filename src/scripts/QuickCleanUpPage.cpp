@@ -21,6 +21,7 @@
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
 #include "scripts/MQuickCleanUp.h"
+#include "scripts/MScriptEditor.h"
 #include "shell/MActivityReport.h"
 #include "shell/UserSettingsFile.h"
 #include "shell/frmMain.h"
@@ -160,26 +161,26 @@ void QuickCleanUpPage::BuildControls()
 
     // Left and right columns: the two cookie lists.
     Label9 = MakeLabel(this, "Label9", QStringLiteral("Cookies To Be Deleted:"), {8, 52, 200, 16});
-    QC_lstCookies = MakeList(this, "QC_lstCookies", Label9, 101, {8, 68, 200, 152});
+    QC_lstCookies = MakeList(this, "QC_lstCookies", Label9, 101, {8, 68, 200, 144});
     Label10 = MakeLabel(this, "Label10", QStringLiteral("Protected Cookies:"), {328, 52, 204, 16});
-    QC_lstDelCookies = MakeList(this, "QC_lstDelCookies", Label10, 102, {328, 68, 204, 152});
+    QC_lstDelCookies = MakeList(this, "QC_lstDelCookies", Label10, 102, {328, 68, 204, 144});
 
     // Middle column, upper group.
     QC_cmdAdd = MakeButton(this, "QC_cmdAdd", QStringLiteral("Add --->"),
                            QStringLiteral("Protect the selected cookies from delection."), 105, {216, 68, 104, 24});
     QC_cmdRemove = MakeButton(this, "QC_cmdRemove", QStringLiteral("<--- Remove"),
                               QStringLiteral("Remove the selected cookies from the Protected list."), 106,
-                              {216, 96, 104, 24});
-    Label39 = MakeLabel(this, "Label39", QStringLiteral("Script Delay"), {216, 126, 104, 16});
+                              {216, 94, 104, 24});
+    Label39 = MakeLabel(this, "Label39", QStringLiteral("Script Delay"), {216, 120, 104, 16});
     const QString delayTip = QStringLiteral(
         "Set the time delay (in milliseconds) between each script command. Increasing this value may reduce "
         "script errors on slower machines.");
-    QC_txtDelay = Make<QLineEdit>(this, "QC_txtDelay", {216, 142, 86, 22});
+    QC_txtDelay = Make<QLineEdit>(this, "QC_txtDelay", {216, 136, 86, 22});
     QC_txtDelay->setText(QStringLiteral("500"));
     QC_txtDelay->setToolTip(delayTip);
     QC_txtDelay->setAccessibleName(Label39->text());
     Label39->setBuddy(QC_txtDelay);
-    auto* spinner = Make<DelaySpinner>(this, "UpDown1", {302, 142, 18, 22});
+    auto* spinner = Make<DelaySpinner>(this, "UpDown1", {302, 136, 18, 22});
     spinner->box = QC_txtDelay;
     spinner->setRange(1, 10000);
     spinner->setSingleStep(10);
@@ -190,26 +191,26 @@ void QuickCleanUpPage::BuildControls()
     QC_cmdExecute = MakeButton(this, "QC_cmdExecute", QStringLiteral("Execute"),
                                QStringLiteral("Delete all unportected cookies and execute all scripts marked with a "
                                               "check."),
-                               107, {216, 168, 104, 24});
+                               107, {216, 162, 104, 24});
     QC_cmdExit = MakeButton(this, "QC_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 108,
-                            {216, 196, 104, 24});
+                            {216, 188, 104, 24});
 
     // Lower half: the scripts, their buttons, the description.
-    Label5 = MakeLabel(this, "Label5", QStringLiteral("Scripts To Be Executed:"), {8, 226, 200, 16});
-    QC_lstScripts = MakeList(this, "QC_lstScripts", Label5, 103, {8, 242, 200, 158});
+    Label5 = MakeLabel(this, "Label5", QStringLiteral("Scripts To Be Executed:"), {8, 216, 200, 16});
+    QC_lstScripts = MakeList(this, "QC_lstScripts", Label5, 103, {8, 232, 200, 144});
     QC_lstScripts->setSelectionMode(QAbstractItemView::SingleSelection);
     QC_cmdEditScript = MakeButton(this, "QC_cmdEditScript", QStringLiteral("Edit Script"),
-                                  QStringLiteral("Open the selected script for editing."), 109, {216, 242, 104, 24});
+                                  QStringLiteral("Open the selected script for editing."), 109, {216, 232, 104, 24});
     QC_cmdNewScript = MakeButton(this, "QC_cmdNewScript", QStringLiteral("New Script"),
-                                 QStringLiteral("Create a new script."), 110, {216, 270, 104, 24});
+                                 QStringLiteral("Create a new script."), 110, {216, 258, 104, 24});
     QC_cmdDeleteScript = MakeButton(this, "QC_cmdDeleteScript", QStringLiteral("Delete Script"),
-                                    QStringLiteral("Delete the selected script."), 111, {216, 298, 104, 24});
-    Label6 = MakeLabel(this, "Label6", QStringLiteral("Script Description:"), {328, 226, 204, 16});
+                                    QStringLiteral("Delete the selected script."), 111, {216, 284, 104, 24});
+    Label6 = MakeLabel(this, "Label6", QStringLiteral("Script Description:"), {328, 216, 204, 16});
     // The command list lies under the description box, which covers it.
-    QC_lstScriptCommands = MakeList(this, "QC_lstScriptCommands", nullptr, 0, {328, 242, 204, 158});
+    QC_lstScriptCommands = MakeList(this, "QC_lstScriptCommands", nullptr, 0, {328, 232, 204, 144});
     QC_lstScriptCommands->setSelectionMode(QAbstractItemView::SingleSelection);
     QC_lstScriptCommands->setAccessibleName(QStringLiteral("Script Commands"));
-    QC_rtfScriptDescription = Make<QTextEdit>(this, "QC_rtfScriptDescription", {328, 242, 204, 158});
+    QC_rtfScriptDescription = Make<QTextEdit>(this, "QC_rtfScriptDescription", {328, 232, 204, 144});
     QC_rtfScriptDescription->setAcceptRichText(false);
     QC_rtfScriptDescription->setTabChangesFocus(true);
     QC_rtfScriptDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -222,7 +223,7 @@ void QuickCleanUpPage::BuildControls()
                        QStringLiteral("   This product is is no way endorsed by, or affiliated with Microsoft or "
                                       "Netscape Communications Corporation. Netscape\u00ae is a registered trademark "
                                       "of Netscape Communications Corporation."),
-                       {8, 406, 524, 30});
+                       {8, 380, 524, 46});
     Label7->setWordWrap(true);
 
     // The page's focus order.
@@ -362,23 +363,13 @@ void QuickCleanUpPage::QC_lstScripts_Click()
                                    kFileIoErrorTitle, MsgBoxButtons::Ok, MsgBoxIcon::Critical);
         return;
     }
-    // The target line, then a description fenced by 0x01 lines or none, then the commands.
     // A file that ends early shows what it holds.
-    std::string_view rest = bytes, line;
+    const ScriptFile script = ParseScriptFile(bytes).script;
+    QC_rtfScriptDescription->setPlainText(script.description.empty() ? QString()
+                                                                      : ToBoxText(script.description + "\r\n"));
     QC_lstScriptCommands->clear();
-    QString description;
-    textfile::NextLine(rest, line);
-    if (textfile::NextLine(rest, line)) {
-        if (line == "\x01") {
-            while (textfile::NextLine(rest, line) && line != "\x01")
-                description += FromBytes(line) + QLatin1Char('\n');
-        } else {
-            QC_lstScriptCommands->addItem(FromBytes(line));
-        }
-    }
-    QC_rtfScriptDescription->setPlainText(description);
-    while (textfile::NextLine(rest, line))
-        QC_lstScriptCommands->addItem(FromBytes(line));
+    for (const auto& command : script.commands)
+        QC_lstScriptCommands->addItem(FromBytes(command));
 }
 
 void QuickCleanUpPage::QC_cmdEditScript_Click()
