@@ -110,6 +110,8 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     m_ce = new CookieEditorPage(*this, m_platform);
     m_bu = new BleachUtilityPage(*this, m_platform);
     m_ar = new ActivityReportPage(*this, m_platform);
+    // The quick clean-up deletes cookie sources through the Cookie Editor.
+    m_qc->SetCookieEditor(m_ce);
     SSTab1->addTab(m_qc, QStringLiteral("Quick Clean Up"));
     SSTab1->addTab(m_se, QStringLiteral("Script Editor"));
     SSTab1->addTab(m_uh, QStringLiteral("Url Hound"));
