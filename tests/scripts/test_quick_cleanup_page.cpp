@@ -1,8 +1,6 @@
-// The Quick Clean Up page in a real main window, with the real runner, UrlHound and store.
-// The Cookie Editor and the Script Editor stand behind their narrow interfaces: the cookie
-// side here expires a source by removing it from the real store and refreshing the dump
-// through the real UrlHound, and refuses other users' sources as the editor does; the
-// script side records what it is asked to play and ends each run when the test says so.
+// The Quick Clean Up page in a real main window, with the real Cookie Editor page, runner,
+// UrlHound and store. The Script Editor stands behind its narrow interface: it records what
+// it is asked to play and ends each run when the test says so.
 #include "cookies/MCookieEditor.h"
 #include "host/CookieSourceDeleter.h"
 
@@ -17,7 +15,9 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <map>
 
+#include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "shell/MActivityReport.h"
@@ -34,39 +34,19 @@ using namespace brimlow;
 
 namespace {
 
-class StoreCookieEditor final : public CookieSourceDeleter {
+// The real runner, with a look at the progress window while the tool runs.
+class ProbeRunner final : public ProcessRunner {
 public:
-    StoreCookieEditor(Platform& platform, std::filesystem::path store, frmMain*& main)
-        : m_platform(platform), m_store(std::move(store)), m_main(main) {}
-    const std::vector<CookieEntry>& LoadedCookieEntries() const override { return CookieEntries(); }
-    std::size_t CookieSourceCount() const override { return CookieEntries().size(); }
-    std::string CookieSourceText(std::size_t i) const override { return CookieEntries()[i].Source; }
-    void SelectCookieSource(std::size_t i) override { m_selected = CookieEntries()[i].Source; }
-    void DeleteCookieSource() override
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
-        progressShown.push_back(m_main->refreshingCache()->isVisible() &&
-                                m_main->refreshingCache()->ProgressBar1->isVisible());
-        AppendActivityLog(m_platform, "Cookie Editor: [Delete Cookie Source] clicked\r\n" + m_selected + "\r\n");
-        if (!IsOwnCookie(m_platform, m_selected)) {
-            AppendActivityLog(m_platform, kNotOwnCookieLog);
-            return;
-        }
-        test::RunSqlite(m_store, "DELETE FROM entries WHERE url = '" + m_selected + "';");
-        RefreshCookies();
+        if (main && *main && (*main)->refreshingCache())
+            barShown.push_back((*main)->refreshingCache()->isVisible() &&
+                               (*main)->refreshingCache()->ProgressBar1->isVisible());
+        real.RunAndWait(argv, folder);
     }
-    bool DeletionRunning() const override { return false; }
-    void RefreshCookies() override
-    {
-        RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, true));
-        LoadCookieDump(m_platform);
-    }
-    std::vector<bool> progressShown;
-
-private:
-    Platform& m_platform;
-    std::filesystem::path m_store;
-    frmMain*& m_main;
-    std::string m_selected;
+    frmMain** main = nullptr;
+    std::vector<bool> barShown;
+    PosixProcessRunner real;
 };
 
 class RecordingScripts final : public ScriptRunner {
@@ -116,7 +96,7 @@ protected:
     test::TestPlatform tp;
     frmMain* mainPtr = nullptr;
     std::unique_ptr<frmMain> main;
-    std::unique_ptr<StoreCookieEditor> cookies;
+    ProbeRunner runner;
     RecordingScripts scripts;
     QuickCleanUpPage* page = nullptr;
     std::string user = inetcache::CookieUserName();
@@ -125,8 +105,9 @@ protected:
     {
         tp.platform.programFolder = dir.folder();
         tp.user.name = user;
+        tp.platform.runner = &runner;
+        runner.main = &mainPtr;
         dir.WithUrlHound();
-        cookies = std::make_unique<StoreCookieEditor>(tp.platform, dir.storeFolder(), mainPtr);
     }
     void TearDown() override
     {
@@ -157,7 +138,6 @@ protected:
         main = std::make_unique<frmMain>(tp.platform);
         mainPtr = main.get();
         page = &main->quickCleanUpPage();
-        page->SetCookieEditor(cookies.get());
         page->SetScriptRunner(&scripts);
         main->show();
         main->Form_Load();
@@ -174,65 +154,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(QuickCleanUpTest, ExecuteDeletesTheUnprotectedSourcesAndLeavesTheProtectedWhole)
-{
-    Seed({Source("a.example"), Source("b.example"), Source("c.example"), Source("d.example"), Source("e.example")});
-    Start();
-    ASSERT_EQ(page->QC_lstCookies->count(), 5);
-    // Protect b and d.
-    page->QC_lstCookies->item(1)->setSelected(true);
-    page->QC_lstCookies->item(3)->setSelected(true);
-    page->QC_lstCookies->setCurrentRow(3, QItemSelectionModel::Select);
-    page->QC_cmdAdd_Click();
-    const std::string protectedRows = test::RunSqlite(
-        dir.storeFolder(), "SELECT * FROM entries WHERE url IN ('" + Source("b.example") + "','" +
-                               Source("d.example") + "') ORDER BY seq;");
-    ResetActivityLog(tp.platform);
-
-    page->QC_txtDelay->setText("1");
-    QTest::mouseClick(page->QC_cmdExecute, Qt::LeftButton);
-    EXPECT_TRUE(page->Timer2->isActive());
-    EXPECT_EQ(page->Timer2->interval(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->bQuickCleanupRunning && !page->Timer2->isActive(), 20000);
-
-    EXPECT_EQ(StoreRows(), protectedRows) << "the protected two stay byte for byte, the rest are gone";
-    EXPECT_EQ(page->QC_lstCookies->count(), 0);
-    EXPECT_EQ(Texts(page->QC_lstDelCookies), (std::vector<std::string>{Source("d.example"), Source("b.example")}));
-    const std::string log = Log();
-    EXPECT_EQ(log.find("\r\n\r\n\r\nQuick Cleanup: [Execute] clicked\r\nDeleting Cookies:\r\n"), 0u) << log;
-    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 1u) << "one pass";
-    EXPECT_EQ(Count(log, "Cookie Editor: [Delete Cookie Source] clicked"), 3u);
-    EXPECT_LT(log.find(Source("e.example")), log.find("\r\nDeletion Complete:  "));
-    EXPECT_EQ(log.substr(log.size() - 4), "\r\n\r\n");
-    EXPECT_EQ(Count(log, "ERROR"), 0u);
-    // The progress window shows a bar that counts the pass's sources while it runs.
-    EXPECT_EQ(cookies->progressShown, (std::vector<bool>{true, true, true}));
-    EXPECT_FALSE(main->refreshingCache()->isVisible());
-}
-
-TEST_F(QuickCleanUpTest, ASourceThatCannotBeDeletedCostsThreePassesThenTheScriptsRun)
-{
-    Seed({Source("mine.example"), Source("theirs.example", "someoneelse")});
-    dir.Write("a.scr", "/usr/bin/true\r\nabc\r\n");
-    Start();
-    page->QC_lstScripts->item(0)->setCheckState(Qt::Checked);
-    ResetActivityLog(tp.platform);
-    page->QC_cmdExecute_Click();
-    page->Timer2_Timer();
-    const std::string log = Log();
-    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 3u);
-    EXPECT_EQ(Count(log, "Deletion Complete:  "), 3u);
-    EXPECT_EQ(Count(log, kNotOwnCookieLog), 3u);
-    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{Source("theirs.example", "someoneelse")});
-    EXPECT_EQ(scripts.loaded, std::vector<std::string>{"a.scr"}) << "the scripts run in the same tick";
-    EXPECT_GT(log.find("Loading script: "), log.rfind("Deletion Complete:  "));
-    scripts.End();
-    EXPECT_TRUE(page->Timer2->isActive());
-    page->Timer2_Timer();
-    EXPECT_FALSE(page->bQuickCleanupRunning);
-    EXPECT_EQ(Count(Log(), "Deleting Cookies:\r\n"), 3u) << "cookies are deleted once per run";
-}
 
 TEST_F(QuickCleanUpTest, CheckedScriptsRunInOrderAndAMissingOneIsSkipped)
 {
@@ -464,4 +385,94 @@ TEST_F(QuickCleanUpTest, ARestartKeepsProtectedCookiesChecksDelayAndFolder)
     EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Unchecked);
     EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "750");
+}
+
+// ---- the cookie phase ----
+
+class QuickCleanUpRealEditorTest : public QuickCleanUpTest {
+protected:
+    void SetCookie(const std::string& site, const std::string& nameValue)
+    {
+        ASSERT_TRUE(inetcache::InternetSetCookie("http://" + site + "/", "",
+                                                 nameValue + "; expires=Fri, 01 Jan 2038 00:00:00 GMT",
+                                                 dir.storeFolder()));
+    }
+    std::map<std::string, std::string> CookieFiles()
+    {
+        std::map<std::string, std::string> all;
+        for (const auto& f : textfile::FolderFiles(dir.storeFolder() / "Cookies"))
+            all[f.name] = textfile::ReadAll(f.path);
+        return all;
+    }
+};
+
+TEST_F(QuickCleanUpRealEditorTest, ExecuteDeletesExactlyTheUnprotectedSources)
+{
+    for (const char* site : {"a.example", "b.example", "c.example", "d.example", "e.example"})
+        SetCookie(site, "id=1");
+    SetCookie("b.example", "more=2");
+    Start();
+    ASSERT_EQ(page->QC_lstCookies->count(), 5);
+    page->QC_lstCookies->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    page->QC_lstCookies->item(3)->setSelected(true);
+    page->QC_cmdAdd_Click();
+    const std::string keptRows = StoreRows();
+    std::map<std::string, std::string> keptFiles;
+    for (const auto& [name, bytes] : CookieFiles())
+        if (name.find("b.example") != std::string::npos || name.find("d.example") != std::string::npos)
+            keptFiles[name] = bytes;
+    ASSERT_EQ(keptFiles.size(), 2u);
+    ResetActivityLog(tp.platform);
+    runner.barShown.clear();
+
+    page->QC_txtDelay->setText("1");
+    QTest::mouseClick(page->QC_cmdExecute, Qt::LeftButton);
+    EXPECT_TRUE(page->Timer2->isActive());
+    EXPECT_EQ(page->Timer2->interval(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->bQuickCleanupRunning && !page->Timer2->isActive(), 20000);
+    // Every refresh of the pass runs with the progress window and its bar on screen.
+    ASSERT_FALSE(runner.barShown.empty());
+    EXPECT_EQ(runner.barShown, std::vector<bool>(runner.barShown.size(), true));
+    EXPECT_FALSE(main->refreshingCache()->isVisible());
+    const std::string rows = StoreRows();
+    EXPECT_NE(rows.find(Source("b.example")), std::string::npos);
+    EXPECT_NE(rows.find(Source("d.example")), std::string::npos);
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries;"), "2\n");
+    // The protected two: their rows and their cookie files byte for byte.
+    std::string keptOnly;
+    for (std::string_view rest = keptRows, line; textfile::NextLine(rest, line);)
+        if (line.find(Source("b.example")) != std::string_view::npos ||
+            line.find(Source("d.example")) != std::string_view::npos)
+            keptOnly += std::string(line) + "\n";
+    EXPECT_EQ(rows, keptOnly);
+    EXPECT_EQ(CookieFiles(), keptFiles);
+
+    const std::string log = Log();
+    EXPECT_EQ(log.find("\r\n\r\n\r\nQuick Cleanup: [Execute] clicked\r\nDeleting Cookies:\r\n"), 0u) << log;
+    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 1u) << log;
+    EXPECT_EQ(Count(log, "Deleting file\r\n"), 3u) << log;
+    EXPECT_EQ(Count(log, "\r\nDeletion Complete:  "), 1u);
+    EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
+    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{});
+}
+
+TEST_F(QuickCleanUpRealEditorTest, AnotherUsersSourceYieldsThreePassesThenTheScriptsRun)
+{
+    SetCookie("mine.example", "id=1");
+    test::RunSqlite(dir.storeFolder(),
+                    "INSERT INTO entries(url, local_file, hit_rate, expire_time, last_access_time) VALUES("
+                    "'Cookie:someoneelse@theirs.example/', '/nonexistent/theirs.txt', 1, 133000000000000000, "
+                    "132000000000000000);");
+    dir.Write("a.scr", "/usr/bin/true\r\nabc\r\n");
+    Start();
+    page->QC_lstScripts->item(0)->setCheckState(Qt::Checked);
+    ResetActivityLog(tp.platform);
+    page->QC_cmdExecute_Click();
+    page->Timer2_Timer();
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 3u) << log;
+    EXPECT_EQ(Count(log, kNotOwnCookieLog), 3u) << log;
+    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{"Cookie:someoneelse@theirs.example/"});
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries;"), "1\n");
+    EXPECT_EQ(scripts.loaded, std::vector<std::string>{"a.scr"});
 }
