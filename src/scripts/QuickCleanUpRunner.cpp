@@ -5,7 +5,6 @@
 // Before any Qt header: the cookie model has a member that Qt's keyword macros would eat.
 #include "cookies/MCookieEditor.h"
 #include "host/CookieSourceDeleter.h"
-#include <QApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +17,7 @@
 #include "platform/qt/QtText.h"
 #include "scripts/MQuickCleanUp.h"
 #include "scripts/QuickCleanUpPage.h"
+#include "shell/ShowPainted.h"
 #include "shell/frmRefreshingCache.h"
 
 namespace brimlow {
@@ -93,8 +93,7 @@ void QuickCleanUpPage::DeleteCookiePass()
         progress->ProgressBar1->setRange(0, n);
         progress->ProgressBar1->setValue(0);
         progress->ProgressBar1->setVisible(true);
-        progress->show();
-        QApplication::processEvents();
+        ShowPainted(progress);  // drawn before the deletions block the event loop
     }
     const std::string now = Now();
     const std::string date = now.substr(0, now.find('\t'));
@@ -113,8 +112,10 @@ void QuickCleanUpPage::DeleteCookiePass()
             if (k + 1 == m_cookies->CookieSourceCount())
                 Log("ERROR: Cookie was not found\r\n" + wanted + "\r\n");
         }
-        if (progress && progress->ProgressBar1->isVisible())
+        if (progress && progress->ProgressBar1->isVisible()) {
             progress->ProgressBar1->setValue(j + 1);
+            progress->repaint();
+        }
     }
 
     QC_lstCookies->clear();
