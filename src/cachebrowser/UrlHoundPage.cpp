@@ -452,7 +452,7 @@ std::string UrlHoundPage::ReportText() const
     for (int i = 0; i < UH_lstCacheSearch->count(); ++i)
         results.push_back(static_cast<std::size_t>(UH_lstCacheSearch->item(i)->data(Qt::UserRole).toULongLong()));
     return CacheSearchReport(ToBytes(locale.toString(when.date(), QLocale::ShortFormat)),
-                             ToBytes(locale.toString(when.time(), QLocale::ShortFormat)), SearchText(), results,
+                             ToBytes(SystemTimeText(when.time())), SearchText(), results,
                              CacheRecords());
 }
 

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include "platform/qt/QtText.h"
+
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "shell/ActivityReportPage.h"
@@ -125,7 +127,7 @@ protected:
         const QDateTime when = QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(tp.clock.now));
         const QLocale l = QLocale::system();
         return CacheSearchReport(l.toString(when.date(), QLocale::ShortFormat).toStdString(),
-                                 l.toString(when.time(), QLocale::ShortFormat).toStdString(), searchText, results,
+                                 SystemTimeText(when.time()).toStdString(), searchText, results,
                                  CacheRecords());
     }
     void ExpectDetails(const std::string& location, const std::string& hits, const std::string& expires,
@@ -378,6 +380,11 @@ TEST_F(UrlHoundPageTest, SaveResultsWritesTheReport)
     EXPECT_EQ(tp.dialogs.saveDialogs[0].defaultExt, "txt");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].filter, "Text Files (*.txt)|*.txt");
     EXPECT_EQ(dir.Read("results.txt"), DateTimeReport("gif", hits));
+    // The time carries its seconds, as the system's time format does.
+    const QTime at = QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(tp.clock.now)).time();
+    EXPECT_NE(dir.Read("results.txt").find(QStringLiteral("%1").arg(at.second(), 2, 10, QLatin1Char('0')).toStdString() + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(SystemTimeText(at).count(QLatin1Char(':')), 2);
     EXPECT_NE(dir.Read("results.txt").find("Source: " + Src(5) + "\r\n"), std::string::npos);
 
     // Cancel: nothing written, nothing shown.

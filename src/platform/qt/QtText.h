@@ -4,6 +4,9 @@
 // the core hold CR LF, so the box forms turn CR LF into LF on the way in and back on the
 // way out (a text box hands its text out with CR LF, as the reports expect).
 #include <QByteArray>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTime>
 #include <QString>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -60,6 +63,16 @@ inline std::string BoxBytes(const QTextEdit* box)
         return std::string(b.constData(), static_cast<std::size_t>(b.size()));
     }
     return FromBoxText(box->toPlainText());
+}
+
+// A time of day in the system's time format: hours, minutes and seconds as the locale
+// orders them (its long format without the time zone).
+inline QString SystemTimeText(const QTime& time)
+{
+    const QLocale locale = QLocale::system();
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+    return locale.toString(time, format.trimmed());
 }
 
 }  // namespace brimlow
