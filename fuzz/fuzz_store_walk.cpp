@@ -71,18 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             e.expireTime = in.ConsumeIntegral<std::uint64_t>() >> 1;
             e.lastAccessTime = in.ConsumeIntegral<std::uint64_t>() >> 1;
             e.headerInfo = in.ConsumeRandomLengthString(200);
-            st.Bind(1, std::string_view(e.sourceUrl));
-            if (e.localFileName)
-                st.Bind(2, std::string_view(*e.localFileName));
-            else
-                st.BindNull(2);
-            st.Bind(3, static_cast<std::int64_t>(e.hitRate));
-            st.Bind(4, static_cast<std::int64_t>(e.expireTime));
-            st.Bind(5, static_cast<std::int64_t>(e.lastAccessTime));
-            if (e.headerInfo.empty())
-                st.BindNull(6);
-            else
-                st.BindBlob(6, e.headerInfo);
+            inetcache::detail::BindEntry(st, e);
             st.Run();
             if (db.Changes() == 1)
                 rows.push_back(std::move(e));

@@ -34,39 +34,17 @@ std::uint64_t FileTimeOf(int y, int m, int d)
 const std::uint64_t kSeedExpiry = FileTimeOf(2031, 1, 1);
 const std::uint64_t kSeedAccess = FileTimeOf(2024, 6, 1);
 
-constexpr const char* kUpsertSql =
-    "INSERT INTO entries(url, local_file, hit_rate, expire_time, last_access_time, header) "
-    "VALUES(?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(url) DO UPDATE SET local_file = excluded.local_file, "
-    "hit_rate = excluded.hit_rate, expire_time = excluded.expire_time, "
-    "last_access_time = excluded.last_access_time, header = excluded.header";
-
-void Bind(sq::Statement& st, const CacheEntry& e)
-{
-    st.Bind(1, std::string_view(e.sourceUrl));
-    if (e.localFileName)
-        st.Bind(2, std::string_view(*e.localFileName));
-    else
-        st.BindNull(2);
-    st.Bind(3, static_cast<std::int64_t>(e.hitRate));
-    st.Bind(4, static_cast<std::int64_t>(e.expireTime));
-    st.Bind(5, static_cast<std::int64_t>(e.lastAccessTime));
-    if (e.headerInfo.empty())
-        st.BindNull(6);
-    else
-        st.BindBlob(6, e.headerInfo);
-}
-
 template <class Fill>
 void WriteAll(const fs::path& storeFolder, std::size_t count, Fill fill)
 {
     sq::Db db = inetcache::detail::OpenForWrite(storeFolder);
     sq::Transaction tx(db);
     inetcache::detail::EnsureSchema(db);
-    sq::Statement st(db, kUpsertSql);
+    sq::Statement st(db, inetcache::detail::kUpsertEntrySql);
     CacheEntry e;
     for (std::size_t n = 0; n < count; ++n) {
         fill(n, e);
-        Bind(st, e);
+        inetcache::detail::BindEntry(st, e);
         st.Run();
     }
     tx.Commit();

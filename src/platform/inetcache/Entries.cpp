@@ -179,6 +179,22 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
     return nullptr;
 }
 
+void detail::BindEntry(sqlite::Statement& st, const CacheEntry& entry)
+{
+    st.Bind(1, std::string_view(entry.sourceUrl));
+    if (entry.localFileName)
+        st.Bind(2, std::string_view(*entry.localFileName));
+    else
+        st.BindNull(2);
+    st.Bind(3, static_cast<std::int64_t>(entry.hitRate));
+    st.Bind(4, static_cast<std::int64_t>(entry.expireTime));
+    st.Bind(5, static_cast<std::int64_t>(entry.lastAccessTime));
+    if (entry.headerInfo.empty())
+        st.BindNull(6);
+    else
+        st.BindBlob(6, entry.headerInfo);
+}
+
 bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
 {
     if (entry.sourceUrl.empty() || !IsLineSafeEntry(entry)) {
@@ -190,24 +206,8 @@ bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
         sqlite::Transaction tx(db);
         EnsureSchema(db);
         // A replaced entry keeps its seq: it stays where the walk found it before.
-        sqlite::Statement st(db,
-                             "INSERT INTO entries(url, local_file, hit_rate, expire_time, last_access_time, header) "
-                             "VALUES(?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(url) DO UPDATE SET "
-                             "local_file = excluded.local_file, hit_rate = excluded.hit_rate, "
-                             "expire_time = excluded.expire_time, last_access_time = excluded.last_access_time, "
-                             "header = excluded.header");
-        st.Bind(1, std::string_view(entry.sourceUrl));
-        if (entry.localFileName)
-            st.Bind(2, std::string_view(*entry.localFileName));
-        else
-            st.BindNull(2);
-        st.Bind(3, static_cast<std::int64_t>(entry.hitRate));
-        st.Bind(4, static_cast<std::int64_t>(entry.expireTime));
-        st.Bind(5, static_cast<std::int64_t>(entry.lastAccessTime));
-        if (entry.headerInfo.empty())
-            st.BindNull(6);
-        else
-            st.BindBlob(6, entry.headerInfo);
+        sqlite::Statement st(db, kUpsertEntrySql);
+        BindEntry(st, entry);
         st.Run();
         tx.Commit();
         SetLastError(0);

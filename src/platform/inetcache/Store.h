@@ -10,6 +10,10 @@
 
 #include "platform/inetcache/Sqlite.h"
 
+namespace brimlow::inetcache {
+struct CacheEntry;
+}
+
 namespace brimlow::inetcache::detail {
 
 inline constexpr int kStoreVersion = 1;
@@ -46,6 +50,17 @@ sqlite::Db OpenForWrite(const std::filesystem::path& storeFolder);
 
 // Inside a write transaction: re-checks the version and creates the table when missing.
 void EnsureSchema(sqlite::Db& db);
+
+// Adds an entry or replaces the one of its url in place (it keeps its seq); the parameters
+// are those that BindEntry sets.
+inline constexpr const char* kUpsertEntrySql =
+    "INSERT INTO entries(url, local_file, hit_rate, expire_time, last_access_time, header) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT(url) DO UPDATE SET local_file = excluded.local_file, "
+    "hit_rate = excluded.hit_rate, expire_time = excluded.expire_time, "
+    "last_access_time = excluded.last_access_time, header = excluded.header";
+// Binds ?1..?6 of an entry row: url, local file (NULL for none), hit rate, the two times,
+// header (NULL for none).
+void BindEntry(sqlite::Statement& st, const CacheEntry& entry);
 
 }  // namespace brimlow::inetcache::detail
 
