@@ -19,6 +19,7 @@
 #include "platform/Errors.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
+#include "menus/TabCommandMenus.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "scripts/ScriptEditorPage.h"
 #include "shell/ActivityReportPage.h"
@@ -124,6 +125,9 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     SSTab1->installEventFilter(this);
 
     BuildMenus();
+    // After the pages and menus: the items find their buttons, the pop-up its controls. The
+    // refresh image's cookie refresh joins with the Quick Clean Up and Cookie Editor pages.
+    m_tabCommandMenus = new TabCommandMenus(*this, *SSTab1, m_commands, {});
 
     // The window cannot be resized: the frame follows the fixed client area and menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

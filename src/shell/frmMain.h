@@ -29,6 +29,7 @@ class CookieEditorPage;
 class BleachUtilityPage;
 class ActivityReportPage;
 class CookieSourceDeleter;
+class TabCommandMenus;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -66,6 +67,8 @@ public:
 
     // The page's Commands menu (page order); the menus that Commands items join later.
     QMenu* commandsMenu(int page) const { return m_commands[static_cast<std::size_t>(page)]; }
+    // The Commands menus' items and the right-button pop-up of the window's controls.
+    TabCommandMenus& tabCommandMenus() const { return *m_tabCommandMenus; }
     QMenu* mnuFile = nullptr;
     QMenu* mnuTab = nullptr;
     QMenu* mnuHelp = nullptr;
@@ -120,6 +123,7 @@ private:
     BleachUtilityPage* m_bu = nullptr;
     ActivityReportPage* m_ar = nullptr;
     std::array<QMenu*, kPageCount> m_commands{};
+    TabCommandMenus* m_tabCommandMenus = nullptr;
     std::unique_ptr<frmRefreshingCache> m_refreshingCache;
     QPointer<frmAbout> m_about;
 };
