@@ -3,11 +3,9 @@
 #include "host/CookieSourceDeleter.h"
 #include "scripts/QuickCleanUpPage.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
@@ -149,7 +147,6 @@ void QuickCleanUpPage::BuildControls()
     Image3 = Make<QLabel>(this, "Image3", {8, 6, 32, 32});
     Image3->setPixmap(PageIcon(32));
     Image3->setToolTip(QStringLiteral("click to refresh cache"));
-    Image3->installEventFilter(this);
     setWindowIcon(QIcon(PageIcon(32)));
     Label8 = MakeLabel(this, "Label8",
                        QStringLiteral("Upon execution all cookies not listed under \"Protected Cookies\" will be "
@@ -250,14 +247,6 @@ void QuickCleanUpPage::BuildControls()
             if (QListWidgetItem* it = l->currentItem())
                 l->setToolTip(it->text());
         });
-}
-
-bool QuickCleanUpPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == Image3 && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
-        Image3_MouseUp();
-    return QWidget::eventFilter(watched, event);
 }
 
 void QuickCleanUpPage::Image3_MouseUp()

@@ -50,8 +50,8 @@ public:
     void QC_cmdExit_Click();
     void QC_cmdExecute_Click();
     void Timer2_Timer();
-    // Image3 clicked with any button but the right one: the cookie editor's full refresh,
-    // then the cookie lists.
+    // Image3 released with any button but the right one (the main window's pop-up filter
+    // calls it under the busy cursor): the cookie editor's full refresh, then the cookie lists.
     void Image3_MouseUp();
 
     // The script run's end (Timer1's last tick): the clean-up goes on one delay later.
@@ -96,9 +96,6 @@ public:
     QListWidget* QC_lstScriptCommands = nullptr;
     QLabel* Label7 = nullptr;
     QTimer* Timer2 = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();

@@ -125,9 +125,8 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     SSTab1->installEventFilter(this);
 
     BuildMenus();
-    // After the pages and menus: the items find their buttons, the pop-up its controls. The
-    // refresh image's cookie refresh joins with the Quick Clean Up and Cookie Editor pages.
-    m_tabCommandMenus = new TabCommandMenus(*this, *SSTab1, m_commands, {});
+    // After the pages and menus: the items find their buttons, the pop-up its controls.
+    m_tabCommandMenus = new TabCommandMenus(*this, *SSTab1, m_commands, [this] { m_qc->Image3_MouseUp(); });
 
     // The window cannot be resized: the frame follows the fixed client area and menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

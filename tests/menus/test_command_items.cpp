@@ -86,7 +86,21 @@ public:
     {
         if (page == frmMain::kActivityReport)  // a log to clear, save and print
             w.dir.Write("ActivityReport.dat", "Bleach Utility: [Execute] clicked\r\n\r\n");
+        if (page == frmMain::kQuickCleanUp) {
+            // A script to edit or delete, a cookie to protect and one to give back, all selected.
+            w.dir.Write("Clean.scr", "/usr/bin/true\r\n\x01\r\nClears a cache\r\n\x01\r\n[ALT]f\r\n");
+            w.main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);  // back to page 0 lists it
+        }
         w.main->SSTab1->setCurrentIndex(page);
+        if (page == frmMain::kQuickCleanUp) {
+            auto* cookies = Named<QListWidget>("QC_lstCookies");
+            EXPECT_GE(cookies->count(), 2);
+            cookies->setCurrentRow(0);
+            Named<QAbstractButton>("QC_cmdAdd")->click();
+            cookies->setCurrentRow(0);
+            Named<QListWidget>("QC_lstDelCookies")->setCurrentRow(0);
+            Named<QListWidget>("QC_lstScripts")->setCurrentRow(0);
+        }
         if (page == frmMain::kUrlHound) {
             // Results to clear, save and report, and another search string to run or extend.
             Named<QTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site1"));
