@@ -140,7 +140,9 @@ TEST_P(WithoutHandler, RightReleaseOpensNoCommandsMenuAndTextBoxesKeepTheirOwn)
     if (!control)
         GTEST_SKIP() << row.name << " is not on the window yet: its page has not been built";
     w.main->SSTab1->setCurrentIndex(row.page);
-    const auto free = control->isVisible() ? FreePoint(control) : std::optional<QPoint>(control->rect().center());
+    if (!control->isVisible())
+        GTEST_SKIP() << row.name << " is never shown (a work box of its page): no click reaches it";
+    const auto free = FreePoint(control);
     ASSERT_TRUE(free) << row.name << " is covered by other controls everywhere";
 
     for (Qt::KeyboardModifiers m : kModifiers) {
@@ -190,6 +192,7 @@ TEST_F(RightButtonMenu, LeftAndMiddleReleasesOpenNothingAndButtonsStillClick)
 TEST_F(RightButtonMenu, BleachUtilityMenuOpensButNothingCanBeChosen)
 {
     w.main->SSTab1->setCurrentIndex(frmMain::kBleachUtility);
+    const std::size_t boxesBefore = w.tp.dialogs.boxes.size();
     const std::string logBefore = w.dir.Exists("ActivityReport.dat") ? w.dir.Read("ActivityReport.dat") : "";
     QStringList enabled;
     probe.onOpen = [&](QWidget* popup) {
@@ -215,7 +218,7 @@ TEST_F(RightButtonMenu, BleachUtilityMenuOpensButNothingCanBeChosen)
     auto* disabled = w.main->findChild<QAction*>(QStringLiteral("mnuTabCommandsBU_Disabled"));
     ASSERT_TRUE(disabled);
     EXPECT_FALSE(disabled->isEnabled());
-    EXPECT_EQ(w.tp.dialogs.boxes.size(), 0u);
+    EXPECT_EQ(w.tp.dialogs.boxes.size(), boxesBefore);
     EXPECT_EQ(w.tp.exit.calls, 0);
     EXPECT_EQ(w.dir.Exists("ActivityReport.dat") ? w.dir.Read("ActivityReport.dat") : "", logBefore);
 }
