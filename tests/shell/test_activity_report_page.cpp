@@ -178,6 +178,14 @@ TEST_F(ActivityReportPageTest, SaveWritesTheVisibleBoxAndReportsFailures)
     Click(page->AR_cmdSave);
     EXPECT_EQ(dir.Read("report.txt"), "Cookie Editor: [Set Cookie] clicked\r\n\r\nsecond line\r\n");
 
+    // A new name that differs from an existing file only in letter case is a new file.
+    const std::string older("older notes\r\n\xe9", 14);
+    dir.Write("notes.txt", older);
+    tp.dialogs.savePaths.push_back((dir.folder() / "Notes.txt").string());
+    Click(page->AR_cmdSave);
+    EXPECT_EQ(dir.Read("Notes.txt"), "Cookie Editor: [Set Cookie] clicked\r\n\r\nsecond line\r\n");
+    EXPECT_EQ(dir.Read("notes.txt"), older);
+
     // Cancel: silent, nothing written.
     Click(page->AR_cmdSave);
     EXPECT_TRUE(tp.dialogs.boxes.empty());
