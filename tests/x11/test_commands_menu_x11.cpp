@@ -1,0 +1,144 @@
+// The right-button pop-up with a real pointer: a right click through XTest on the Url Hound
+// page's entry list opens the page's Commands menu at the pointer, and a click on
+// "&Refresh Cache" in it refreshes the list from the store.
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "cachebrowser/MUrlHound.h"
+#include "shell/MGlobalInitialization.h"
+#include "shell/frmMain.h"
+#include "support/StoreSeed.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+// Last: the X headers define names (None, Bool, Status) that the others use.
+#include <X11/extensions/XTest.h>
+
+using namespace brimlow;
+
+namespace {
+
+Display* g_dpy = nullptr;
+
+void MoveAndClick(QPoint at, unsigned button)
+{
+    XTestFakeMotionEvent(g_dpy, -1, at.x(), at.y(), CurrentTime);
+    XSync(g_dpy, False);
+    QTest::qWait(100);
+    XTestFakeButtonEvent(g_dpy, button, True, CurrentTime);
+    XTestFakeButtonEvent(g_dpy, button, False, CurrentTime);
+    XSync(g_dpy, False);
+}
+
+std::vector<std::string> Lines(QListWidget* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->item(i)->text().toStdString());
+    return out;
+}
+
+TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefreshCacheRefreshes)
+{
+    ASSERT_NE(g_dpy, nullptr) << "no test display";
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+    dir.WithUrlHound();
+    test::SeedEntries(dir.storeFolder(), 3);
+    {
+        frmMain main(tp.platform);
+        main.show();
+        main.Form_Load();
+        main.SSTab1->setCurrentIndex(frmMain::kUrlHound);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        main.activateWindow();
+        QTest::qWait(300);
+        auto* list = main.findChild<QListWidget*>(QStringLiteral("UH_lstCacheMain"));
+        ASSERT_NE(list, nullptr);
+        const auto before = Lines(list);
+        ASSERT_EQ(before.size(), 3u);
+
+        // A new entry in the store, which only a refresh brings into the list.
+        test::SeedEntries(dir.storeFolder(), 1, {test::SeedKind::Url}, 100);
+        const std::string added = test::SeedEntryFor(test::SeedKind::Url, 100).sourceUrl;
+
+        const QPoint pointer = list->viewport()->mapToGlobal(list->viewport()->rect().center() + QPoint(0, 40));
+        QString opened;
+        QPoint menuAt;
+        bool chose = false;
+        QTimer watch;
+        watch.setInterval(50);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || chose)
+                return;
+            opened = menu->objectName();
+            menuAt = menu->geometry().topLeft();
+            for (QAction* a : menu->actions()) {
+                if (a->text() == QLatin1String("&Refresh Cache")) {
+                    chose = true;
+                    MoveAndClick(menu->mapToGlobal(menu->actionGeometry(a).center()), 1);
+                    return;
+                }
+            }
+            menu->close();  // not the menu it should be: end the test's wait
+        });
+        watch.start();
+        MoveAndClick(pointer, 3);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return chose && !QApplication::activePopupWidget() && list->count() == 4; },
+                                    15000));
+        watch.stop();
+
+        EXPECT_EQ(opened, QStringLiteral("mnuTabUH_Commands"));
+        EXPECT_LE((menuAt - pointer).manhattanLength(), 1) << "menu at " << menuAt.x() << "," << menuAt.y()
+                                                           << ", pointer at " << pointer.x() << "," << pointer.y();
+        const auto after = Lines(list);
+        EXPECT_EQ(after.size(), 4u);
+        EXPECT_NE(std::find(after.begin(), after.end(), added), after.end()) << "the refresh did not list " << added;
+        // The right click selected nothing of its own: the refresh selects the first entry.
+        EXPECT_EQ(list->currentRow(), 0);
+        main.hide();
+    }
+    ReleaseGlobals();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::ifstream in(std::string(X11_STATE_DIR) + "/display");
+    std::string name;
+    in >> name;
+    if (!name.empty()) {
+        setenv("DISPLAY", name.c_str(), 1);
+        g_dpy = XOpenDisplay(name.c_str());
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    std::string runtime = "/tmp/brimlow-xdg-XXXXXX";
+    if (mkdtemp(runtime.data())) {
+        ::chmod(runtime.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    testing::InitGoogleTest(&argc, argv);
+    int rc = 1;
+    if (g_dpy) {
+        QApplication app(argc, argv);
+        rc = RUN_ALL_TESTS();
+    } else {
+        rc = RUN_ALL_TESTS();  // fails with "no test display"
+    }
+    if (g_dpy)
+        XCloseDisplay(g_dpy);
+    ::rmdir(runtime.c_str());
+    return rc;
+}
