@@ -45,6 +45,7 @@ constexpr int kClientHeight = 464;  // 6960 twips
 // bottom edges run under the window frame.
 constexpr int kTabWidth = 545;
 constexpr int kTabHeight = 468;
+constexpr int kTabStripHeight = 35;  // 520 twips
 
 // The focus policy a coded control had before the tab switch first touched it: "on" gives
 // it back, so a list stays a list and a button a button.
@@ -60,6 +61,15 @@ public:
         if (metric == PM_TabBarTabHSpace)
             return 10;
         return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+    // Each tab is 520 twips (35 px) high.
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override
+    {
+        QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_TabBarTab)
+            s.setHeight(kTabStripHeight);
+        return s;
     }
 };
 

@@ -110,6 +110,14 @@ TEST_F(MainWindow, SixCaptionsAndTheFirstPageSelected)
         const QRect r = bar->tabRect(i);
         EXPECT_LE(bar->mapTo(main, r.topRight()).x(), main->width()) << i;
         EXPECT_GE(r.width(), bar->fontMetrics().horizontalAdvance(tabs->tabText(i))) << i;
+        EXPECT_EQ(r.height(), 35) << i;  // 520 twips
+    }
+    // The taller strip still leaves room for every control of every page.
+    for (int i = 0; i < 6; ++i) {
+        QWidget* pageWidget = tabs->widget(i);
+        for (QWidget* child : pageWidget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!child->isWindow() && !child->objectName().isEmpty())
+                EXPECT_LE(child->geometry().bottom(), pageWidget->height()) << i << " " << child->objectName().toStdString();
     }
 }
 
