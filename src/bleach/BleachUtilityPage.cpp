@@ -1,11 +1,11 @@
 #include "bleach/BleachUtilityPage.h"
 
-#include "shell/frmMain.h"
+#include "host/PageHost.h"
 
 namespace brimlow {
 
-BleachUtilityPage::BleachUtilityPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+BleachUtilityPage::BleachUtilityPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("BleachUtilityPage"));
 }

@@ -6,16 +6,16 @@
 
 namespace brimlow {
 
-class frmMain;
+class PageHost;
 
 class BleachUtilityPage : public QWidget {
     Q_OBJECT
 
 public:
-    BleachUtilityPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    BleachUtilityPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
 private:
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
 };
 

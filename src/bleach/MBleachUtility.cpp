@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "bleach/BleachFileOps.h"
+#include "host/MActivityReport.h"
 #include "platform/Errors.h"
-#include "shell/MActivityReport.h"
 
 namespace brimlow {
 

@@ -20,14 +20,14 @@
 #include <QTextEdit>
 
 #include "cachebrowser/MUrlHound.h"
+#include "host/ActivityReports.h"
+#include "host/MRunUrlHound.h"
+#include "host/PageHost.h"
+#include "host/ShowPainted.h"
+#include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
-#include "shell/ActivityReportPage.h"
-#include "shell/MRunUrlHound.h"
-#include "shell/ShowPainted.h"
-#include "shell/frmMain.h"
-#include "shell/frmRefreshingCache.h"
 
 namespace brimlow {
 
@@ -130,8 +130,8 @@ void NameFromLabel(QWidget* control, QLabel* label)
 
 }  // namespace
 
-UrlHoundPage::UrlHoundPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+UrlHoundPage::UrlHoundPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("UrlHoundPage"));
     BuildControls();
@@ -287,14 +287,14 @@ bool UrlHoundPage::eventFilter(QObject* watched, QEvent* event)
 
 void UrlHoundPage::UH_cmdCacheRefresh_Click()
 {
-    frmRefreshingCache* progress = m_main.refreshingCache();
-    if (m_main.SSTab1->currentIndex() == frmMain::kUrlHound) {
-        ShowPainted(progress, m_main.bNotInitial && progress);  // drawn before the wait blocks
+    frmRefreshingCache* progress = m_host.refreshingCache();
+    if (m_host.currentPage() == PageHost::kUrlHound) {
+        ShowPainted(progress, m_host.notInitial() && progress);  // drawn before the wait blocks
     }
     {
         WaitCursor wait;
         RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
-        if (m_main.SSTab1->currentIndex() == frmMain::kUrlHound && progress)
+        if (m_host.currentPage() == PageHost::kUrlHound && progress)
             progress->hide();
 
         const int type = DumpTypeFromCacheTypeText(ToBytes(UH_cboCacheType->currentText()));
@@ -364,7 +364,7 @@ void UrlHoundPage::UH_cmdCacheClear_Click()
 
 void UrlHoundPage::UH_cmdExit_Click()
 {
-    m_main.close();  // the shut-down runs on the way and ends the program
+    m_host.closeMainWindow();  // the shut-down runs on the way and ends the program
 }
 
 // ---- search ----
@@ -474,7 +474,7 @@ void UrlHoundPage::UH_cmdCacheSave_Click()
 void UrlHoundPage::UH_cmdViewReport_Click()
 {
     const auto path = SearchReportPath(m_platform);
-    ActivityReportPage& reportPage = m_main.activityReportPage();
+    ActivityReports& reportPage = m_host.reports();
     try {
         textfile::Append(path, ReportText(), true);
         if (textfile::FileExists(path)) {
@@ -490,7 +490,7 @@ void UrlHoundPage::UH_cmdViewReport_Click()
                                    MsgBoxButtons::Ok, MsgBoxIcon::None);
     }
     reportPage.SelectUrlHoundSearch();
-    m_main.SSTab1->setCurrentIndex(frmMain::kActivityReport);
+    m_host.setCurrentPage(PageHost::kActivityReport);
 }
 
 }  // namespace brimlow

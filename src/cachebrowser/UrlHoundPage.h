@@ -18,13 +18,13 @@ class QTextEdit;
 
 namespace brimlow {
 
-class frmMain;
+class PageHost;
 
 class UrlHoundPage : public QWidget {
     Q_OBJECT
 
 public:
-    UrlHoundPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    UrlHoundPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
     // Handlers.
     void UH_cmdCacheRefresh_Click();
@@ -86,7 +86,7 @@ private:
     void FocusSearchString(bool selectAll);
     std::string SearchText() const;
 
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
 };
 

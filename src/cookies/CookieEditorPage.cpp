@@ -17,13 +17,13 @@
 #include <chrono>
 #include <unordered_set>
 
+#include "host/MActivityReport.h"
+#include "host/MRunUrlHound.h"
+#include "host/PageHost.h"
+#include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
-#include "shell/MActivityReport.h"
-#include "shell/MRunUrlHound.h"
-#include "shell/frmMain.h"
-#include "shell/frmRefreshingCache.h"
 
 namespace brimlow {
 
@@ -137,8 +137,8 @@ void AddSlotItem(QListWidget* list, const std::string& text, std::size_t slot)
 
 }  // namespace
 
-CookieEditorPage::CookieEditorPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+CookieEditorPage::CookieEditorPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("CookieEditorPage"));
     BuildControls();
@@ -306,9 +306,9 @@ void CookieEditorPage::CE_cmdRefresh_Click()
 
 void CookieEditorPage::RefreshCookies()
 {
-    frmRefreshingCache* progress = m_main.refreshingCache();
-    if (m_main.SSTab1->currentIndex() == frmMain::kCookieEditor && progress && !progress->isVisible()) {
-        if (m_main.bNotInitial)
+    frmRefreshingCache* progress = m_host.refreshingCache();
+    if (m_host.currentPage() == PageHost::kCookieEditor && progress && !progress->isVisible()) {
+        if (m_host.notInitial())
             progress->show();
         QCoreApplication::processEvents();
     }
@@ -321,7 +321,7 @@ void CookieEditorPage::RefreshCookies()
             RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, true));
             ++figures.urlHoundRuns;
         }
-        if (m_main.SSTab1->currentIndex() == frmMain::kCookieEditor && !m_main.bRefreshStolen && progress)
+        if (m_host.currentPage() == PageHost::kCookieEditor && !m_host.refreshStolen() && progress)
             progress->hide();
 
         DumpLoad outcome;
@@ -521,7 +521,7 @@ void CookieEditorPage::CE_cmdExit_Click()
 {
     if (m_deleting)
         return;
-    m_main.close();  // the shut-down runs on the way and ends the program
+    m_host.closeMainWindow();  // the shut-down runs on the way and ends the program
 }
 
 // ---- setting and deleting ----
@@ -577,7 +577,7 @@ void CookieEditorPage::CE_cmdDeleteFile_Click()
         return;
     AppendActivityLog(m_platform, "Cookie Editor: [Delete File] clicked\r\n\r\n");
     DeleteCookieSource();
-    if (frmRefreshingCache* progress = m_main.refreshingCache())
+    if (frmRefreshingCache* progress = m_host.refreshingCache())
         progress->hide();
 }
 
@@ -615,14 +615,14 @@ void CookieEditorPage::DeleteCookieSource()
 {
     if (m_deleting)
         return;  // one deletion at a time: the refreshes inside let clicks through
-    frmRefreshingCache* progress = m_main.refreshingCache();
+    frmRefreshingCache* progress = m_host.refreshingCache();
     QLabel* status = progress ? progress->Status : nullptr;
     if (status) {
         status->setVisible(true);
         status->setText(QStringLiteral("Deleting: ") + CE_txtSource->text());
     }
     auto finish = [&] {
-        m_main.bRefreshStolen = false;
+        m_host.setRefreshStolen(false);
         if (status)
             status->hide();
     };
@@ -633,7 +633,7 @@ void CookieEditorPage::DeleteCookieSource()
     }
     m_deleting = true;
     setEnabled(false);  // the page greys out until the deletion has ended
-    m_main.bRefreshStolen = true;
+    m_host.setRefreshStolen(true);
     AppendActivityLog(m_platform, "Deleting file\r\n");
     if (DeleteListCookies(CE_lstCookieEntries))
         DeleteListCookies(CE_lstExpiredCookies);

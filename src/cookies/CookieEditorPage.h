@@ -20,13 +20,13 @@ class QTextEdit;
 
 namespace brimlow {
 
-class frmMain;
+class PageHost;
 
 class CookieEditorPage : public QWidget, public CookieSourceDeleter {
     Q_OBJECT
 
 public:
-    CookieEditorPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    CookieEditorPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
     // Handlers.
     void CE_cmdRefresh_Click();
@@ -107,7 +107,7 @@ private:
     void SetPickerToday(int offsetDays);
     std::string SourceText() const;
 
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
     bool m_deleting = false;
     int m_shownRow = -1;  // the source row a refresh's selection has shown

@@ -7,7 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 
 namespace brimlow {
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -116,6 +118,63 @@ public:
     virtual bool StartDetached(const std::string& path) = 0;
 };
 
+// A timer control: once started it calls its handler every interval, on the thread that
+// runs the windows, until it is stopped. Starting a running timer starts its interval afresh.
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual void setInterval(std::chrono::milliseconds interval) = 0;
+    virtual std::chrono::milliseconds interval() const = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual bool isActive() const = 0;
+};
+
+// Makes the timers, and waits while the windows go on working (a script's pause).
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    // A stopped timer that calls onTimer each time it fires.
+    virtual std::unique_ptr<Timer> NewTimer(std::function<void()> onTimer) = 0;
+    // Returns after the time has passed; pending messages and timers run meanwhile.
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+};
+
+// A top-level window of another program; 0 is none.
+using WindowId = std::uint64_t;
+
+struct LaunchedWindow {
+    int pid = 0;
+    WindowId window = 0;
+};
+
+// Starts a program, detached, and brings its main window up maximised with the focus.
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // The started program and its window, or nothing when it did not start or showed no
+    // window within the wait.
+    virtual std::optional<LaunchedWindow> LaunchMaximized(const std::string& path,
+                                                          std::chrono::milliseconds wait) = 0;
+};
+
+// Types keys into another program's window.
+class KeySender {
+public:
+    virtual ~KeySender() = default;
+    // Plays the keys (the SendKeys syntax: + ^ % prefixes, parentheses, {NAME}, {NAME n},
+    // braced literals) into `window`. Sends nothing and returns false unless that window holds
+    // the focus when the keys go.
+    virtual bool SendKeys(WindowId window, const std::string& keys) = 0;
+};
+
+// The drive list's entries: the root paths of the mounted volumes, "/" first.
+class Volumes {
+public:
+    virtual ~Volumes() = default;
+    virtual std::vector<std::string> MountedRoots() = 0;
+};
+
 struct Platform {
     std::filesystem::path programFolder;
     Dialogs* dialogs = nullptr;
@@ -127,6 +186,10 @@ struct Platform {
     Browser* browser = nullptr;
     Registry* registry = nullptr;
     ProgramStarter* starter = nullptr;
+    Scheduler* scheduler = nullptr;
+    Launcher* launcher = nullptr;
+    KeySender* keys = nullptr;
+    Volumes* volumes = nullptr;
 };
 
 // ---- Real, Qt-free implementations ----

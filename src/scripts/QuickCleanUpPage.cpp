@@ -14,15 +14,14 @@
 #include <QTimer>
 #include <unordered_set>
 
+#include "host/MActivityReport.h"
+#include "host/PageHost.h"
 #include "platform/Errors.h"
 #include "platform/Numbers.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
 #include "scripts/MQuickCleanUp.h"
 #include "scripts/MScriptEditor.h"
-#include "shell/MActivityReport.h"
-#include "shell/UserSettingsFile.h"
-#include "shell/frmMain.h"
 
 namespace brimlow {
 
@@ -131,8 +130,8 @@ protected:
 
 }  // namespace
 
-QuickCleanUpPage::QuickCleanUpPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+QuickCleanUpPage::QuickCleanUpPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("QuickCleanUpPage"));
     BuildControls();
@@ -258,9 +257,9 @@ void QuickCleanUpPage::Image3_MouseUp()
 
 // ---- the main window ----
 
-bool QuickCleanUpPage::StartupComplete() const { return m_main.bNotInitial; }
-frmRefreshingCache* QuickCleanUpPage::Progress() const { return m_main.refreshingCache(); }
-void QuickCleanUpPage::ShowScriptEditor() { m_main.SSTab1->setCurrentIndex(frmMain::kScriptEditor); }
+bool QuickCleanUpPage::StartupComplete() const { return m_host.notInitial(); }
+frmRefreshingCache* QuickCleanUpPage::Progress() const { return m_host.refreshingCache(); }
+void QuickCleanUpPage::ShowScriptEditor() { m_host.setCurrentPage(PageHost::kScriptEditor); }
 
 void QuickCleanUpPage::SetScriptRunner(ScriptRunner* scripts)
 {
@@ -416,7 +415,7 @@ void QuickCleanUpPage::QC_cmdDeleteScript_Click()
 
 void QuickCleanUpPage::QC_cmdExit_Click()
 {
-    m_main.close();
+    m_host.closeMainWindow();
 }
 
 // ---- the settings file ----

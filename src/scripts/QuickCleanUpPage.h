@@ -21,14 +21,14 @@ class QTimer;
 namespace brimlow {
 
 class CookieSourceDeleter;
-class frmMain;
+class PageHost;
 class frmRefreshingCache;
 
 class QuickCleanUpPage : public QWidget, public ScriptRunListener {
     Q_OBJECT
 
 public:
-    QuickCleanUpPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    QuickCleanUpPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
     // The pages the runner drives; the main window hands them over once they exist.
     void SetCookieEditor(CookieSourceDeleter* cookies) { m_cookies = cookies; }
@@ -110,7 +110,7 @@ private:
     frmRefreshingCache* Progress() const;
     void ShowScriptEditor();
 
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
     CookieSourceDeleter* m_cookies = nullptr;
     ScriptRunner* m_scripts = nullptr;

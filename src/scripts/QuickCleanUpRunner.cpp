@@ -17,8 +17,8 @@
 #include "platform/qt/QtText.h"
 #include "scripts/MQuickCleanUp.h"
 #include "scripts/QuickCleanUpPage.h"
-#include "shell/ShowPainted.h"
-#include "shell/frmRefreshingCache.h"
+#include "host/ShowPainted.h"
+#include "host/frmRefreshingCache.h"
 
 namespace brimlow {
 

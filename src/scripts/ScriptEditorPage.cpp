@@ -1,11 +1,11 @@
 #include "scripts/ScriptEditorPage.h"
 
-#include "shell/frmMain.h"
+#include "host/PageHost.h"
 
 namespace brimlow {
 
-ScriptEditorPage::ScriptEditorPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+ScriptEditorPage::ScriptEditorPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("ScriptEditorPage"));
 }

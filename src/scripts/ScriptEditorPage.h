@@ -6,16 +6,16 @@
 
 namespace brimlow {
 
-class frmMain;
+class PageHost;
 
 class ScriptEditorPage : public QWidget {
     Q_OBJECT
 
 public:
-    ScriptEditorPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    ScriptEditorPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
 private:
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
 };
 

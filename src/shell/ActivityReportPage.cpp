@@ -7,12 +7,12 @@
 #include <QTextEdit>
 
 #include "cachebrowser/MUrlHound.h"
+#include "host/MActivityReport.h"
+#include "host/MActivityReportQt.h"
+#include "host/PageHost.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
-#include "shell/MActivityReport.h"
-#include "shell/MActivityReportQt.h"
-#include "shell/frmMain.h"
 
 namespace brimlow {
 
@@ -54,8 +54,8 @@ void ShowFileError(const Platform& platform, int number, const std::string& verb
 
 }  // namespace
 
-ActivityReportPage::ActivityReportPage(frmMain& main, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_main(main), m_platform(platform)
+ActivityReportPage::ActivityReportPage(PageHost& host, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("ActivityReportPage"));
 
@@ -154,6 +154,13 @@ void ActivityReportPage::LoadActivityLogBox()
     }
 }
 
+void ActivityReportPage::ShowSelectedView()
+{
+    const bool showLog = ActivityViewSelected();
+    AR_txtActivityReport->setVisible(showLog);
+    AR_txtCacheSearchReport->setVisible(!showLog);
+}
+
 void ActivityReportPage::ShowCacheSearchReport(const std::string& reportBytes)
 {
     SetBoxBytes(AR_txtCacheSearchReport, reportBytes);
@@ -215,7 +222,7 @@ void ActivityReportPage::AR_cmdPrint_Click()
 
 void ActivityReportPage::AR_cmdExit_Click()
 {
-    m_main.close();  // the shut-down runs on the way and ends the program
+    m_host.closeMainWindow();  // the shut-down runs on the way and ends the program
 }
 
 }  // namespace brimlow

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <string>
 
+#include "host/ActivityReports.h"
 #include "platform/Platform.h"
 
 class QGroupBox;
@@ -15,13 +16,13 @@ class QTextEdit;
 
 namespace brimlow {
 
-class frmMain;
+class PageHost;
 
-class ActivityReportPage : public QWidget {
+class ActivityReportPage : public QWidget, public ActivityReports {
     Q_OBJECT
 
 public:
-    ActivityReportPage(frmMain& main, Platform& platform, QWidget* parent = nullptr);
+    ActivityReportPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
     // Handlers.
     void AR_cmdClear_Click();
@@ -33,9 +34,11 @@ public:
 
     // The page's extra work when it becomes current: the log box shows the log afresh.
     void LoadActivityLogBox();
+    // The box of the view that is set shows, the other hides.
+    void ShowSelectedView();
     // What the cache tab's "Generate Report" hands over.
-    void ShowCacheSearchReport(const std::string& reportBytes);
-    void SelectUrlHoundSearch();
+    void ShowCacheSearchReport(const std::string& reportBytes) override;
+    void SelectUrlHoundSearch() override;
     // True when "View Activity Report" is set.
     bool ActivityViewSelected() const;
 
@@ -53,7 +56,7 @@ public:
 private:
     QTextEdit* VisibleReportBox() const;
 
-    frmMain& m_main;
+    PageHost& m_host;
     Platform& m_platform;
 };
 

@@ -5,7 +5,7 @@
 #include <exception>
 #include <optional>
 
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 #include "shell/MGlobalInitialization.h"
 
 namespace brimlow {

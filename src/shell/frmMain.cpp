@@ -19,20 +19,20 @@
 #include "platform/Errors.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
+#include "host/MRunUrlHound.h"
+#include "host/frmRefreshingCache.h"
 #include "menus/TabCommandMenus.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "scripts/ScriptEditorPage.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/Forms.h"
 #include "shell/MAboutBox.h"
-#include "shell/frmAbout.h"
 #include "shell/LastResortCleanUp.h"
-#include "shell/ShowPainted.h"
+#include "host/ShowPainted.h"
 #include "shell/MGlobalInitialization.h"
-#include "shell/MRunUrlHound.h"
 #include "shell/UserSettingsFile.h"
 #include "shell/ProgramArt.h"
-#include "shell/frmRefreshingCache.h"
+#include "shell/frmAbout.h"
 #include "shell/frmSplash.h"
 
 namespace brimlow {
@@ -115,12 +115,13 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     setProperty("helpContextId", 1);
     SSTab1->setProperty("helpContextId", 2);
 
-    m_qc = new QuickCleanUpPage(*this, m_platform);
-    m_se = new ScriptEditorPage(*this, m_platform);
-    m_uh = new UrlHoundPage(*this, m_platform);
-    m_ce = new CookieEditorPage(*this, m_platform);
-    m_bu = new BleachUtilityPage(*this, m_platform);
-    m_ar = new ActivityReportPage(*this, m_platform);
+    PageHost& host = *this;
+    m_qc = new QuickCleanUpPage(host, m_platform);
+    m_se = new ScriptEditorPage(host, m_platform);
+    m_uh = new UrlHoundPage(host, m_platform);
+    m_ce = new CookieEditorPage(host, m_platform);
+    m_bu = new BleachUtilityPage(host, m_platform);
+    m_ar = new ActivityReportPage(host, m_platform);
     // The quick clean-up deletes cookie sources through the Cookie Editor.
     m_qc->SetCookieEditor(m_ce);
     SSTab1->addTab(m_qc, QStringLiteral("Quick Clean Up"));
@@ -288,6 +289,13 @@ void frmMain::SaveUserSettings()
     }
 }
 
+// ---- the host of the pages ----
+
+int frmMain::currentPage() const { return SSTab1->currentIndex(); }
+void frmMain::setCurrentPage(int page) { SSTab1->setCurrentIndex(page); }
+void frmMain::closeMainWindow() { close(); }
+ActivityReports& frmMain::reports() { return *m_ar; }
+
 // ---- tab switching ----
 
 void frmMain::SetCommandsMenuFor(int page)
@@ -351,14 +359,7 @@ void frmMain::SSTab1_Click(int /*previousTab*/)
 
 void frmMain::SSTab1_GotFocus()
 {
-    auto* option = findChild<QWidget*>(QStringLiteral("AR_optActivityReport"));
-    auto* log = findChild<QWidget*>(QStringLiteral("AR_txtActivityReport"));
-    auto* report = findChild<QWidget*>(QStringLiteral("AR_txtCacheSearchReport"));
-    if (option && log && report) {
-        const bool showLog = option->property("checked").toBool();
-        log->setVisible(showLog);
-        report->setVisible(!showLog);
-    }
+    m_ar->ShowSelectedView();
     update();
 }
 

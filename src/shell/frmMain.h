@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "host/PageHost.h"
 #include "platform/Platform.h"
 
 class QAction;
@@ -31,14 +32,11 @@ class ActivityReportPage;
 class CookieSourceDeleter;
 class TabCommandMenus;
 
-class frmMain : public QMainWindow {
+// The pages reach the window only as their PageHost (the page order and codes are there).
+class frmMain : public QMainWindow, public PageHost {
     Q_OBJECT
 
 public:
-    enum Page { kQuickCleanUp = 0, kScriptEditor, kUrlHound, kCookieEditor, kBleachUtility, kActivityReport };
-    static constexpr int kPageCount = 6;
-    // The two-letter codes that begin the names of each page's controls, in page order.
-    static constexpr std::array<const char*, kPageCount> kPageCodes{"QC", "SE", "UH", "CE", "BU", "AR"};
 
     explicit frmMain(Platform& platform, Forms* forms = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
@@ -62,8 +60,16 @@ public:
     // What the quick clean-up drives the Cookie Editor through.
     CookieSourceDeleter& cookieSourceDeleter() const;
 
+    // PageHost: the window as the pages see it.
+    int currentPage() const override;
+    void setCurrentPage(int page) override;
+    bool notInitial() const override { return bNotInitial; }
+    bool refreshStolen() const override { return bRefreshStolen; }
+    void setRefreshStolen(bool stolen) override { bRefreshStolen = stolen; }
     // The progress window, loaded hidden by the start-up (nullptr before and after).
-    frmRefreshingCache* refreshingCache() const { return m_refreshingCache.get(); }
+    frmRefreshingCache* refreshingCache() const override { return m_refreshingCache.get(); }
+    void closeMainWindow() override;
+    ActivityReports& reports() override;
 
     // The page's Commands menu (page order); the menus that Commands items join later.
     QMenu* commandsMenu(int page) const { return m_commands[static_cast<std::size_t>(page)]; }

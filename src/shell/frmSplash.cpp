@@ -10,7 +10,7 @@
 
 #include "shell/Forms.h"
 #include "shell/ProgramArt.h"
-#include "shell/ShowPainted.h"
+#include "host/ShowPainted.h"
 #include "shell/frmMain.h"
 
 namespace brimlow {

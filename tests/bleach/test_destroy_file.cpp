@@ -14,7 +14,7 @@
 
 #include "bleach/BleachFileOps.h"
 #include "bleach/MBleachUtility.h"
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 #include "support/AsOtherUser.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"

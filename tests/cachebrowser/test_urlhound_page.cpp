@@ -19,9 +19,9 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
+#include "host/frmRefreshingCache.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/frmMain.h"
-#include "shell/frmRefreshingCache.h"
 #include "support/GuiTestSupport.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"

@@ -4,7 +4,7 @@
 
 #include "cookies/MCookieEditor.h"
 #include "platform/inetcache/InetCache.h"
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 

@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/MActivityReport.h"
 #include "platform/Errors.h"
-#include "shell/MActivityReport.h"
 #include "support/AsOtherUser.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"

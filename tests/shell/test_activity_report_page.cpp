@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/MActivityReport.h"
 #include "shell/ActivityReportPage.h"
-#include "shell/MActivityReport.h"
 #include "shell/frmMain.h"
 #include "support/AsOtherUser.h"
 #include "support/GuiTestSupport.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "shell/MRunUrlHound.h"
+#include "host/MRunUrlHound.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 

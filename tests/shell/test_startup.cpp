@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "host/MRunUrlHound.h"
+#include "host/frmRefreshingCache.h"
 #include "shell/Forms.h"
-#include "shell/MRunUrlHound.h"
 #include "shell/frmLogin.h"
 #include "shell/frmMain.h"
-#include "shell/frmRefreshingCache.h"
 #include "shell/frmSplash.h"
 #include "support/GuiTestSupport.h"
 #include "support/TempProgramFolder.h"

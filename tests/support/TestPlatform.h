@@ -122,6 +122,74 @@ public:
     std::vector<std::string> started;
 };
 
+// Timers on a time of its own that only Advance moves: a test steps through five seconds of
+// timer ticks in no time. A pause advances the time by its length, so the timers that fall
+// due in it fire, as they would while a real pause lets messages run. With `clock` set, the
+// clock's monotonic seconds and its wall time move along.
+class FakeScheduler final : public Scheduler {
+public:
+    FakeScheduler();
+    ~FakeScheduler() override;
+    std::unique_ptr<Timer> NewTimer(std::function<void()> onTimer) override;
+    void Pause(std::chrono::milliseconds duration) override;
+
+    // Moves the time on; every timer that falls due fires, earliest first, a repeating one
+    // as often as its interval fits.
+    void Advance(std::chrono::milliseconds by);
+    std::chrono::milliseconds now() const;
+    // The timers that exist and are running.
+    std::size_t activeTimers() const;
+
+    std::vector<std::chrono::milliseconds> pauses;
+    FakeClock* clock = nullptr;
+
+    struct State;
+
+private:
+    void MoveTo(std::chrono::milliseconds when);
+    std::shared_ptr<State> m_state;
+};
+
+class FakeLauncher final : public Launcher {
+public:
+    std::optional<LaunchedWindow> LaunchMaximized(const std::string& path, std::chrono::milliseconds wait) override
+    {
+        launched.push_back(path);
+        waits.push_back(wait);
+        return result;
+    }
+    std::optional<LaunchedWindow> result = LaunchedWindow{4242, 0x2a00001};
+    std::vector<std::string> launched;
+    std::vector<std::chrono::milliseconds> waits;
+};
+
+// Sends only into the window that the test says holds the focus, as the real one must.
+class FakeKeySender final : public KeySender {
+public:
+    bool SendKeys(WindowId window, const std::string& keys) override
+    {
+        attempts.push_back({window, keys});
+        if (window == 0 || window != focused)
+            return false;
+        sent.push_back({window, keys});
+        return true;
+    }
+    struct Keys {
+        WindowId window;
+        std::string keys;
+        bool operator==(const Keys&) const = default;
+    };
+    WindowId focused = 0x2a00001;
+    std::vector<Keys> attempts;
+    std::vector<Keys> sent;
+};
+
+class FakeVolumes final : public Volumes {
+public:
+    std::vector<std::string> MountedRoots() override { return roots; }
+    std::vector<std::string> roots{"/"};
+};
+
 // A Platform whose seams are all fakes; programFolder is set by the test.
 struct TestPlatform {
     TestPlatform();
@@ -134,6 +202,10 @@ struct TestPlatform {
     FakeBrowser browser;
     FakeRegistry registry;
     FakeStarter starter;
+    FakeScheduler scheduler;
+    FakeLauncher launcher;
+    FakeKeySender keys;
+    FakeVolumes volumes;
     Platform platform;
 };
 

@@ -1,6 +1,10 @@
 #include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QStorageInfo>
+#include <QTimer>
+#include <algorithm>
 #include <QDesktopServices>
 #include <QProcess>
 #include <QUrl>
@@ -137,6 +141,61 @@ bool QtProgramStarter::StartDetached(const std::string& path)
     return QProcess::startDetached(Local(path), {});
 }
 
+namespace {
+
+class QtTimer final : public Timer {
+public:
+    explicit QtTimer(std::function<void()> onTimer)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(onTimer));
+    }
+    void setInterval(std::chrono::milliseconds interval) override { m_timer.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return m_timer.intervalAsDuration(); }
+    void start() override { m_timer.start(); }
+    void stop() override { m_timer.stop(); }
+    bool isActive() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
+}  // namespace
+
+std::unique_ptr<Timer> QtScheduler::NewTimer(std::function<void()> onTimer)
+{
+    return std::make_unique<QtTimer>(std::move(onTimer));
+}
+
+void QtScheduler::Pause(std::chrono::milliseconds duration)
+{
+    if (duration.count() <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::vector<std::string> QtVolumes::MountedRoots()
+{
+    std::vector<std::string> roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady())
+            continue;
+        std::string root = Bytes(volume.rootPath());
+        if (std::find(roots.begin(), roots.end(), root) == roots.end())
+            roots.push_back(std::move(root));
+    }
+    // The root of the file system heads the list, as the system drive does.
+    auto slash = std::find(roots.begin(), roots.end(), std::string("/"));
+    if (slash != roots.end())
+        std::rotate(roots.begin(), slash, slash + 1);
+    else
+        roots.insert(roots.begin(), "/");
+    return roots;
+}
+
 RealPlatform::RealPlatform()
 {
     m_platform.programFolder = ExecutableFolder();
@@ -149,6 +208,9 @@ RealPlatform::RealPlatform()
     m_platform.browser = &m_browser;
     m_platform.registry = &m_registry;
     m_platform.starter = &m_starter;
+    m_platform.scheduler = &m_scheduler;
+    m_platform.volumes = &m_volumes;
+    // The launcher and the key sender are the X11 ones; they join with the Script Editor.
 }
 
 }  // namespace brimlow

@@ -32,6 +32,19 @@ public:
     bool StartDetached(const std::string& path) override;
 };
 
+// Timers on QTimer; a pause runs a local event loop for its length.
+class QtScheduler final : public Scheduler {
+public:
+    std::unique_ptr<Timer> NewTimer(std::function<void()> onTimer) override;
+    void Pause(std::chrono::milliseconds duration) override;
+};
+
+// QStorageInfo's mounted volumes that are ready, "/" first.
+class QtVolumes final : public Volumes {
+public:
+    std::vector<std::string> MountedRoots() override;
+};
+
 // "Text Files (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
 std::string QtFilterFromCommonDialog(const std::string& filter);
 
@@ -51,6 +64,8 @@ private:
     QtBrowser m_browser;
     SystemRegistry m_registry;
     QtProgramStarter m_starter;
+    QtScheduler m_scheduler;
+    QtVolumes m_volumes;
     Platform m_platform;
 };
 

@@ -1,4 +1,4 @@
-#include "shell/ShowPainted.h"
+#include "host/ShowPainted.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

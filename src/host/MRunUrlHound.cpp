@@ -1,4 +1,4 @@
-#include "shell/MRunUrlHound.h"
+#include "host/MRunUrlHound.h"
 
 namespace brimlow {
 

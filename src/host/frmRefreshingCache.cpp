@@ -1,4 +1,4 @@
-#include "shell/frmRefreshingCache.h"
+#include "host/frmRefreshingCache.h"
 
 #include <QApplication>
 #include <QLabel>

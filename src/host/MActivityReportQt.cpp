@@ -1,9 +1,9 @@
-#include "shell/MActivityReportQt.h"
+#include "host/MActivityReportQt.h"
 
 #include <QTextEdit>
 
 #include "platform/qt/QtText.h"
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 
 namespace brimlow {
 

@@ -1,4 +1,4 @@
-#include "shell/MActivityReport.h"
+#include "host/MActivityReport.h"
 
 #include "platform/TextFile.h"
 
