@@ -9,7 +9,7 @@
 
 #include "FuzzSupport.h"
 #include "platform/Numbers.h"
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 
 using namespace brimlow;
 

@@ -16,6 +16,7 @@
 
 #include "host/MActivityReport.h"
 #include "host/PageHost.h"
+#include "host/UserSettingsFile.h"
 #include "platform/Errors.h"
 #include "platform/Numbers.h"
 #include "platform/TextFile.h"

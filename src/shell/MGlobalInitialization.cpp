@@ -4,7 +4,7 @@
 #include "cachebrowser/MUrlHound.h"
 #include "cookies/MCookieEditor.h"
 #include "platform/TextFile.h"
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 
 namespace brimlow {
 

@@ -30,7 +30,7 @@
 #include "shell/LastResortCleanUp.h"
 #include "host/ShowPainted.h"
 #include "shell/MGlobalInitialization.h"
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 #include "shell/ProgramArt.h"
 #include "shell/frmAbout.h"
 #include "shell/frmSplash.h"

@@ -22,7 +22,7 @@
 #include "scripts/QuickCleanUpPage.h"
 #include "host/MActivityReport.h"
 #include "host/MRunUrlHound.h"
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 #include "shell/frmMain.h"
 #include "host/frmRefreshingCache.h"
 #include "support/GuiTestSupport.h"

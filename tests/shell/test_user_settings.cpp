@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/TextFile.h"
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 

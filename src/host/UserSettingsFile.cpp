@@ -1,4 +1,4 @@
-#include "shell/UserSettingsFile.h"
+#include "host/UserSettingsFile.h"
 
 #include "platform/Numbers.h"
 #include "platform/TextFile.h"
