@@ -5,6 +5,7 @@
 
 #include "platform/qt/QtPlatform.h"
 #include "shell/Forms.h"
+#include "shell/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
 #include "shell/LastResortCleanUp.h"
 #include "shell/SessionEnd.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
     // The shut-down ends the process itself; the last window closing must not end it first.
     QApplication::setQuitOnLastWindowClosed(false);
     brimlow::RealPlatform real;
+    real.platform().toolFolder = brimlow::ToolFolderFor(brimlow::ExecutableFolder(), brimlow::kUrlHoundName);
     brimlow::Forms forms(real.platform());
     brimlow::SessionEndWatcher sessionEnd(forms);
     forms.LoadSplash();  // the splash loads the main window

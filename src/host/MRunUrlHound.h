@@ -1,7 +1,7 @@
 #pragma once
-// The one place where Brimlow starts another program: UrlHound, hidden, in the program
-// folder, waited for without a time limit. Its exit code is not read and a failed start is
-// not reported; the callers read whatever dump files the program folder then holds.
+// The one place where Brimlow starts another program: UrlHound, found in the tool folder,
+// hidden, with the working folder as its current folder, waited for without a time limit.
+// The callers read whatever dump files the working folder then holds.
 #include <string>
 #include <vector>
 
@@ -18,6 +18,6 @@ inline constexpr const char* kUrlHoundName = "UrlHound";
 // The command for a run of UrlHound: all three dumps, or the cookie dump only ("4").
 std::vector<std::string> UrlHoundCommand(const Platform& platform, bool cookieOnly);
 
-void RunHiddenAndWait(const Platform& platform, const std::vector<std::string>& command);
+RunOutcome RunHiddenAndWait(const Platform& platform, const std::vector<std::string>& command);
 
 }  // namespace brimlow

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,10 +14,12 @@ extern char** environ;
 
 namespace brimlow {
 
-void PosixProcessRunner::RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+RunOutcome PosixProcessRunner::RunAndWait(const std::vector<std::string>& argv,
+                                          const std::filesystem::path& workingFolder)
 {
+    RunOutcome outcome;
     if (argv.empty())
-        return;
+        return outcome;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const auto& a : argv)
@@ -25,16 +28,22 @@ void PosixProcessRunner::RunAndWait(const std::vector<std::string>& argv, const 
 
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0)
-        return;
+        return outcome;
     posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        return;  // the tool could not be started: the caller goes on with what files there are
+        return outcome;  // the tool could not be started: the caller goes on with what files there are
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    // posix_spawn reports a missing program through the child (status 127) on some systems.
+    outcome.started = true;
+    if (waited == pid && WIFEXITED(status))
+        outcome.exitStatus = WEXITSTATUS(status);
+    return outcome;
 }
 
 double SystemClock::MonotonicSeconds()
@@ -63,6 +72,45 @@ std::filesystem::path ExecutableFolder()
     if (ec)
         return std::filesystem::current_path();
     return exe.parent_path();
+}
+
+std::filesystem::path UserDataWorkingFolder()
+{
+    namespace fs = std::filesystem;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        return fs::path(data) / "brimlow";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
+            home = pw->pw_dir;
+    }
+    return fs::path(home ? home : "/") / ".local" / "share" / "brimlow";
+}
+
+std::filesystem::path WorkingFolderFor(const std::filesystem::path& executableFolder)
+{
+    namespace fs = std::filesystem;
+    if (::access(executableFolder.c_str(), W_OK | X_OK) == 0)
+        return executableFolder;
+    const fs::path data = UserDataWorkingFolder();
+    std::error_code ec;
+    // The parents as the user's umask gives them; the folder itself private to the user.
+    fs::create_directories(data.parent_path(), ec);
+    if (::mkdir(data.c_str(), 0700) != 0 && errno != EEXIST)
+        return executableFolder;
+    if (::access(data.c_str(), W_OK | X_OK) != 0)
+        return executableFolder;
+    return data;
+}
+
+std::filesystem::path ToolFolderFor(const std::filesystem::path& executableFolder, const std::string& toolName)
+{
+    if (::access((executableFolder / toolName).c_str(), X_OK) == 0)
+        return executableFolder;
+    const auto installed = executableFolder.parent_path() / "libexec" / "brimlow";
+    if (::access((installed / toolName).c_str(), X_OK) == 0)
+        return installed;
+    return executableFolder;
 }
 
 namespace {

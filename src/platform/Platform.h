@@ -48,12 +48,19 @@ public:
     virtual std::optional<std::string> ShowOpen(const FileDialogOptions& options) = 0;
 };
 
+// How a run of another program ended.
+struct RunOutcome {
+    bool started = false;  // false: the program could not be started at all
+    int exitStatus = -1;   // its exit status; -1 when it did not exit normally
+};
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
     // Starts argv[0] with the arguments argv[1..] in `workingFolder` and waits for it without
-    // a time limit. A program that cannot be started returns at once; nothing is reported.
-    virtual void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) = 0;
+    // a time limit. A program that cannot be started returns at once.
+    virtual RunOutcome RunAndWait(const std::vector<std::string>& argv,
+                                  const std::filesystem::path& workingFolder) = 0;
 };
 
 class Clock {
@@ -176,7 +183,11 @@ public:
 };
 
 struct Platform {
+    // The working folder: what the program keeps of its own (the dump files, the activity
+    // log, the settings file, the script files, the search report). See WorkingFolderFor.
     std::filesystem::path programFolder;
+    // Where UrlHound is found (see ToolFolderFor); empty: the working folder.
+    std::filesystem::path toolFolder;
     Dialogs* dialogs = nullptr;
     ProcessRunner* runner = nullptr;
     Clock* clock = nullptr;
@@ -196,7 +207,7 @@ struct Platform {
 
 class PosixProcessRunner final : public ProcessRunner {
 public:
-    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
 };
 
 class SystemClock final : public Clock {
@@ -225,5 +236,17 @@ public:
 
 // The folder that holds the running executable.
 std::filesystem::path ExecutableFolder();
+
+// The working folder for an executable in `executableFolder`: that folder itself when this
+// user may write there (a build tree, a copy in the user's own folder), else the user's
+// data folder ${XDG_DATA_HOME:-$HOME/.local/share}/brimlow, created with mode 0700. When
+// that cannot be created either, the executable's folder (the failures then say where).
+std::filesystem::path WorkingFolderFor(const std::filesystem::path& executableFolder);
+// ${XDG_DATA_HOME:-$HOME/.local/share}/brimlow (not created).
+std::filesystem::path UserDataWorkingFolder();
+
+// The folder UrlHound is found in: beside the executable, else the installed tool folder
+// <prefix>/libexec/brimlow beside <prefix>/bin. The executable's folder when neither holds it.
+std::filesystem::path ToolFolderFor(const std::filesystem::path& executableFolder, const std::string& toolName);
 
 }  // namespace brimlow

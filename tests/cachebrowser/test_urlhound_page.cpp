@@ -35,11 +35,11 @@ namespace {
 // The real runner, with a look at the progress window while the tool runs.
 class ProbeRunner final : public ProcessRunner {
 public:
-    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
         ++runs;
         progressShownDuringRun.push_back(main && main->refreshingCache() && main->refreshingCache()->isVisible());
-        real.RunAndWait(argv, folder);
+        return real.RunAndWait(argv, folder);
     }
     frmMain* main = nullptr;
     int runs = 0;

@@ -1,18 +1,77 @@
 // The built Brimlow, started from a program folder of its own: it starts up, runs UrlHound
-// there, and when told to stop goes through the shut-down, leaving only the log entry of
-// the log's own destruction.
+// with the working folder as its current folder, and when told to stop goes through the
+// shut-down, leaving only the log entry of the log's own destruction.
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+namespace {
+
+// Starts `exe` with the offscreen platform from "/" (the program must not depend on its
+// current folder); `inChild` runs first in the child (to change user or environment).
+pid_t StartBrimlow(const std::string& exe, const std::function<void()>& inChild = {})
+{
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (inChild)
+            inChild();
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (::chdir("/") != 0)
+            ::_exit(126);
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s)
+{
+    for (auto waited = 0ms; waited < limit; waited += 50ms) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return done();
+}
+
+// Sends SIGTERM and waits for the exit; the wait status, or -1 when it had to be killed.
+int StopBrimlow(pid_t pid)
+{
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    if (WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
+        return status;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+bool HasDumps(const fs::path& folder)
+{
+    for (const char* name : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat"})
+        if (!fs::exists(folder / name))
+            return false;
+    return true;
+}
+
+std::string LogOfItsOwnDestruction(const fs::path& folder)
+{
+    return "File deleted\r\n" + (folder / "ActivityReport.dat").string() + "\r\nBleached: True\r\n";
+}
+
+}  // namespace
 
 TEST(Program, StartsUpAndCleansUpWhenStopped)
 {
@@ -21,40 +80,77 @@ TEST(Program, StartsUpAndCleansUpWhenStopped)
     fs::copy_file(brimlow::test::BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
     dir.Write("BrimlowTemp.dat", "an old search report\r\n");
 
-    const std::string exe = dir.file("Brimlow").string();
-    pid_t pid = ::fork();
+    const pid_t pid = StartBrimlow(dir.file("Brimlow").string());
     ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::chdir("/");  // the program must not depend on its current folder
-        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
     // The start-up has run UrlHound in the program folder once the dumps are there.
-    bool dumped = false;
-    for (int i = 0; i < 200 && !dumped; ++i) {
-        std::this_thread::sleep_for(50ms);
-        dumped = dir.Exists("OrlinAll.dat") && dir.Exists("OrlinCookie.dat") && dir.Exists("OrlinVisited.dat");
-    }
+    const bool dumped = WaitFor([&] { return HasDumps(dir.folder()); });
     std::this_thread::sleep_for(300ms);  // let the load reach the event loop
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 200 && done == 0; ++i) {
-        done = ::waitpid(pid, &status, WNOHANG);
-        if (done == 0)
-            std::this_thread::sleep_for(50ms);
-    }
-    if (done == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        FAIL() << "Brimlow did not end after SIGTERM";
-    }
+    const int status = StopBrimlow(pid);
+    ASSERT_NE(status, -1) << "Brimlow did not end after SIGTERM";
     EXPECT_TRUE(dumped);
     ASSERT_TRUE(WIFEXITED(status)) << status;  // ended by its own shut-down, not by the signal
     EXPECT_EQ(WEXITSTATUS(status), 0);
     for (const char* gone : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
         EXPECT_FALSE(dir.Exists(gone)) << gone;
-    EXPECT_EQ(dir.Read("ActivityReport.dat"),
-              "File deleted\r\n" + dir.file("ActivityReport.dat").string() + "\r\nBleached: True\r\n");
+    EXPECT_EQ(dir.Read("ActivityReport.dat"), LogOfItsOwnDestruction(dir.folder()));
+}
+
+// An installed copy: a root-owned folder that the ordinary user may not write. The user's
+// files go to the user's data folder, private to the user, and are gone after the exit.
+TEST(Program, AnOrdinaryUserOfAnInstalledCopyWorksInThePrivateDataFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to play the ordinary user";
+    brimlow::test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    fs::copy_file(brimlow::test::BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
+    ::chmod(dir.root().c_str(), 0755);
+    ::chmod(dir.folder().c_str(), 0755);
+    // The user's own store and home, with a few entries in it.
+    brimlow::test::SeedEntries(dir.storeFolder(), 9);
+    const fs::path home = dir.root() / "home";
+    fs::create_directories(home);
+    for (const fs::path& p : {dir.storeFolder(), dir.storeFolder() / "index.sqlite", home})
+        ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0) << p;
+    ::chmod(home.c_str(), 0700);
+    const fs::path work = home / "data" / "brimlow";
+
+    const pid_t pid = StartBrimlow(dir.file("Brimlow").string(), [&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(125);
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+    });
+    ASSERT_GE(pid, 0);
+    const bool dumped = WaitFor([&] { return HasDumps(work); });
+    std::string all;
+    if (dumped) {
+        std::this_thread::sleep_for(300ms);
+        all = brimlow::test::TempProgramFolder::ReadFile(work / "OrlinAll.dat");
+    }
+    struct stat st {};
+    const bool statted = ::stat(work.c_str(), &st) == 0;
+    const int status = StopBrimlow(pid);
+    ASSERT_NE(status, -1) << "Brimlow did not end after SIGTERM";
+    ASSERT_TRUE(dumped) << "no dump files in " << work;
+    // The cache lists its entries: the all-entries dump holds every seeded one.
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_NE(all.find(brimlow::test::SeedEntryFor(static_cast<brimlow::test::SeedKind>(i % 3), i).sourceUrl),
+                  std::string::npos)
+            << i;
+    ASSERT_TRUE(statted);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(st.st_uid, 65534u);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (const char* gone : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
+        EXPECT_FALSE(fs::exists(work / gone)) << gone;
+    EXPECT_EQ(brimlow::test::TempProgramFolder::ReadFile(work / "ActivityReport.dat"), LogOfItsOwnDestruction(work));
+    // Nothing was written beside the installed program.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Brimlow", "UrlHound"}));
 }

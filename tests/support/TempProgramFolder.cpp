@@ -60,17 +60,27 @@ std::filesystem::path TempProgramFolder::WithUrlHound() const
 
 void TempProgramFolder::Write(const std::string& name, const std::string& bytes) const
 {
-    std::ofstream out(m_folder / name, std::ios::binary | std::ios::trunc);
+    WriteFile(m_folder / name, bytes);
+}
+
+void TempProgramFolder::WriteFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write fixture " + name);
+        throw std::runtime_error("cannot write fixture " + path.string());
 }
 
 std::string TempProgramFolder::Read(const std::string& name) const
 {
-    std::ifstream in(m_folder / name, std::ios::binary);
+    return ReadFile(m_folder / name);
+}
+
+std::string TempProgramFolder::ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read " + name);
+        throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

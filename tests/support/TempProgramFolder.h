@@ -27,6 +27,9 @@ public:
     void Write(const std::string& name, const std::string& bytes) const;
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
+    // Writes any file (its folder must exist).
+    static void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+    static std::string ReadFile(const std::filesystem::path& path);
 
 private:
     std::filesystem::path m_root;

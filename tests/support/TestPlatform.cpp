@@ -35,11 +35,12 @@ std::optional<std::string> FakeDialogs::ShowOpen(const FileDialogOptions& option
     return p;
 }
 
-void RecordingRunner::RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+RunOutcome RecordingRunner::RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
 {
     calls.push_back({argv, workingFolder});
     if (passThrough)
-        m_real.RunAndWait(argv, workingFolder);
+        return m_real.RunAndWait(argv, workingFolder);
+    return {true, 0};
 }
 
 // ---- FakeScheduler ----

@@ -40,7 +40,7 @@ struct RunCall {
 // Records every run and, unless told otherwise, really runs it.
 class RecordingRunner final : public ProcessRunner {
 public:
-    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
     bool passThrough = true;
     std::vector<RunCall> calls;
 

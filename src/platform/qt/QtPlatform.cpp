@@ -198,7 +198,7 @@ std::vector<std::string> QtVolumes::MountedRoots()
 
 RealPlatform::RealPlatform()
 {
-    m_platform.programFolder = ExecutableFolder();
+    m_platform.programFolder = WorkingFolderFor(ExecutableFolder());
     m_platform.dialogs = &m_dialogs;
     m_platform.runner = &m_runner;
     m_platform.clock = &m_clock;
