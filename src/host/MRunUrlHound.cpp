@@ -15,7 +15,7 @@ RunOutcome RunHiddenAndWait(const Platform& platform, const std::vector<std::str
 {
     if (!platform.runner)
         return {};
-    return platform.runner->RunAndWait(command, platform.programFolder);
+    return platform.runner->RunAndReport(command, platform.programFolder);
 }
 
 }  // namespace brimlow

@@ -14,7 +14,7 @@ extern char** environ;
 
 namespace brimlow {
 
-RunOutcome PosixProcessRunner::RunAndWait(const std::vector<std::string>& argv,
+RunOutcome PosixProcessRunner::RunAndReport(const std::vector<std::string>& argv,
                                           const std::filesystem::path& workingFolder)
 {
     RunOutcome outcome;

@@ -59,8 +59,14 @@ public:
     virtual ~ProcessRunner() = default;
     // Starts argv[0] with the arguments argv[1..] in `workingFolder` and waits for it without
     // a time limit. A program that cannot be started returns at once.
-    virtual RunOutcome RunAndWait(const std::vector<std::string>& argv,
-                                  const std::filesystem::path& workingFolder) = 0;
+    virtual void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) = 0;
+    // The same, telling how the run ended. A runner that only knows RunAndWait reports a
+    // clean run.
+    virtual RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+    {
+        RunAndWait(argv, workingFolder);
+        return {true, 0};
+    }
 };
 
 class Clock {
@@ -207,7 +213,11 @@ struct Platform {
 
 class PosixProcessRunner final : public ProcessRunner {
 public:
-    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override
+    {
+        RunAndReport(argv, workingFolder);
+    }
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
 };
 
 class SystemClock final : public Clock {

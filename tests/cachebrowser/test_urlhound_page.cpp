@@ -35,11 +35,11 @@ namespace {
 // The real runner, with a look at the progress window while the tool runs.
 class ProbeRunner final : public ProcessRunner {
 public:
-    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
         ++runs;
         progressShownDuringRun.push_back(main && main->refreshingCache() && main->refreshingCache()->isVisible());
-        return real.RunAndWait(argv, folder);
+        real.RunAndWait(argv, folder);
     }
     frmMain* main = nullptr;
     int runs = 0;

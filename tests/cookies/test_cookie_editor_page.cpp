@@ -33,12 +33,12 @@ const std::string kFuture = "Fri,31-Dec-2100 00:00:00 GMT";
 // The real runner; a hook may act while the tool runs, as a click would in a message run.
 class HookRunner final : public ProcessRunner {
 public:
-    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
         ++runs;
         if (duringRun)
             duringRun();
-        return real.RunAndWait(argv, folder);
+        real.RunAndWait(argv, folder);
     }
     std::function<void()> duringRun;
     int runs = 0;

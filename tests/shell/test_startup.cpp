@@ -88,11 +88,10 @@ TEST_F(Startup, SplashTimerIsOffWhileTheMainWindowLoads)
         Forms* forms = nullptr;
         bool sawTimerActive = true;
         bool sawNotInitial = true;
-        RunOutcome RunAndWait(const std::vector<std::string>&, const std::filesystem::path&) override
+        void RunAndWait(const std::vector<std::string>&, const std::filesystem::path&) override
         {
             sawTimerActive = forms->splash()->Timer1->isActive();
             sawNotInitial = forms->main()->bNotInitial;
-            return {true, 0};
         }
     } probe;
     probe.forms = forms.get();

@@ -35,11 +35,11 @@ std::optional<std::string> FakeDialogs::ShowOpen(const FileDialogOptions& option
     return p;
 }
 
-RunOutcome RecordingRunner::RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+RunOutcome RecordingRunner::RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
 {
     calls.push_back({argv, workingFolder});
     if (passThrough)
-        return m_real.RunAndWait(argv, workingFolder);
+        return m_real.RunAndReport(argv, workingFolder);
     return {true, 0};
 }
 

@@ -40,7 +40,11 @@ struct RunCall {
 // Records every run and, unless told otherwise, really runs it.
 class RecordingRunner final : public ProcessRunner {
 public:
-    RunOutcome RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override
+    {
+        RunAndReport(argv, workingFolder);
+    }
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
     bool passThrough = true;
     std::vector<RunCall> calls;
 
