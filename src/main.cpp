@@ -5,7 +5,7 @@
 
 #include "platform/qt/QtPlatform.h"
 #include "shell/Forms.h"
-#include "shell/MRunUrlHound.h"
+#include "host/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
 #include "shell/LastResortCleanUp.h"
 #include "shell/SessionEnd.h"
