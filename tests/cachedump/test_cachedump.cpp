@@ -721,3 +721,21 @@ TEST(UrlHound, AFiftyMegabyteHeaderKeepsMemoryFlat)
     EXPECT_LT(run.peakRssKiB, 8 * 1024) << "peak " << run.peakRssKiB << " KiB";
 #endif
 }
+
+TEST(UrlHound, HelpAndVersionOnlyPrint)
+{
+    for (const char* arg : {"--help", "--version"}) {
+        SCOPED_TRACE(arg);
+        test::TempProgramFolder dir;
+        dir.WithUrlHound();
+        Seed(dir, MixedEntries());
+        const ToolRun run = RunUrlHound(dir, {arg});
+        ASSERT_TRUE(run.exited);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_NE(run.output.find("UrlHound"), std::string::npos) << run.output;
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.folder()))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"UrlHound"});  // no dump written
+    }
+}
