@@ -1,13 +1,643 @@
 #include "scripts/ScriptEditorPage.h"
 
+#include <QDateTime>
+#include <algorithm>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QTextEdit>
+
+#include "host/MActivityReport.h"
 #include "host/PageHost.h"
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "platform/qt/QtText.h"
+#include "scripts/MScriptEditor.h"
+#include "shell/MAboutBox.h"
+#include "shell/MGlobalInitialization.h"
 
 namespace brimlow {
+
+namespace {
+
+constexpr const char* kHelpContextId = "helpContextId";
+constexpr std::chrono::milliseconds kTickInterval{50};
+constexpr std::chrono::milliseconds kWindowWait{10000};
+constexpr const char* kNoTarget = "You must select an application to run your script against.";
+constexpr const char* kNoCommands = "There are no commands in this script.\r\nPlease reference the \"Quick Tutorial\".";
+
+// The page icon: a keyboard key with an arrow into a window.
+QPixmap PageIcon(int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 32.0;
+    p.setPen(QPen(QColor(70, 70, 70), 1));
+    p.setBrush(QColor(235, 235, 235));
+    p.drawRoundedRect(QRectF(2 * s, 12 * s, 16 * s, 16 * s), 3 * s, 3 * s);
+    p.setPen(QPen(QColor(30, 30, 30), 1.5 * s));
+    p.drawText(QRectF(2 * s, 12 * s, 16 * s, 16 * s), Qt::AlignCenter, QStringLiteral("A"));
+    p.setPen(QPen(QColor(40, 90, 170), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(16 * s, 3 * s, 14 * s, 11 * s));
+    p.fillRect(QRectF(16 * s, 3 * s, 14 * s, 3 * s), QColor(40, 90, 170));
+    p.setPen(QPen(QColor(200, 60, 40), 2 * s));
+    p.drawLine(QPointF(12 * s, 14 * s), QPointF(20 * s, 9 * s));
+    return pm;
+}
+
+template <typename T>
+T* Make(QWidget* parent, const char* name, QRect geometry)
+{
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* l = Make<QLabel>(parent, name, geometry);
+    l->setText(caption);
+    return l;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
+                        QRect geometry)
+{
+    auto* b = Make<QPushButton>(parent, name, geometry);
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setProperty(kHelpContextId, help);
+    return b;
+}
+
+void NameFromLabel(QWidget* control, QLabel* label)
+{
+    QString name = label->text();
+    control->setAccessibleName(name.remove(QLatin1Char('&')));
+    label->setBuddy(control);
+}
+
+void CaretToEnd(QTextEdit* box)
+{
+    QTextCursor c = box->textCursor();
+    c.movePosition(QTextCursor::End);
+    box->setTextCursor(c);
+}
+
+}  // namespace
 
 ScriptEditorPage::ScriptEditorPage(PageHost& host, Platform& platform, QWidget* parent)
     : QWidget(parent), m_host(host), m_platform(platform)
 {
     setObjectName(QStringLiteral("ScriptEditorPage"));
+    BuildControls();
+    Timer1 = m_platform.scheduler->NewTimer([this] { Timer1_Timer(); });
+    Timer1->setInterval(kTickInterval);
+}
+
+ScriptEditorPage::~ScriptEditorPage() = default;
+
+void ScriptEditorPage::BuildControls()
+{
+    Image4 = Make<QLabel>(this, "Image4", {8, 6, 32, 32});
+    Image4->setPixmap(PageIcon(32));
+    setWindowIcon(QIcon(PageIcon(32)));
+    Label16 = MakeLabel(this, "Label16",
+                        QStringLiteral(" This utility is designed to send key\nstrokes to the targeted application."),
+                        {46, 6, 210, 32});
+
+    Frame3 = Make<QGroupBox>(this, "Frame3", {264, 4, 268, 232});
+    Frame3->setTitle(QStringLiteral("Quick Tutorial"));
+    SE_rtfTutorial = Make<QTextEdit>(Frame3, "SE_rtfTutorial", {6, 20, 256, 206});
+    SE_rtfTutorial->setAcceptRichText(false);
+    SE_rtfTutorial->setReadOnly(true);
+    SE_rtfTutorial->setTabChangesFocus(true);
+    SE_rtfTutorial->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SE_rtfTutorial->setProperty(kHelpContextId, 206);
+    SE_rtfTutorial->setAccessibleName(QStringLiteral("Quick Tutorial"));
+    {
+        QPalette pal = SE_rtfTutorial->palette();
+        pal.setColor(QPalette::Base, pal.color(QPalette::Window));  // the system colour of menus
+        SE_rtfTutorial->setPalette(pal);
+    }
+
+    Label12 = MakeLabel(this, "Label12", QStringLiteral("Script being edited:"), {8, 44, 190, 16});
+    SE_txtScriptName = Make<QLineEdit>(this, "SE_txtScriptName", {8, 60, 190, 22});
+    SE_txtScriptName->setProperty(kHelpContextId, 201);
+    NameFromLabel(SE_txtScriptName, Label12);
+    SE_cmdLoad = MakeButton(this, "SE_cmdLoad", QStringLiteral("Load"), QStringLiteral("Load an existing script."),
+                            207, {202, 60, 54, 22});
+
+    Label11 = MakeLabel(this, "Label11", QStringLiteral("Targeted Application:"), {8, 86, 190, 16});
+    SE_txtTargetName = Make<QLineEdit>(this, "SE_txtTargetName", {8, 102, 190, 22});
+    SE_txtTargetName->setProperty(kHelpContextId, 202);
+    NameFromLabel(SE_txtTargetName, Label11);
+    SE_cmdBrowse = MakeButton(this, "SE_cmdBrowse", QStringLiteral("Browse"),
+                              QStringLiteral("Select an application for the script to be executed against."), 208,
+                              {202, 102, 54, 22});
+
+    Label14 = MakeLabel(this, "Label14", QStringLiteral("Script Commands:"), {8, 128, 190, 16});
+    SE_lstCommands = Make<QListWidget>(this, "SE_lstCommands", {8, 144, 190, 200});
+    SE_lstCommands->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    SE_lstCommands->setProperty(kHelpContextId, 203);
+    NameFromLabel(SE_lstCommands, Label14);
+    SE_lstScriptCode = Make<QListWidget>(this, "SE_lstScriptCode", {8, 144, 190, 200});
+    SE_lstScriptCode->setFocusPolicy(Qt::NoFocus);
+    SE_lstScriptCode->hide();
+    SE_lstScriptCode->lower();
+
+    const int bx = 202, bw = 54, bh = 24;
+    SE_cmdTest = MakeButton(this, "SE_cmdTest", QStringLiteral("Test"), QStringLiteral("Run the script file."), 212,
+                            {bx, 144, bw, bh});
+    SE_cmdSave = MakeButton(this, "SE_cmdSave", QStringLiteral("Save"), QStringLiteral("Save the script file."), 213,
+                            {bx, 170, bw, bh});
+    SE_cmdClear = MakeButton(this, "SE_cmdClear", QStringLiteral("Clear"),
+                             QStringLiteral("Clear the commands under \"Key Strokes\"."), 214, {bx, 196, bw, bh});
+    SE_cmdPause = MakeButton(this, "SE_cmdPause", QStringLiteral("Pause"),
+                             QStringLiteral("Set a timed dealy between key strokes."), 210, {bx, 222, bw, bh});
+    SE_cmdScrRemove = MakeButton(this, "SE_cmdScrRemove", QStringLiteral("Delete"),
+                                 QStringLiteral("Remove the selected script command from the script file."), 210,
+                                 {bx, 248, bw, bh});
+    SE_cmdInsert = MakeButton(this, "SE_cmdInsert", QStringLiteral("Insert"),
+                              QStringLiteral("Insert the commands under \"Key Strokes\" before the selected script command."),
+                              211, {bx, 274, bw, bh});
+    SE_cmdNext = MakeButton(this, "SE_cmdNext", QStringLiteral("Next"),
+                            QStringLiteral("Add the entry in \"Key Strokes\" to the script file."), 209,
+                            {bx, 320, bw, bh});
+
+    Label15 = MakeLabel(this, "Label15", QStringLiteral("Key Strokes:"), {8, 350, 84, 18});
+    SE_cmdControl = MakeButton(this, "SE_cmdControl", QStringLiteral("CTRL"), {}, 216, {94, 348, 34, 20});
+    SE_cmdTab = MakeButton(this, "SE_cmdTab", QStringLiteral("TAB"), {}, 217, {130, 348, 34, 20});
+    SE_cmdAlt = MakeButton(this, "SE_cmdAlt", QStringLiteral("ALT"), {}, 218, {164, 348, 34, 20});
+    SE_txtScript = Make<QTextEdit>(this, "SE_txtScript", {8, 370, 190, 24});
+    SE_txtScript->setAcceptRichText(false);
+    SE_txtScript->setTabChangesFocus(true);
+    SE_txtScript->setLineWrapMode(QTextEdit::NoWrap);
+    SE_txtScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SE_txtScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SE_txtScript->document()->setDocumentMargin(2);
+    SE_txtScript->setProperty(kHelpContextId, 204);
+    NameFromLabel(SE_txtScript, Label15);
+    SE_cmdExit = MakeButton(this, "SE_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 215,
+                            {bx, 370, bw, bh});
+
+    Label13 = MakeLabel(this, "Label13", QStringLiteral("Script Description:"), {264, 242, 200, 16});
+    SE_rtfScriptDescription = Make<QTextEdit>(this, "SE_rtfScriptDescription", {264, 258, 268, 136});
+    SE_rtfScriptDescription->setAcceptRichText(false);
+    SE_rtfScriptDescription->setTabChangesFocus(true);
+    SE_rtfScriptDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SE_rtfScriptDescription->setProperty(kHelpContextId, 205);
+    NameFromLabel(SE_rtfScriptDescription, Label13);
+
+    lblLatestScripts = MakeLabel(this, "lblLatestScripts",
+                                 QStringLiteral("Download the latest scripts: ") + QString::fromLatin1(kSupportPage),
+                                 {8, 404, 524, 18});
+    lblLatestScripts->setAlignment(Qt::AlignCenter);
+    lblLatestScripts->setStyleSheet(QStringLiteral("color: blue;"));
+    lblLatestScripts->setCursor(Qt::PointingHandCursor);
+
+    // Keyboard focus order of the page; "Pause" comes last.
+    const QList<QWidget*> order = {SE_txtScriptName, SE_txtTargetName, SE_cmdControl,  SE_cmdTab,
+                                   SE_cmdAlt,        SE_cmdLoad,       SE_cmdBrowse,   SE_cmdNext,
+                                   SE_cmdScrRemove,  SE_cmdInsert,     SE_cmdTest,     SE_cmdSave,
+                                   SE_cmdClear,      SE_cmdExit,       SE_lstCommands, SE_txtScript,
+                                   SE_rtfTutorial,   SE_rtfScriptDescription, SE_cmdPause};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(SE_cmdAlt, &QPushButton::clicked, this, [this] { SE_cmdAlt_Click(); });
+    connect(SE_cmdControl, &QPushButton::clicked, this, [this] { SE_cmdControl_Click(); });
+    connect(SE_cmdTab, &QPushButton::clicked, this, [this] { SE_cmdTab_Click(); });
+    connect(SE_cmdPause, &QPushButton::clicked, this, [this] { SE_cmdPause_Click(); });
+    connect(SE_cmdClear, &QPushButton::clicked, this, [this] { SE_cmdClear_Click(); });
+    connect(SE_cmdNext, &QPushButton::clicked, this, [this] { SE_cmdNext_Click(); });
+    connect(SE_cmdInsert, &QPushButton::clicked, this, [this] { SE_cmdInsert_Click(); });
+    connect(SE_cmdScrRemove, &QPushButton::clicked, this, [this] { SE_cmdScrRemove_Click(); });
+    connect(SE_cmdBrowse, &QPushButton::clicked, this, [this] { SE_cmdBrowse_Click(); });
+    connect(SE_cmdLoad, &QPushButton::clicked, this, [this] { SE_cmdLoad_Click(); });
+    connect(SE_cmdSave, &QPushButton::clicked, this, [this] { SE_cmdSave_Click(); });
+    connect(SE_cmdTest, &QPushButton::clicked, this, [this] { SE_cmdTest_Click(); });
+    connect(SE_cmdExit, &QPushButton::clicked, this, [this] { SE_cmdExit_Click(); });
+    SE_txtScript->installEventFilter(this);
+    SE_txtScript->viewport()->installEventFilter(this);
+    SE_txtScriptName->installEventFilter(this);
+    SE_txtTargetName->installEventFilter(this);
+    lblLatestScripts->installEventFilter(this);
+}
+
+void ScriptEditorPage::ShowTutorial()
+{
+    SE_rtfTutorial->setPlainText(ToBoxText(kTutorialText));
+}
+
+int ScriptEditorPage::VirtualKeyOf(int qtKey, bool keypad)
+{
+    if (keypad) {
+        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+            return 96 + (qtKey - Qt::Key_0);
+        switch (qtKey) {
+        case Qt::Key_Asterisk: return 106;
+        case Qt::Key_Plus: return 107;
+        case Qt::Key_Comma: return 108;
+        case Qt::Key_Minus: return 109;
+        case Qt::Key_Period: return 110;
+        case Qt::Key_Slash: return 111;
+        default: break;
+        }
+    }
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
+        return 65 + (qtKey - Qt::Key_A);
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        return 48 + (qtKey - Qt::Key_0);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
+        return 112 + (qtKey - Qt::Key_F1);
+    switch (qtKey) {
+    // The shifted digits of the top row are their digit keys.
+    case Qt::Key_Exclam: return 49;
+    case Qt::Key_At: return 50;
+    case Qt::Key_NumberSign: return 51;
+    case Qt::Key_Dollar: return 52;
+    case Qt::Key_Percent: return 53;
+    case Qt::Key_AsciiCircum: return 54;
+    case Qt::Key_Ampersand: return 55;
+    case Qt::Key_Asterisk: return 56;
+    case Qt::Key_ParenLeft: return 57;
+    case Qt::Key_ParenRight: return 48;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Print: return 42;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    default: return 0;
+    }
+}
+
+bool ScriptEditorPage::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto type = event->type();
+    if (watched == SE_txtScript && (type == QEvent::KeyPress || type == QEvent::KeyRelease)) {
+        auto* e = static_cast<QKeyEvent*>(event);
+        if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
+            return false;  // Tab moves the focus; "[TAB]" comes from its button
+        const Qt::KeyboardModifiers m = e->modifiers();
+        const int shift = ((m & Qt::ShiftModifier) ? kShiftMask : 0) | ((m & Qt::ControlModifier) ? kCtrlMask : 0) |
+                          ((m & Qt::AltModifier) ? kAltMask : 0);
+        const int vk = VirtualKeyOf(e->key(), (m & Qt::KeypadModifier) != 0);
+        if (type == QEvent::KeyPress)
+            SE_txtScript_KeyDown(vk, shift);
+        else
+            SE_txtScript_KeyUp(vk, shift);
+        return true;  // the box shows the recorded tokens, never the key's own character
+    }
+    if (type == QEvent::MouseButtonPress) {
+        if (watched == SE_txtScript->viewport())
+            SE_txtScript_Click();
+        else if (watched == SE_txtScriptName)
+            SE_txtScriptName_Click();
+        else if (watched == SE_txtTargetName)
+            SE_txtTargetName_Click();
+        else if (watched == lblLatestScripts)
+            lblLatestScripts_Click();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- recording ----
+
+void ScriptEditorPage::ShowCommand()
+{
+    SE_txtScript->setPlainText(FromBytes(m_strCommand));
+    SE_txtScript->setFocus(Qt::OtherFocusReason);
+    CaretToEnd(SE_txtScript);
+}
+
+void ScriptEditorPage::SE_txtScript_KeyDown(int keyCode, int shift)
+{
+    if (keyCode == 46 && SE_txtScript->textCursor().hasSelection()) {
+        m_strCommand.clear();
+        SE_txtScript->clear();
+        return;
+    }
+    m_strCommand += KeyToToken(keyCode, shift);
+}
+
+void ScriptEditorPage::SE_txtScript_KeyUp(int /*keyCode*/, int /*shift*/)
+{
+    ShowCommand();
+}
+
+void ScriptEditorPage::AppendToken(const char* token)
+{
+    m_strCommand += token;
+    ShowCommand();
+}
+
+void ScriptEditorPage::SE_cmdAlt_Click() { AppendToken("[ALT]"); }
+void ScriptEditorPage::SE_cmdControl_Click() { AppendToken("[CTRL]"); }
+void ScriptEditorPage::SE_cmdTab_Click() { AppendToken("[TAB]"); }
+void ScriptEditorPage::SE_cmdPause_Click() { AppendToken("[PAUSE]"); }
+
+void ScriptEditorPage::SE_cmdClear_Click()
+{
+    m_strCommand.clear();
+    SE_txtScript->clear();
+    SE_txtScript->setFocus(Qt::OtherFocusReason);
+}
+
+void ScriptEditorPage::SE_cmdNext_Click()
+{
+    if (SE_txtScript->toPlainText().isEmpty())
+        return;
+    SE_lstCommands->addItem(FromBytes(m_strCommand));
+    m_strCommand.clear();
+    SE_txtScript->clear();
+    SE_txtScript->setFocus(Qt::OtherFocusReason);
+}
+
+void ScriptEditorPage::SE_cmdInsert_Click()
+{
+    const int row = SE_lstCommands->currentRow();
+    if (row < 0)
+        return;
+    SE_lstCommands->insertItem(row, SE_txtScript->toPlainText());
+    SE_cmdClear_Click();
+}
+
+void ScriptEditorPage::SE_cmdScrRemove_Click()
+{
+    if (SE_lstCommands->currentRow() < 0)
+        return;
+    for (int i = SE_lstCommands->count() - 1; i >= 0; --i)
+        if (SE_lstCommands->item(i)->isSelected())
+            delete SE_lstCommands->takeItem(i);
+}
+
+std::string ScriptEditorPage::ShowOpenDialog(const std::string& filter)
+{
+    FileDialogOptions options;
+    options.filter = filter;
+    return m_platform.dialogs->ShowOpen(options).value_or(std::string());
+}
+
+void ScriptEditorPage::SE_cmdBrowse_Click()
+{
+    SE_txtTargetName->setText(FromBytes(ShowOpenDialog("Application Files|*.exe|All Files|*.*")));
+    SE_cmdClear_Click();
+}
+
+void ScriptEditorPage::SE_cmdExit_Click()
+{
+    m_host.closeMainWindow();
+}
+
+void ScriptEditorPage::SE_txtScript_Click() { SE_txtScript->setToolTip(SE_txtScript->toPlainText()); }
+void ScriptEditorPage::SE_txtScriptName_Click() { SE_txtScriptName->setToolTip(SE_txtScriptName->text()); }
+void ScriptEditorPage::SE_txtTargetName_Click() { SE_txtTargetName->setToolTip(SE_txtTargetName->text()); }
+void ScriptEditorPage::lblLatestScripts_Click() { OpenWebAddress(m_platform, kSupportPage); }
+
+std::vector<std::string> ScriptEditorPage::Commands() const
+{
+    std::vector<std::string> commands;
+    commands.reserve(static_cast<std::size_t>(SE_lstCommands->count()));
+    for (int i = 0; i < SE_lstCommands->count(); ++i)
+        commands.push_back(ToBytes(SE_lstCommands->item(i)->text()));
+    return commands;
+}
+
+// ---- script files ----
+
+void ScriptEditorPage::SE_cmdSave_Click()
+{
+    if (SE_txtTargetName->text().isEmpty()) {
+        m_platform.dialogs->MsgBox(kNoTarget, "Unspecified Target", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtTargetName->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (SE_lstCommands->count() == 0) {
+        m_platform.dialogs->MsgBox(kNoCommands, "Commands Unavailable", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtScript->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    FileDialogOptions options;
+    options.initialFolder = m_platform.programFolder.string() + "/";
+    options.defaultExt = "scr";
+    options.filter = "Script Files|*.scr";
+    const auto path = m_platform.dialogs->ShowSave(options);
+    if (!path)
+        return;
+    try {
+        SE_txtScriptName->setText(FromBytes(*path));
+        WriteScriptFile(*path, ScriptFile{ToBytes(SE_txtTargetName->text()),
+                                          FromBoxText(SE_rtfScriptDescription->toPlainText()), Commands()});
+    } catch (const RuntimeError& e) {
+        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " +
+                                       ToBytes(SE_txtScriptName->text()),
+                                   kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+    }
+}
+
+void ScriptEditorPage::SE_cmdLoad_Click()
+{
+    SE_txtScriptName->setText(FromBytes(ShowOpenDialog("Script Files|*.scr")));
+    LoadScriptFile(ToBytes(SE_txtScriptName->text()));
+}
+
+bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
+{
+    SE_txtScriptName->setText(FromBytes(path.string()));
+    SE_cmdClear_Click();
+    SE_lstCommands->clear();
+    SE_lstScriptCode->clear();
+    m_code.clear();
+    if (path.empty())
+        return false;
+    if (!textfile::FileExists(path)) {
+        m_platform.dialogs->MsgBox("The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
+                                       path.string(),
+                                   "File I\\O Error", MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+        return false;
+    }
+    ScriptFileRead r;
+    try {
+        r = ReadScriptFile(path);
+    } catch (const RuntimeError& e) {
+        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " + path.string(), kProgramTitle,
+                                   MsgBoxButtons::Ok, MsgBoxIcon::None);
+        return false;
+    }
+    SE_txtTargetName->setText(FromBytes(r.script.target));
+    SE_rtfScriptDescription->setPlainText(ToBoxText(r.script.description));
+    for (const std::string& c : r.script.commands)
+        SE_lstCommands->addItem(FromBytes(c));
+    if (r.shape != ScriptFileShape::Complete) {
+        // What the file holds is loaded; the user is told that it ended early.
+        const char* what = r.shape == ScriptFileShape::TooShort
+                               ? "The script file ends before its first command:\r\n"
+                               : "The script file ends inside its description, so it has no commands:\r\n";
+        m_platform.dialogs->MsgBox(what + path.string() + "\r\nWhat it holds has been loaded.", "File I\\O Error",
+                                   MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+    }
+    return true;
+}
+
+// ---- test runner ----
+
+bool ScriptEditorPage::IsPlaying() const
+{
+    return Timer1->isActive() || m_inTick;
+}
+
+std::string ScriptEditorPage::Stamp() const
+{
+    const auto now = m_platform.clock->Now();
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+    const QLocale locale = QLocale::system();
+    return ToBytes(locale.toString(when.date(), QLocale::ShortFormat)) + "  " +
+           ToBytes(locale.toString(when.time(), QLocale::ShortFormat));
+}
+
+void ScriptEditorPage::Log(const std::string& text)
+{
+    try {
+        AppendActivityLog(m_platform, text);
+    } catch (const RuntimeError&) {
+        // A log that cannot be written does not stop the run.
+    }
+}
+
+void ScriptEditorPage::HandBack(ScriptRunEnd how)
+{
+    const bool taken = m_listener && m_listener->ScriptRunEnded(how);
+    if (!taken)
+        SE_txtScript->setFocus(Qt::OtherFocusReason);
+}
+
+void ScriptEditorPage::SE_cmdTest_Click()
+{
+    if (IsPlaying()) {
+        // The running script finishes first; a second one would type into its target.
+        m_platform.dialogs->MsgBox("A script is being tested already.\r\nPlease wait until it has finished.",
+                                   "Test Running", MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+        if (m_listener)
+            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
+        return;
+    }
+    m_code = CompileScript(Commands());
+    SE_lstScriptCode->clear();
+    for (const std::string& c : m_code)
+        SE_lstScriptCode->addItem(FromBytes(c));
+    if (SE_txtTargetName->text().isEmpty()) {
+        m_platform.dialogs->MsgBox(kNoTarget, "Unspecified Target", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtTargetName->setFocus(Qt::OtherFocusReason);
+        if (m_listener)
+            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
+        return;
+    }
+    if (m_code.empty()) {
+        m_platform.dialogs->MsgBox(kNoCommands, "Commands Unavailable", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtScript->setFocus(Qt::OtherFocusReason);
+        if (m_listener)
+            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
+        return;
+    }
+    if (m_host.currentPage() == PageHost::kScriptEditor)
+        Log("\r\nScript Editor: [Test] clicked\r\n\r\n");
+    m_step = 0;
+    m_target = 0;
+    Timer1->start();
+}
+
+void ScriptEditorPage::EndRun(ScriptRunEnd how)
+{
+    m_step = 0;
+    m_target = 0;
+    Timer1->stop();
+    HandBack(how);
+}
+
+void ScriptEditorPage::Timer1_Timer()
+{
+    // A tick that pauses or waits for the target's window lets messages run; the ticks that
+    // fall due meanwhile do not start another.
+    if (m_inTick)
+        return;
+    struct InTick {
+        bool& flag;
+        explicit InTick(bool& f) : flag(f) { flag = true; }
+        ~InTick() { flag = false; }
+    } inTick(m_inTick);
+
+    if (m_step == 0) {
+        const std::string target = ToBytes(SE_txtTargetName->text());
+        Log("Activating target application: " + Stamp() + "\r\n" + target + "\r\n");
+        const auto launched = m_platform.launcher->LaunchMaximized(target, kWindowWait);
+        if (!launched || launched->window == 0) {
+            Log("ERROR: The application did not start, or no window of it appeared within 10 seconds; no keys were "
+                "sent.\r\n");
+            Log("Stopped script execution: " + Stamp() + "\r\n");
+            EndRun(ScriptRunEnd::Failed);
+            return;
+        }
+        m_target = launched->window;
+    } else if (m_step >= m_code.size()) {
+        m_step = 0;
+        Log("Completed script execution: " + Stamp() + "\r\n");
+        m_target = 0;
+        Timer1->stop();
+        HandBack(ScriptRunEnd::Completed);
+        return;
+    }
+
+    const std::size_t step = m_step;
+    QListWidgetItem* line = SE_lstCommands->item(static_cast<int>(step));
+    Log("Sending keys: " + (line ? ToBytes(line->text()) : std::string()) + "\r\n");
+    const std::string& s = m_code[step];
+    if (IsPauseCommand(s)) {
+        double seconds = 0;
+        if (!ParsePause(s, seconds))
+            Log("ERROR: The pause is not a number of seconds and was skipped: " + s + "\r\n");
+        else if (seconds > 0)
+            m_platform.scheduler->Pause(
+                std::chrono::milliseconds(static_cast<long long>(std::min(seconds, 1e9) * 1000.0 + 0.5)));
+        m_step = step + 1;
+        return;
+    }
+    if (!m_platform.keys->SendKeys(m_target, s)) {
+        Log("ERROR: The targeted application does not have the focus; the script was stopped before: " + s + "\r\n");
+        Log("Stopped script execution: " + Stamp() + "\r\n");
+        EndRun(ScriptRunEnd::Failed);
+        return;
+    }
+    m_step = step + 1;
 }
 
 }  // namespace brimlow

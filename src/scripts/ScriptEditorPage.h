@@ -1,22 +1,128 @@
 #pragma once
-// The "Script Editor" page (page 1) of the main window: its controls and handlers.
+// The "Script Editor" page (page 1) of the main window: records key-stroke commands, keeps
+// the script's target, commands and description, saves and loads script files, and
+// test-runs the script against its target (Timer1, one command per tick).
+//
+// The runner types into another program, so it makes sure of where the keys go: no key
+// when the target did not start or showed no window; before each command the focus must
+// still be on the target's process; a second test while one plays is refused.
 #include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "host/ScriptRunner.h"
 #include "platform/Platform.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTextEdit;
 
 namespace brimlow {
 
 class PageHost;
 
-class ScriptEditorPage : public QWidget {
+class ScriptEditorPage : public QWidget, public ScriptRunner {
     Q_OBJECT
 
 public:
     ScriptEditorPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
+    ~ScriptEditorPage() override;
+
+    // The Windows virtual key code of a Qt key (keypad keys included), 0 for none.
+    static int VirtualKeyOf(int qtKey, bool keypad);
+
+    // The tutorial text, put there by the start-up.
+    void ShowTutorial();
+
+    // Handlers.
+    void SE_txtScript_KeyDown(int keyCode, int shift);
+    void SE_txtScript_KeyUp(int keyCode, int shift);
+    void SE_cmdAlt_Click();
+    void SE_cmdControl_Click();
+    void SE_cmdTab_Click();
+    void SE_cmdPause_Click();
+    void SE_cmdClear_Click();
+    void SE_cmdNext_Click();
+    void SE_cmdInsert_Click();
+    void SE_cmdScrRemove_Click();
+    void SE_cmdBrowse_Click();
+    void SE_cmdLoad_Click();
+    void SE_cmdSave_Click();
+    void SE_cmdTest_Click();
+    void SE_cmdExit_Click();
+    void SE_txtScript_Click();
+    void SE_txtScriptName_Click();
+    void SE_txtTargetName_Click();
+    void lblLatestScripts_Click();
+    void Timer1_Timer();
+
+    // ScriptRunner: what the quick clean-up asks of the editor.
+    bool LoadScriptFile(const std::filesystem::path& path) override;
+    void TestScript() override { SE_cmdTest_Click(); }
+    bool IsPlaying() const override;
+    void SetRunListener(ScriptRunListener* listener) override { m_listener = listener; }
+
+    const std::string& strCommand() const { return m_strCommand; }
+    std::size_t iCommandStep() const { return m_step; }
+    Timer& timer1() const { return *Timer1; }
+
+    QLabel* Image4 = nullptr;
+    QLabel* Label16 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QTextEdit* SE_rtfTutorial = nullptr;
+    QLabel* Label12 = nullptr;
+    QLineEdit* SE_txtScriptName = nullptr;
+    QPushButton* SE_cmdLoad = nullptr;
+    QLabel* Label11 = nullptr;
+    QLineEdit* SE_txtTargetName = nullptr;
+    QPushButton* SE_cmdBrowse = nullptr;
+    QLabel* Label14 = nullptr;
+    QListWidget* SE_lstCommands = nullptr;
+    QListWidget* SE_lstScriptCode = nullptr;  // hidden, never shown
+    QPushButton* SE_cmdTest = nullptr;
+    QPushButton* SE_cmdSave = nullptr;
+    QPushButton* SE_cmdClear = nullptr;
+    QPushButton* SE_cmdPause = nullptr;
+    QPushButton* SE_cmdScrRemove = nullptr;
+    QPushButton* SE_cmdInsert = nullptr;
+    QPushButton* SE_cmdNext = nullptr;
+    QLabel* Label15 = nullptr;
+    QPushButton* SE_cmdControl = nullptr;
+    QPushButton* SE_cmdTab = nullptr;
+    QPushButton* SE_cmdAlt = nullptr;
+    QTextEdit* SE_txtScript = nullptr;
+    QPushButton* SE_cmdExit = nullptr;
+    QLabel* Label13 = nullptr;
+    QTextEdit* SE_rtfScriptDescription = nullptr;
+    QLabel* lblLatestScripts = nullptr;
+    std::unique_ptr<Timer> Timer1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildControls();
+    void AppendToken(const char* token);
+    void ShowCommand();
+    std::vector<std::string> Commands() const;
+    std::string ShowOpenDialog(const std::string& filter);
+    std::string Stamp() const;
+    void Log(const std::string& text);
+    void EndRun(ScriptRunEnd how);
+    void HandBack(ScriptRunEnd how);
+
     PageHost& m_host;
     Platform& m_platform;
+    std::string m_strCommand;
+    std::vector<std::string> m_code;
+    std::size_t m_step = 0;
+    bool m_inTick = false;
+    WindowId m_target = 0;
+    ScriptRunListener* m_listener = nullptr;
 };
 
 }  // namespace brimlow

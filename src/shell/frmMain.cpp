@@ -118,6 +118,7 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     PageHost& host = *this;
     m_qc = new QuickCleanUpPage(host, m_platform);
     m_se = new ScriptEditorPage(host, m_platform);
+    m_qc->SetScriptRunner(m_se);  // the quick clean-up starts the checked scripts through the editor
     m_uh = new UrlHoundPage(host, m_platform);
     m_ce = new CookieEditorPage(host, m_platform);
     m_bu = new BleachUtilityPage(host, m_platform);
@@ -253,7 +254,7 @@ void frmMain::InitializeMainForm()
     m_qc->ListScriptFiles();
     LoadUserSettings();
     m_qc->RefreshCleanupCookieLists();
-    // SE_rtfTutorial: the Script Editor page's tutorial box gets kTutorialText here when that page lands.
+    m_se->ShowTutorial();
 }
 
 // ---- the per-user settings file ----

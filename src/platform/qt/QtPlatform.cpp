@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QUrl>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
@@ -31,9 +33,47 @@ std::string Bytes(const QString& s)
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
+// Lists folders and the files the user may execute: what "Application Files" means here,
+// where programs carry no ".exe".
+class ExecutableFilter final : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setOn(bool on)
+    {
+        m_on = on;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (!m_on || !fs)
+            return true;
+        const QFileInfo fi = fs->fileInfo(fs->index(row, 0, parent));
+        return fi.isDir() || fi.isExecutable();
+    }
+
+private:
+    bool m_on = false;
+};
+
 std::optional<std::string> RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(QApplication::activeWindow(), Local(o.title), Local(o.initialFolder));
+    const QStringList filters = Local(QtFilterFromCommonDialog(o.filter)).split(QStringLiteral(";;"));
+    bool anyExecutables = false;
+    for (int i = 0; i < filters.size(); ++i)
+        anyExecutables = anyExecutables || QtFilterListsExecutables(o.filter, i);
+    if (anyExecutables) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        auto* proxy = new ExecutableFilter(&dialog);
+        dialog.setProxyModel(proxy);
+        proxy->setOn(QtFilterListsExecutables(o.filter, 0));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [proxy, filters, o](const QString& f) {
+            proxy->setOn(QtFilterListsExecutables(o.filter, static_cast<int>(filters.indexOf(f))));
+        });
+    }
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(Local(QtFilterFromCommonDialog(o.filter)));
@@ -54,9 +94,44 @@ std::string QtFilterFromCommonDialog(const std::string& filter)
 {
     const QStringList parts = Local(filter).split(QLatin1Char('|'));
     QStringList out;
-    for (qsizetype i = 0; i < parts.size(); i += 2)
-        out << parts[i];
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        QString caption = parts[i];
+        if (!caption.contains(QLatin1Char('(')) && i + 1 < parts.size()) {
+            QStringList patterns;
+            for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+#ifndef _WIN32
+                // "*.*" means every file; "*.exe" the files one may execute (ExecutableFilter).
+                if (p == QLatin1String("*.*") || p.compare(QLatin1String("*.exe"), Qt::CaseInsensitive) == 0) {
+                    patterns << QStringLiteral("*");
+                    continue;
+                }
+#endif
+                patterns << p;
+            }
+            patterns.removeDuplicates();
+            caption += QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        }
+        out << caption;
+    }
     return Bytes(out.join(QStringLiteral(";;")));
+}
+
+bool QtFilterListsExecutables(const std::string& filter, int index)
+{
+#ifdef _WIN32
+    (void)filter;
+    (void)index;
+    return false;
+#else
+    const QStringList parts = Local(filter).split(QLatin1Char('|'));
+    const qsizetype at = 2 * static_cast<qsizetype>(index) + 1;
+    if (index < 0 || at >= parts.size())
+        return false;
+    for (const QString& p : parts[at].split(QLatin1Char(';')))
+        if (p.compare(QLatin1String("*.exe"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+#endif
 }
 
 MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
@@ -196,7 +271,7 @@ std::vector<std::string> QtVolumes::MountedRoots()
     return roots;
 }
 
-RealPlatform::RealPlatform()
+RealPlatform::RealPlatform() : m_keys([] { QCoreApplication::processEvents(); })
 {
     m_platform.programFolder = WorkingFolderFor(ExecutableFolder());
     m_platform.dialogs = &m_dialogs;
@@ -210,7 +285,8 @@ RealPlatform::RealPlatform()
     m_platform.starter = &m_starter;
     m_platform.scheduler = &m_scheduler;
     m_platform.volumes = &m_volumes;
-    // The launcher and the key sender are the X11 ones; they join with the Script Editor.
+    m_platform.launcher = &m_keys;
+    m_platform.keys = &m_keys;
 }
 
 }  // namespace brimlow

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/x11/X11Keys.h"
 
 class QWidget;
 
@@ -45,8 +46,12 @@ public:
     std::vector<std::string> MountedRoots() override;
 };
 
-// "Text Files (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
+// "Text Files (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list; a caption without its
+// patterns gets them ("Script Files|*.scr" lists "Script Files (*.scr)"). Here "*.*" is every
+// file and "*.exe" the files the user may execute.
 std::string QtFilterFromCommonDialog(const std::string& filter);
+// True when the filter's entry at `index` lists the files the user may execute.
+bool QtFilterListsExecutables(const std::string& filter, int index);
 
 // Owns the real seams; platform() hands out a Platform that points at them.
 class RealPlatform {
@@ -66,6 +71,7 @@ private:
     QtProgramStarter m_starter;
     QtScheduler m_scheduler;
     QtVolumes m_volumes;
+    x11::X11Keys m_keys;
     Platform m_platform;
 };
 

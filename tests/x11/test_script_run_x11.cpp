@@ -1,0 +1,209 @@
+// A script test-run through the real Script Editor page on a real X display: the real
+// launcher starts the key sink, the real key sender types into it, the real timers and
+// pauses run. Also the page's screenshots with a loaded script.
+#include <QApplication>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "host/MActivityReport.h"
+#include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtText.h"
+#include "platform/x11/X11Keys.h"
+#include "scripts/ScriptEditorPage.h"
+#include "shell/frmMain.h"
+#include "support/FakePageHost.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+#include "x11support/XSession.h"
+
+using namespace brimlow;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<long> Times(const fs::path& p)
+{
+    std::vector<long> out;
+    std::ifstream in(p);
+    for (long t; in >> t;)
+        out.push_back(t);
+    return out;
+}
+
+// The processes on the display whose command is the sink, to end them after a test.
+void EndSinks(const fs::path& sink)
+{
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        std::error_code ec;
+        const fs::path exe = fs::read_symlink(e.path() / "exe", ec);
+        if (!ec && exe == sink)
+            kill(std::stoi(e.path().filename().string()), SIGTERM);
+    }
+}
+
+class ScriptRunOnX11 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(x.ok()) << "no test display";
+        fs::create_directories(dir.folder() / "app");
+        fs::copy_file(KEYSINK_PATH, sink());
+        tp.platform.programFolder = dir.folder();
+        tp.platform.scheduler = &scheduler;
+        tp.platform.launcher = &keys;
+        tp.platform.keys = &keys;
+        tp.clock.now = std::chrono::system_clock::from_time_t(1765356000);
+        host.page = PageHost::kScriptEditor;
+    }
+    void TearDown() override
+    {
+        page.reset();
+        main.reset();
+        EndSinks(sink());
+        for (pid_t p : spawned) {
+            kill(p, SIGTERM);
+            test::WaitChild(p, 5);
+        }
+    }
+    fs::path sink() const { return dir.folder() / "app" / "keysink"; }
+    std::string Stamp() const
+    {
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(1765356000);
+        const QLocale l = QLocale::system();
+        return ToBytes(l.toString(when.date(), QLocale::ShortFormat)) + "  " +
+               ToBytes(l.toString(when.time(), QLocale::ShortFormat));
+    }
+    void MakePage()
+    {
+        page = std::make_unique<ScriptEditorPage>(host, tp.platform);
+        page->show();
+        QTest::qWaitForWindowExposed(page.get());
+    }
+    void SetScript(const std::string& target, const std::vector<std::string>& commands)
+    {
+        page->SE_txtTargetName->setText(FromBytes(target));
+        for (const auto& c : commands)
+            page->SE_lstCommands->addItem(FromBytes(c));
+    }
+    void PlayToTheEnd()
+    {
+        QTest::mouseClick(page->SE_cmdTest, Qt::LeftButton);
+        for (int i = 0; i < 600 && page->IsPlaying(); ++i)
+            QTest::qWait(50);
+        ASSERT_FALSE(page->IsPlaying());
+    }
+
+    test::XSession x;
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    test::FakePageHost host;
+    QtScheduler scheduler;
+    x11::X11Keys keys{[] { QCoreApplication::processEvents(); }};
+    std::unique_ptr<ScriptEditorPage> page;
+    std::unique_ptr<frmMain> main;
+    std::vector<pid_t> spawned;
+};
+
+}  // namespace
+
+TEST_F(ScriptRunOnX11, TheSinkGetsExactlyTheScriptsKeysWithTheModifiersHeld)
+{
+    MakePage();
+    SetScript(sink().string(), {"[CTRL]a", "hello", "[SHIFT]x", "[TAB]", "[PAUSE]1", "[ENTER]"});
+    PlayToTheEnd();
+
+    const fs::path log = dir.folder() / "app" / "keysink.log";
+    const std::string want = "down Ctrl C\ndown A C\nup A C\nup Ctrl -\n"
+                             "down H -\nup H -\ndown E -\nup E -\ndown L -\nup L -\ndown L -\nup L -\n"
+                             "down O -\nup O -\n"
+                             "down Shift S\ndown X S\nup X S\nup Shift -\n"
+                             "down Tab -\nup Tab -\n"
+                             "down Return -\nup Return -\n";
+    EXPECT_TRUE(test::XSession::WaitFor([&] { return ReadFile(log).size() >= want.size(); }, 5));
+    EXPECT_EQ(ReadFile(log), want);
+    // The pause stands between the Tab and the Enter.
+    const auto times = Times(log.string() + ".times");
+    ASSERT_EQ(times.size(), 22u);
+    EXPECT_GE(times[20] - times[19], 1000);
+
+    if (const char* out = std::getenv("BRIMLOW_SCREENSHOT_DIR")) {
+        // The sink, maximised by the launcher, showing what it received.
+        const std::string cmd = "DISPLAY=" + x.name() + " import -window root '" +
+                                (fs::path(out) / "key-sink-after-run.png").string() + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+
+    const std::string target = sink().string();
+    EXPECT_EQ(ReadActivityLog(tp.platform),
+              "\r\nScript Editor: [Test] clicked\r\n\r\n"
+              "Activating target application: " + Stamp() + "\r\n" + target + "\r\n"
+              "Sending keys: [CTRL]a\r\nSending keys: hello\r\nSending keys: [SHIFT]x\r\nSending keys: [TAB]\r\n"
+              "Sending keys: [PAUSE]1\r\nSending keys: [ENTER]\r\n"
+              "Completed script execution: " + Stamp() + "\r\n");
+}
+
+TEST_F(ScriptRunOnX11, ATargetThatDoesNotExistSendsNothingAnywhere)
+{
+    // A second sink holds the focus.
+    const pid_t other = test::SpawnOnDisplay(x, KEYSINK_PATH, {}, dir.root().string());
+    spawned.push_back(other);
+    ASSERT_TRUE(test::XSession::WaitFor([&] { return !x.WindowsOf(other).empty(); }, 10));
+    MakePage();
+    SetScript((dir.folder() / "app" / "missing").string(), {"abc", "[ENTER]"});
+    QTest::mouseClick(page->SE_cmdTest, Qt::LeftButton);
+    const test::XWin w = x.WindowsOf(other)[0];
+    x.Click(w.x + 30, w.y + 30);
+    for (int i = 0; i < 600 && page->IsPlaying(); ++i)
+        QTest::qWait(50);
+    ASSERT_FALSE(page->IsPlaying());
+    QTest::qWait(300);
+    EXPECT_EQ(ReadFile(dir.root() / "keysink.log"), "");
+    const std::string log = ReadActivityLog(tp.platform);
+    EXPECT_NE(log.find("ERROR: The application did not start, or no window of it appeared within 10 seconds; no "
+                       "keys were sent.\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Sending keys"), std::string::npos);
+}
+
+TEST_F(ScriptRunOnX11, ScreenshotOfThePageWithALoadedScript)
+{
+    dir.Write("clear-history.scr", "/usr/bin/firefox\r\n\x01\r\nClears the browser's history and its cache.\r\n"
+                                   "Run it with the browser closed.\r\n\x01\r\n[ALT]t\r\n[PAUSE]2\r\nh\r\n"
+                                   "[SHIFT][CTRL][DEL]\r\n[PAUSE]1\r\n[ENTER]\r\n[ALT][F4]\r\n");
+    main = std::make_unique<frmMain>(tp.platform);
+    main->SSTab1->setCurrentIndex(PageHost::kScriptEditor);
+    auto& se = main->scriptEditorPage();
+    se.ShowTutorial();
+    ASSERT_TRUE(se.LoadScriptFile(dir.file("clear-history.scr")));
+    se.SE_lstCommands->setCurrentRow(3);
+    se.SE_cmdControl_Click();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    QTest::qWait(500);
+    EXPECT_EQ(se.SE_lstCommands->count(), 7);
+    const char* out = std::getenv("BRIMLOW_SCREENSHOT_DIR");
+    const fs::path shot = (out ? fs::path(out) : dir.root()) / "script-editor-page.png";
+    const std::string cmd = "DISPLAY=" + x.name() + " import -window root '" + shot.string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_GT(fs::file_size(shot), 10000u);
+}
