@@ -95,9 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string recordText = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
     const auto fields = Split(recordText, "\x01");
     CacheRecord r;
-    std::string* slots[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header};
+    std::string* targets[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header};
     for (std::size_t i = 0; i < fields.size() && i < 6; ++i)
-        *slots[i] = fields[i];
+        *targets[i] = fields[i];
     const std::string joined = r.Source + "\r\n" + r.Location + "\r\n" + r.HitRate + "\r\n" + r.Expires + "\r\n" +
                                r.Accessed + "\r\n" + r.Header;
 

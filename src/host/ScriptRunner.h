@@ -32,6 +32,11 @@ public:
     // Loads the file into the editor as "Load" does, without the dialog. False, with the
     // reason told to the user as "Load" tells it, when the file is missing or unreadable.
     virtual bool LoadScriptFile(const std::filesystem::path& path) = 0;
+    // "New Script": the editor's script name, target and commands become empty; its
+    // description stays as it was.
+    virtual void EmptyScript() = 0;
+    // "Clear" (SE_cmdClear_Click): the command being recorded becomes empty.
+    virtual void ClearCommand() = 0;
     // The "Test" button (SE_cmdTest_Click): compiles and starts the run, or refuses.
     virtual void TestScript() = 0;
     virtual bool IsPlaying() const = 0;

@@ -1,4 +1,3 @@
-// Before any Qt header: the cookie model has a member that Qt's keyword macros would eat.
 #include "cookies/MCookieEditor.h"
 #include "host/CookieSourceDeleter.h"
 #include "scripts/QuickCleanUpPage.h"
@@ -377,9 +376,12 @@ void QuickCleanUpPage::QC_cmdEditScript_Click()
 
 void QuickCleanUpPage::QC_cmdNewScript_Click()
 {
-    // The editor empties its name, target and commands when that page offers it; the page
-    // opens in any case.
+    // Name, target and commands go; the description the editor shows stays.
+    if (m_scripts)
+        m_scripts->EmptyScript();
     ShowScriptEditor();
+    if (m_scripts)
+        m_scripts->ClearCommand();
 }
 
 void QuickCleanUpPage::QC_cmdDeleteScript_Click()

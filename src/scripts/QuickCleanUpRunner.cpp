@@ -2,7 +2,6 @@
 // deletes the listed cookie sources through the Cookie Editor (up to three passes per run),
 // then takes the next entry of the script list. A checked script is played by the Script
 // Editor, whose end hands the run back one delay later.
-// Before any Qt header: the cookie model has a member that Qt's keyword macros would eat.
 #include "cookies/MCookieEditor.h"
 #include "host/CookieSourceDeleter.h"
 #include <QDateTime>

@@ -508,6 +508,13 @@ bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
     return true;
 }
 
+void ScriptEditorPage::EmptyScript()
+{
+    SE_txtScriptName->clear();
+    SE_txtTargetName->clear();
+    SE_lstCommands->clear();
+}
+
 // ---- test runner ----
 
 bool ScriptEditorPage::IsPlaying() const

@@ -62,6 +62,8 @@ public:
 
     // ScriptRunner: what the quick clean-up asks of the editor.
     bool LoadScriptFile(const std::filesystem::path& path) override;
+    void EmptyScript() override;
+    void ClearCommand() override { SE_cmdClear_Click(); }
     void TestScript() override { SE_cmdTest_Click(); }
     bool IsPlaying() const override;
     void SetRunListener(ScriptRunListener* listener) override { m_listener = listener; }

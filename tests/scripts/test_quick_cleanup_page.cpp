@@ -20,6 +20,7 @@
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "scripts/QuickCleanUpPage.h"
+#include "scripts/ScriptEditorPage.h"
 #include "host/MActivityReport.h"
 #include "host/MRunUrlHound.h"
 #include "host/UserSettingsFile.h"
@@ -56,6 +57,8 @@ public:
         loaded.push_back(path.filename().string());
         return true;
     }
+    void EmptyScript() override {}
+    void ClearCommand() override {}
     void TestScript() override
     {
         ++tests;
@@ -322,6 +325,32 @@ TEST_F(QuickCleanUpTest, ShowingAScriptAndDeletingOne)
     page->QC_cmdDeleteScript_Click();
     EXPECT_EQ(tp.dialogs.boxes.back().title, "Selection Error");
     EXPECT_EQ(tp.dialogs.boxes.back().text, "   You must first select a script to be deleted.");
+}
+
+TEST_F(QuickCleanUpTest, EditScriptThenNewScriptLeavesTheEditorEmptyButItsDescription)
+{
+    dir.Write("d.scr", "/usr/bin/app\r\n\x01\r\nthe description\r\n\x01\r\n[ALT]f\r\nx\r\n");
+    Start();
+    auto& se = main->scriptEditorPage();
+    page->SetScriptRunner(&se);
+    page->QC_lstScripts->setCurrentRow(0);
+    page->QC_cmdEditScript_Click();
+    EXPECT_EQ(main->SSTab1->currentIndex(), frmMain::kScriptEditor);
+    EXPECT_EQ(se.SE_txtScriptName->text().toStdString(), dir.file("d.scr").string());
+    EXPECT_EQ(se.SE_lstCommands->count(), 2);
+    se.SE_cmdAlt_Click();
+    ASSERT_EQ(se.strCommand(), "[ALT]");
+
+    main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
+    page->QC_cmdNewScript_Click();
+    EXPECT_EQ(main->SSTab1->currentIndex(), frmMain::kScriptEditor);
+    EXPECT_EQ(se.SE_txtScriptName->text().toStdString(), "");
+    EXPECT_EQ(se.SE_txtTargetName->text().toStdString(), "");
+    EXPECT_EQ(se.SE_lstCommands->count(), 0);
+    EXPECT_EQ(se.strCommand(), "");
+    EXPECT_EQ(se.SE_txtScript->toPlainText().toStdString(), "");
+    EXPECT_EQ(se.SE_rtfScriptDescription->toPlainText().toStdString(), "the description");
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
 }
 
 TEST_F(QuickCleanUpTest, TheLayout)
