@@ -10,7 +10,8 @@ namespace brimlow {
 
 void ReleaseGlobals()
 {
-    // The script tokens join here as their module lands.
+    // The key-stroke tokens need nothing here: a command is cut into tokens where it is
+    // compiled, and nothing keeps them afterwards.
     ReleaseCacheRecords();
     ReleaseCookieTables();
     TheDestructionList().Clear();
