@@ -5,12 +5,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "host/MRunUrlHound.h"
 #include "host/frmRefreshingCache.h"
+#include "platform/qt/QtText.h"
 #include "shell/Forms.h"
+#include "shell/MGlobalInitialization.h"
 #include "shell/frmLogin.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
@@ -79,6 +82,12 @@ TEST_F(Startup, SplashLoadsTheMainWindowHiddenAndArmsItsTimer)
     ASSERT_NE(main.refreshingCache(), nullptr);
     EXPECT_FALSE(main.refreshingCache()->isVisible());
     EXPECT_TRUE(main.refreshingCache()->isEnabled());
+
+    // The tutorial is in its box by the end of the load, its empty first line included.
+    const QString tutorial = Named<QTextEdit>(&main, "SE_rtfTutorial")->toPlainText();
+    EXPECT_TRUE(tutorial.startsWith(QStringLiteral("\n              QUICK TUTORIAL\n\nSTEP 1\n")))
+        << tutorial.left(40).toStdString();
+    EXPECT_EQ(tutorial, ToBoxText(kTutorialText));
 }
 
 TEST_F(Startup, SplashTimerIsOffWhileTheMainWindowLoads)
