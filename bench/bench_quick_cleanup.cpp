@@ -3,7 +3,7 @@
 // real UrlHound and the real store. Reports the whole time, the time per deleted cookie
 // and the number of UrlHound runs. Each iteration starts from a fresh copy of the store.
 #include "cookies/MCookieEditor.h"
-#include "host/CookieSourceDeleter.h"
+#include "cookies/CookieSourceDeleter.h"
 
 #include <QApplication>
 #include <QLineEdit>

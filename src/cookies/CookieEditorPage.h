@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <string>
 
-#include "host/CookieSourceDeleter.h"
+#include "cookies/CookieSourceDeleter.h"
 #include "platform/Platform.h"
 
 class QDateEdit;

@@ -1,5 +1,5 @@
 #include "cookies/MCookieEditor.h"
-#include "host/CookieSourceDeleter.h"
+#include "cookies/CookieSourceDeleter.h"
 #include "scripts/QuickCleanUpPage.h"
 
 #include <QLabel>

@@ -3,7 +3,7 @@
 // then takes the next entry of the script list. A checked script is played by the Script
 // Editor, whose end hands the run back one delay later.
 #include "cookies/MCookieEditor.h"
-#include "host/CookieSourceDeleter.h"
+#include "cookies/CookieSourceDeleter.h"
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>

@@ -18,9 +18,9 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
+#include "host/WebPages.h"
 #include "scripts/MScriptEditor.h"
-#include "shell/MAboutBox.h"
-#include "shell/MGlobalInitialization.h"
+#include "scripts/ScriptTutorial.h"
 
 namespace brimlow {
 

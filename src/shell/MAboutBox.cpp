@@ -11,12 +11,6 @@ namespace {
 constexpr std::size_t kValueBuffer = 1024;
 }
 
-void OpenWebAddress(const Platform& platform, const std::string& address)
-{
-    if (platform.browser)
-        platform.browser->Open(address);
-}
-
 bool GetKeyValue(const Platform& platform, std::uint32_t keyRoot, const std::string& keyName,
                  const std::string& subKeyRef, std::string& keyVal)
 {

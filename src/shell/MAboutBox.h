@@ -4,25 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "host/WebPages.h"
 #include "platform/Platform.h"
 
 namespace brimlow {
-
-// The maker's pages. The support page is also the Script Editor's "latest scripts" link.
-inline constexpr const char* kHomePage = "http://www.brimlow.example/";
-inline constexpr const char* kWebHelpPage = "http://www.brimlow.example/help/brimlow.htm";
-inline constexpr const char* kSupportPage = "http://www.brimlow.example/support.asp";
-inline constexpr const char* kFeedbackPage = "http://www.brimlow.example/feedback.asp";
-inline constexpr const char* kMailLink = "mailto:support@brimlow.example";
 
 inline constexpr const char* kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 inline constexpr const char* kSysInfoValue = "PATH";
 inline constexpr const char* kSysInfoLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 inline constexpr const char* kSysInfoLocationValue = "MSINFO";
 inline constexpr const char* kSysInfoUnavailable = "System Information Is Unavailable At This Time";
-
-// Hands the address to the desktop; the outcome is not looked at.
-void OpenWebAddress(const Platform& platform, const std::string& address);
 
 // Reads one registry value as text into keyVal. A string is kept without its closing NUL;
 // a DWORD becomes the number its bytes spell (see the .cpp); any other type leaves keyVal

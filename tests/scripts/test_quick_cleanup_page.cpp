@@ -2,7 +2,7 @@
 // UrlHound and store. The Script Editor stands behind its narrow interface: it records what
 // it is asked to play and ends each run when the test says so.
 #include "cookies/MCookieEditor.h"
-#include "host/CookieSourceDeleter.h"
+#include "cookies/CookieSourceDeleter.h"
 
 #include <QLabel>
 #include <QLineEdit>
