@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -20,6 +18,7 @@
 #include "host/MActivityReport.h"
 #include "host/MRunUrlHound.h"
 #include "host/PageHost.h"
+#include "host/PageIcons.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
@@ -48,28 +47,6 @@ struct Stopwatch {
     double& m_sum;
     std::chrono::steady_clock::time_point m_start;
 };
-
-// The page icon: a cookie with a bite out of it.
-QPixmap PageIcon(int size)
-{
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size / 32.0;
-    QPainterPath cookie;
-    cookie.addEllipse(QPointF(15 * s, 17 * s), 13 * s, 13 * s);
-    QPainterPath bite;
-    bite.addEllipse(QPointF(27 * s, 6 * s), 7 * s, 7 * s);
-    p.setPen(QPen(QColor(120, 70, 20), 1.2 * s));
-    p.setBrush(QColor(214, 160, 80));
-    p.drawPath(cookie.subtracted(bite));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(80, 40, 10));
-    for (const QPointF c : {QPointF(9, 13), QPointF(16, 22), QPointF(11, 23), QPointF(20, 15), QPointF(15, 9)})
-        p.drawEllipse(QPointF(c.x() * s, c.y() * s), 1.8 * s, 1.8 * s);
-    return pm;
-}
 
 template <typename T>
 T* Make(QWidget* parent, const char* name, QRect geometry)
@@ -147,8 +124,8 @@ CookieEditorPage::CookieEditorPage(PageHost& host, Platform& platform, QWidget* 
 void CookieEditorPage::BuildControls()
 {
     Image2 = Make<QLabel>(this, "Image2", {8, 6, 32, 32});
-    Image2->setPixmap(PageIcon(32));
-    setWindowIcon(QIcon(PageIcon(32)));
+    Image2->setPixmap(CookiePageIcon(32));
+    setWindowIcon(QIcon(CookiePageIcon(32)));
     Label4 = MakeLabel(this, "Label4",
                        QStringLiteral("WARNING:   This utility is intended to be used by persons knowledgable about "
                                       "the use,\nstructure, and implimentation of cookies. Unless you know exactly "

@@ -249,7 +249,7 @@ void frmMain::InitializeMainForm()
     if (!m_refreshingCache)
         m_refreshingCache = std::make_unique<frmRefreshingCache>();
     SetCommandsMenuFor(kQuickCleanUp);
-    // BU_Dir1_Change: the Bleach Utility page fills its file list here when that page lands.
+    m_bu->BU_Dir1_Change();
     RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
     m_qc->ListScriptFiles();
     LoadUserSettings();
@@ -269,7 +269,7 @@ void frmMain::LoadUserSettings()
     if (restored->delay)
         m_qc->SetDelayText(*restored->delay);
     if (restored->bleachFolder)
-        m_bleachFolder = BleachFolderToOpen(*restored->bleachFolder);
+        m_bu->RestoreFolder(BleachFolderToOpen(*restored->bleachFolder));
 }
 
 void frmMain::SaveUserSettings()
@@ -279,7 +279,7 @@ void frmMain::SaveUserSettings()
     settings.protectedCookies = m_qc->ProtectedCookies();
     settings.checkedScripts = m_qc->CheckedScripts();
     settings.delay = m_qc->DelayText();
-    settings.bleachFolder = m_bleachFolder;
+    settings.bleachFolder = m_bu->Folder();
     try {
         brimlow::SaveUserSettings(m_platform, settings);
     } catch (const RuntimeError& e) {

@@ -118,9 +118,6 @@ private:
     Platform& m_platform;
     Forms* m_forms;
     bool m_unloaded = false;
-    // The Bleach Utility's folder as the settings file keeps it (that page's folder list
-    // takes it over once it offers one).
-    std::string m_bleachFolder = "/";
 
     QuickCleanUpPage* m_qc = nullptr;
     ScriptEditorPage* m_se = nullptr;

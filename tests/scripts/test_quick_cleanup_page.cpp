@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 #include <map>
 
+#include "bleach/BleachUtilityPage.h"
+#include "bleach/FolderList.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "scripts/QuickCleanUpPage.h"
@@ -403,6 +405,9 @@ TEST_F(QuickCleanUpTest, ARestartKeepsProtectedCookiesChecksDelayAndFolder)
     page->QC_cmdAdd_Click();
     page->QC_lstScripts->item(1)->setCheckState(Qt::Checked);
     page->QC_txtDelay->setText("750");
+    const std::filesystem::path kept = dir.root() / "kept folder";
+    std::filesystem::create_directories(kept);
+    main->bleachUtilityPage().BU_Dir1->SetPath(kept.string());
     main->close();  // the shut-down saves the settings
     EXPECT_EQ(tp.exit.calls, 1);
     ASSERT_TRUE(dir.Exists(user + ".dat"));
@@ -414,6 +419,7 @@ TEST_F(QuickCleanUpTest, ARestartKeepsProtectedCookiesChecksDelayAndFolder)
     EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Unchecked);
     EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "750");
+    EXPECT_EQ(main->bleachUtilityPage().Folder(), kept.string());
 }
 
 // ---- the cookie phase ----

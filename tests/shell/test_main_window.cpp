@@ -205,12 +205,11 @@ TEST_F(MainWindow, TabStopsFollowThePageCode)
     qcList->setObjectName("QC_lstScripts");
     auto* uhText = new QLineEdit(&main->urlHoundPage());
     uhText->setObjectName("UH_txtCacheSearchString");
-    auto* buList = new QListWidget(&main->bleachUtilityPage());
-    buList->setObjectName("BU_lstFiles");
-    auto* buExecute = new QPushButton("Execute", &main->bleachUtilityPage());
-    buExecute->setObjectName("BU_cmdExecute");
+    // The Bleach Utility page's own list and Execute button.
+    QListWidget* buList = main->bleachUtilityPage().BU_lstFiles;
+    QPushButton* buExecute = main->bleachUtilityPage().BU_cmdExecute;
     auto* buOther = new QPushButton("Add", &main->bleachUtilityPage());
-    buOther->setObjectName("BU_cmdAdd");
+    buOther->setObjectName("BU_cmdDesigned");
     buOther->setFocusPolicy(Qt::TabFocus);  // a design policy that "on" must give back
     auto* lower = new QPushButton("x", &main->bleachUtilityPage());
     lower->setObjectName("bu_cmdLower");  // codes compare with their letter case
@@ -243,6 +242,7 @@ TEST_F(MainWindow, TabStopsFollowThePageCode)
     EXPECT_FALSE(reached.contains("QC_lstScripts"));
     EXPECT_FALSE(reached.contains("UH_txtCacheSearchString"));
     EXPECT_TRUE(reached.contains("BU_cmdAdd"));
+    EXPECT_TRUE(reached.contains("BU_cmdDesigned"));
     main->hide();
 }
 
