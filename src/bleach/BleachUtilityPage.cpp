@@ -140,7 +140,7 @@ void BleachUtilityPage::BuildControls()
     BU_txtFile->setProperty(kHelpContextId, 501);
     BU_txtFile->setAccessibleName(QStringLiteral("Selected file"));
 
-    Line1 = Make<QFrame>(this, "Line1", {186, 96, 1, 334});
+    Line1 = Make<QFrame>(this, "Line1", {165, 96, 1, 328});
     Line1->setFrameShape(QFrame::NoFrame);
     Line1->setAutoFillBackground(true);
     QPalette grey = Line1->palette();
@@ -148,35 +148,40 @@ void BleachUtilityPage::BuildControls()
     Line1->setPalette(grey);
 
     // Left column: drive, folder, the folder's files.
-    BU_Drive1 = Make<QComboBox>(this, "BU_Drive1", {8, 96, 170, 24});
+    BU_Drive1 = Make<QComboBox>(this, "BU_Drive1", {8, 96, 150, 24});
     BU_Drive1->setProperty(kHelpContextId, 502);
     BU_Drive1->setAccessibleName(QStringLiteral("Drive"));
-    BU_Dir1 = Make<FolderList>(this, "BU_Dir1", {8, 124, 170, 132});
+    BU_Dir1 = Make<FolderList>(this, "BU_Dir1", {8, 124, 150, 132});
     BU_Dir1->setProperty(kHelpContextId, 503);
     BU_Dir1->setAccessibleName(QStringLiteral("Folder"));
-    BU_lstDirFiles = MakeFileList(this, "BU_lstDirFiles", {8, 260, 170, 170}, 504);
+    BU_lstDirFiles = MakeFileList(this, "BU_lstDirFiles", {8, 260, 150, 164}, 504);
     BU_lstDirFiles->setAccessibleName(QStringLiteral("Files"));
 
     // Right part: the queue, the options, the buttons.
-    Label2 = Make<QLabel>(this, "Label2", {196, 94, 336, 16});
+    Label2 = Make<QLabel>(this, "Label2", {174, 94, 358, 16});
     Label2->setText(QStringLiteral("FILES TO BE DESTROYED:"));
-    BU_lstFiles = MakeFileList(this, "BU_lstFiles", {196, 110, 336, 176}, 505);
+    BU_lstFiles = MakeFileList(this, "BU_lstFiles", {174, 110, 358, 174}, 505);
     BU_lstFiles->setAccessibleName(QStringLiteral("FILES TO BE DESTROYED:"));
     Label2->setBuddy(BU_lstFiles);
 
-    Frame1 = Make<QGroupBox>(this, "Frame1", {196, 290, 336, 66});
+    Frame1 = Make<QGroupBox>(this, "Frame1", {174, 288, 358, 68});
     Frame1->setTitle(QStringLiteral("&Deletion Options"));
-    BU_optBleachFirst = Make<QRadioButton>(Frame1, "BU_optBleachFirst", {10, 18, 318, 20});
+    BU_optBleachFirst = Make<QRadioButton>(Frame1, "BU_optBleachFirst", {8, 20, 346, 20});
     BU_optBleachFirst->setText(QStringLiteral("B&leach files before deleting  ( Opens file and writes 0s )"));
     BU_optBleachFirst->setProperty(kHelpContextId, 506);
     BU_optBleachFirst->setChecked(true);
-    BU_optDeleteOnly = Make<QRadioButton>(Frame1, "BU_optDeleteOnly", {10, 40, 318, 20});
+    BU_optDeleteOnly = Make<QRadioButton>(Frame1, "BU_optDeleteOnly", {8, 42, 346, 20});
     BU_optDeleteOnly->setText(QStringLiteral("Delete files without bleaching ( Faster than bleaching )"));
     BU_optDeleteOnly->setProperty(kHelpContextId, 507);
+    // The captions are long for the frame: a smaller face keeps them whole.
+    QFont options = BU_optBleachFirst->font();
+    options.setPointSizeF(options.pointSizeF() * 0.92);
+    BU_optBleachFirst->setFont(options);
+    BU_optDeleteOnly->setFont(options);
 
-    const int w = 108, h = 26;
-    auto x = [](int column) { return 196 + column * 114; };
-    const int row1 = 366, row2 = 400;
+    const int w = 116, h = 26;
+    auto x = [](int column) { return 174 + column * 121; };
+    const int row1 = 364, row2 = 398;
     BU_cmdAdd = MakeButton(this, "BU_cmdAdd", QStringLiteral("Add File"), QStringLiteral("Mark file for Destruction.."),
                            508, {x(0), row1, w, h});
     BU_cmdRemove = MakeButton(this, "BU_cmdRemove", QStringLiteral("Remove File"),
