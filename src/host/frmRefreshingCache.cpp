@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QScreen>
 
+#include "platform/qt/BareToolFrame.h"
+
 namespace brimlow {
 
 namespace {
@@ -18,6 +20,7 @@ frmRefreshingCache::frmRefreshingCache() : QWidget(nullptr)
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString());
     setFixedSize(kWidth, kHeight);
+    KeepFrameBare(*this);
     setCursor(Qt::WaitCursor);
 
     Label1 = new QLabel(this);

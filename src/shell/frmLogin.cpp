@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include "platform/Platform.h"
+#include "platform/qt/BareToolFrame.h"
 #include "shell/Forms.h"
 
 namespace brimlow {
@@ -40,6 +41,7 @@ frmLogin::frmLogin(Forms& forms) : QDialog(nullptr), m_forms(forms)
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString());
     setFixedSize(kWidth, kHeight);
+    KeepFrameBare(*this);
 
     lblLabels = new QLabel(QStringLiteral("Enter &Password:"), this);
     lblLabels->setObjectName(QStringLiteral("lblLabels"));

@@ -38,6 +38,8 @@ std::optional<std::string> FakeDialogs::ShowOpen(const FileDialogOptions& option
 RunOutcome RecordingRunner::RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
 {
     calls.push_back({argv, workingFolder});
+    if (beforeRun)
+        beforeRun(calls.back());
     if (passThrough)
         return m_real.RunAndReport(argv, workingFolder);
     return {true, 0};

@@ -2,6 +2,7 @@
 // Fakes of the platform seams. Dialogs never reach the screen: message boxes and file
 // dialogs answer from scripted queues and every call is recorded.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ public:
     RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
     bool passThrough = true;
     std::vector<RunCall> calls;
+    // Called with each run before it starts: a test looks at the screen while the program waits.
+    std::function<void(const RunCall&)> beforeRun;
 
 private:
     PosixProcessRunner m_real;
