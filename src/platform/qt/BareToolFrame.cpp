@@ -47,8 +47,12 @@ struct X11Window {
 // native window exists.
 std::optional<X11Window> NativeOf(QWidget& w)
 {
+    // Only the X11 platform's windows are X11 windows: the offscreen one may offer the same
+    // interface without a connection behind it.
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !w.testAttribute(Qt::WA_WState_Created))
+        return std::nullopt;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !w.testAttribute(Qt::WA_WState_Created))
+    if (!x11 || !x11->connection())
         return std::nullopt;
     X11Window out{x11->connection(), static_cast<xcb_window_t>(w.winId()), 0};
     if (const xcb_setup_t* setup = xcb_get_setup(out.c))
