@@ -207,11 +207,11 @@ std::string_view CacheDumpFileName(int DumpType)
 {
     switch (DumpType) {
     case kDumpCookies:
-        return "\\OrlinCookie.Dat";
+        return kCookieDumpLoaderName;
     case kDumpVisited:
-        return "\\OrlinVisited.Dat";
+        return kVisitedDumpLoaderName;
     case kDumpAll:
-        return "\\OrlinAll.Dat";
+        return kAllDumpLoaderName;
     default:
         return {};
     }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/DataFiles.h"
+
 #include "platform/Platform.h"
 
 namespace brimlow {
@@ -107,7 +109,6 @@ bool IsWordByte(unsigned char c);
 std::string CacheSearchReport(std::string_view dateText, std::string_view timeText, std::string_view searchText,
                               const std::vector<std::size_t>& results, const std::vector<CacheRecord>& records);
 
-inline constexpr const char* kSearchReportName = "\\BrimlowTemp.dat";
 std::filesystem::path SearchReportPath(const Platform& platform);
 
 }  // namespace brimlow

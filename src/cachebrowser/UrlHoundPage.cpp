@@ -481,7 +481,7 @@ void UrlHoundPage::UH_cmdViewReport_Click()
             reportPage.ShowCacheSearchReport(textfile::ReadAll(path));
         } else {
             m_platform.dialogs->MsgBox("The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
-                                           (m_platform.programFolder / "BrimlowTemp.dat").string(),
+                                           textfile::InFolder(m_platform.programFolder, kSearchReportName).string(),
                                        "File I\\O Error", MsgBoxButtons::Ok, MsgBoxIcon::Critical);
         }
     } catch (const RuntimeError& e) {

@@ -11,11 +11,6 @@
 
 namespace brimlow {
 
-// Joined to the folder's text as they stand; the leading "/" is the separator.
-inline constexpr std::string_view kVisitedDumpFile = "/OrlinVisited.dat";
-inline constexpr std::string_view kCookieDumpFile = "/OrlinCookie.dat";
-inline constexpr std::string_view kAllDumpFile = "/OrlinAll.dat";
-
 // A FILETIME as the UTC date "M/D/YYYY" without leading zeros. A time the calendar
 // conversion refuses (top bit set) is written as the zero time's date, 1/1/1601.
 void AppendDumpDate(std::string& out, std::uint64_t fileTime);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "cachedump/CacheDumpRecord.h"
+#include "host/DataFiles.h"
 #include "platform/inetcache/InetCache.h"
 
 namespace brimlow {
@@ -15,8 +16,10 @@ namespace {
 int DumpWalk(const char* pattern, std::string_view fileName, std::string_view folder,
              const std::filesystem::path& storeFolder)
 {
+    // Joined to the folder's text as it stands, the name's leading "\" becoming the separator.
     std::string path(folder);
-    path.append(fileName);
+    path.push_back('/');
+    path.append(fileName.substr(1));
     // A file that cannot be created loses this walk's output; the walk still runs.
     CacheDumpWriter out(path);
 
@@ -62,14 +65,14 @@ int DumpUrlCache(int mode, std::string_view folder, const std::filesystem::path&
     switch (mode) {
     case 1:
         DumpUrlCache(2, folder, storeFolder);
-        return DumpWalk("", kAllDumpFile, folder, storeFolder);
+        return DumpWalk("", kAllDumpName, folder, storeFolder);
     case 2:
         DumpUrlCache(3, folder, storeFolder);
-        return DumpWalk("cookie:", kCookieDumpFile, folder, storeFolder);
+        return DumpWalk("cookie:", kCookieDumpName, folder, storeFolder);
     case 3:
-        return DumpWalk("visited:", kVisitedDumpFile, folder, storeFolder);
+        return DumpWalk("visited:", kVisitedDumpName, folder, storeFolder);
     case 4:
-        return DumpWalk("cookie:", kCookieDumpFile, folder, storeFolder);
+        return DumpWalk("cookie:", kCookieDumpName, folder, storeFolder);
     default:
         // 0, and any mode Brimlow never passes: the full dump.
         return DumpUrlCache(1, folder, storeFolder);

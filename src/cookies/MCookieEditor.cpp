@@ -5,6 +5,7 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "host/MActivityReport.h"
@@ -29,11 +30,6 @@ std::optional<int> Number(std::string_view s, std::size_t minDigits, std::size_t
         v = v * 10 + (c - '0');
     }
     return v;
-}
-
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
 }  // namespace
@@ -277,9 +273,7 @@ bool IsOwnCookie(const Platform& platform, std::string_view Source)
     const std::string_view user = rest.substr(0, at);
     if (user == "anyuser")
         return true;
-    std::string login = platform.user ? platform.user->LoginName() : std::string();
-    for (char& c : login)
-        c = Lower(c);
+    const std::string login = text::ToLowerAscii(platform.user ? platform.user->LoginName() : std::string());
     return user == login;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/DataFiles.h"
 #include "platform/Platform.h"
 
 namespace brimlow {
@@ -21,7 +22,6 @@ struct CookieEntry {
     std::string Accessed;  // M/D/YYYY as the dump tool wrote it
 };
 
-inline constexpr const char* kCookieDumpName = "\\OrlinCookie.dat";
 // What an expiry line that is no date becomes.
 inline constexpr const char* kNoExpiryDate = "12/31/9999";
 // What GetCookie answers when the store hands out nothing for a URL.

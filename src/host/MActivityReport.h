@@ -6,11 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "host/DataFiles.h"
 #include "platform/Platform.h"
 
 namespace brimlow {
-
-inline constexpr const char* kActivityLogName = "\\ActivityReport.dat";
 
 std::filesystem::path ActivityLogPath(const Platform& platform);
 

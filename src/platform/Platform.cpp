@@ -1,6 +1,5 @@
 #include "platform/Platform.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +8,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/Text.h"
 
 extern char** environ;
 
@@ -115,16 +116,6 @@ std::filesystem::path ToolFolderFor(const std::filesystem::path& executableFolde
 
 namespace {
 
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 std::string FindOnPath(const std::string& name)
 {
     const char* env = std::getenv("PATH");
@@ -151,8 +142,8 @@ std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, cons
                                                         const std::string& valueName)
 {
     // Key and value names compare without regard to letter case, as the registry's do.
-    if (root != kHKeyLocalMachine || !SameIgnoringCase(keyName, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
-        !SameIgnoringCase(valueName, "PATH"))
+    if (root != kHKeyLocalMachine || !text::EqualsNoCase(keyName, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO") ||
+        !text::EqualsNoCase(valueName, "PATH"))
         return std::nullopt;
     for (const char* tool : {"hardinfo", "kinfocenter", "gnome-system-monitor"}) {
         std::string found = FindOnPath(tool);

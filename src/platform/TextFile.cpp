@@ -9,15 +9,12 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/PosixIo.h"
+#include "platform/Text.h"
 
 namespace brimlow::textfile {
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 [[noreturn]] void Throw(const fs::path& path)
 {
@@ -26,16 +23,8 @@ char LowerAscii(char c)
 
 void WriteFully(int fd, const char* data, std::size_t size, const fs::path& path)
 {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            Throw(path);
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
+    if (!posix::WriteAll(fd, std::string_view(data, size)))
+        Throw(path);
 }
 
 int OpenFor(const fs::path& path, OpenMode mode, bool create)
@@ -67,20 +56,12 @@ int OpenFor(const fs::path& path, OpenMode mode, bool create)
 
 bool SameNameNoCase(std::string_view a, std::string_view b) noexcept
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
+    return text::EqualsNoCase(a, b);
 }
 
 std::string LowerCaseName(std::string_view name)
 {
-    std::string out(name);
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
+    return text::ToLowerAscii(name);
 }
 
 fs::path Resolve(const fs::path& path)

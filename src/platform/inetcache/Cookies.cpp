@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/FileTime.h"
+#include "platform/PosixIo.h"
+#include "platform/Text.h"
 #include "platform/inetcache/InetCache.h"
 #include "platform/inetcache/Store.h"
 
@@ -30,28 +32,8 @@ constexpr std::uint32_t kFlagHttpOnly = 0x2000;
 
 constexpr std::uint64_t kFarFuture = std::numeric_limits<std::int64_t>::max();
 
-char Lower(char c) noexcept
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string ToLower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
+using text::EqualsNoCase;
+using text::ToLowerAscii;
 
 std::string_view Trim(std::string_view s) noexcept
 {
@@ -267,7 +249,7 @@ std::optional<ParsedSet> ParseSetCookie(const ParsedUrl& url, std::string_view n
             if (!d.empty() && d.front() == '.')
                 d.remove_prefix(1);
             if (!d.empty())
-                domainAttr = ToLower(d);
+                domainAttr = ToLowerAscii(d);
         } else if (EqualsNoCase(an, "path")) {
             if (!aval.empty() && aval.front() == '/')
                 pathAttr = std::string(aval);
@@ -393,17 +375,12 @@ void WriteFileAtomically(const fs::path& file, const std::string& text)
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         ThrowErrno("cannot create " + tmp.string());
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            ThrowErrno("cannot write " + tmp.string());
-        }
-        done += static_cast<std::size_t>(n);
+    if (!posix::WriteAll(fd, text)) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        errno = e;
+        ThrowErrno("cannot write " + tmp.string());
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
         ::unlink(tmp.c_str());
@@ -607,7 +584,7 @@ std::optional<ParsedUrl> ParseUrl(std::string_view url)
         if (!ok)
             return std::nullopt;
     }
-    out.scheme = ToLower(url.substr(0, colon));
+    out.scheme = ToLowerAscii(url.substr(0, colon));
     std::string_view rest = url.substr(colon + 3);
     if (std::any_of(rest.begin(), rest.end(), [](char c) {
             const auto u = static_cast<unsigned char>(c);
@@ -639,7 +616,7 @@ std::optional<ParsedUrl> ParseUrl(std::string_view url)
             return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '.' || c == '_';
         }))
         return std::nullopt;
-    out.host = ToLower(host);
+    out.host = ToLowerAscii(host);
     if (out.host.back() == '.')
         out.host.pop_back();
     if (out.host.empty())

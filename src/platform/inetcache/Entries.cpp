@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/Text.h"
 #include "platform/inetcache/InetCache.h"
 #include "platform/inetcache/Store.h"
 
@@ -50,23 +51,6 @@ constexpr const char* kWalkSql =
     "SELECT url, local_file, hit_rate, expire_time, last_access_time, length(header), "
     "CASE WHEN length(header) <= ?1 THEN header END, seq FROM entries ORDER BY seq";
 constexpr const char* kHeaderSql = "SELECT header FROM entries WHERE seq = ?1";
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        unsigned char a = static_cast<unsigned char>(text[i]);
-        unsigned char b = static_cast<unsigned char>(prefix[i]);
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<unsigned char>(a + 32);
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<unsigned char>(b + 32);
-        if (a != b)
-            return false;
-    }
-    return true;
-}
 
 std::uint32_t Clamp32(std::uint64_t v) noexcept
 {
@@ -141,7 +125,7 @@ private:
         if (m_done)
             return false;
         while (m_stmt.Step()) {
-            if (m_prefix.empty() || StartsWithNoCase(m_stmt.Text(0), m_prefix)) {
+            if (m_prefix.empty() || text::StartsWithNoCase(m_stmt.Text(0), m_prefix)) {
                 m_pending = true;
                 return true;
             }

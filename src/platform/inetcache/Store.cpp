@@ -12,6 +12,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/Text.h"
 #include "platform/inetcache/InetCache.h"
 
 namespace brimlow::inetcache {
@@ -207,10 +208,7 @@ std::string CookieUserName()
     std::string name;
     if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
         name = pw->pw_name;
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return name;
+    return text::ToLowerAscii(name);
 }
 
 }  // namespace brimlow::inetcache
