@@ -49,16 +49,7 @@ TabCommandMenus::TabCommandMenus(QWidget& window, QTabWidget& tabs, const std::a
 
 void TabCommandMenus::AddCommandItems()
 {
-    // A page whose buttons are not on the window offers none of its rows, separators
-    // included: an item never stands for a handler that is not there.
-    std::array<bool, kPageCount> pageHasButtons{};
-    for (const CommandItem& row : CommandItems())
-        if (row.button && m_window.findChild<QAbstractButton*>(QString::fromLatin1(row.button)))
-            pageHasButtons[static_cast<std::size_t>(row.page)] = true;
-
     for (const CommandItem& row : CommandItems()) {
-        if (!pageHasButtons[static_cast<std::size_t>(row.page)])
-            continue;
         QMenu* menu = m_menus[static_cast<std::size_t>(row.page)];
         if (!row.button) {
             menu->addSeparator()->setObjectName(QString::fromLatin1(row.item));
@@ -66,7 +57,7 @@ void TabCommandMenus::AddCommandItems()
         }
         auto* button = m_window.findChild<QAbstractButton*>(QString::fromLatin1(row.button));
         if (!button)
-            continue;
+            continue;  // an item never stands for a handler that is not there
         QAction* item = menu->addAction(QString::fromLatin1(row.caption));
         item->setObjectName(QString::fromLatin1(row.item));
         // The button's click handler runs exactly as on a click, and also while the button
