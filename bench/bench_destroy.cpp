@@ -17,7 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "bleach/BleachFileOps.h"
 #include "bleach/MBleachUtility.h"
 #include "platform/Platform.h"
 
@@ -55,28 +54,32 @@ struct Phases {
 } g_ph;
 double g_writeSeconds = 0, g_syncSeconds = 0, g_unlinkSeconds = 0;
 
-void WatchPhases()
-{
-    using bleach_detail::RealFileOps;
-    auto ops = RealFileOps();
-    ops.open = [](const char* p, int f) {
+// The real calls, with the phases' time stamps taken around them.
+struct PhaseCalls final : FileCalls {
+    int Open(const char* p, int f) override
+    {
         g_ph.open = Clock::now();
-        return RealFileOps().open(p, f);
-    };
-    ops.fdatasync = [](int fd) {
+        return real.Open(p, f);
+    }
+    int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
+    long Pwrite(int fd, const void* buf, std::size_t n, std::int64_t off) override { return real.Pwrite(fd, buf, n, off); }
+    int Fdatasync(int fd) override
+    {
         g_ph.syncStart = Clock::now();
-        const int rc = RealFileOps().fdatasync(fd);
+        const int rc = real.Fdatasync(fd);
         g_ph.syncEnd = Clock::now();
         return rc;
-    };
-    ops.unlink = [](const char* p) {
+    }
+    int Close(int fd) override { return real.Close(fd); }
+    int Unlink(const char* p) override
+    {
         g_ph.unlinkStart = Clock::now();
-        const int rc = RealFileOps().unlink(p);
+        const int rc = real.Unlink(p);
         g_ph.unlinkEnd = Clock::now();
         return rc;
-    };
-    bleach_detail::CurrentFileOps() = ops;
-}
+    }
+    PosixFileCalls real;
+} g_phaseCalls;
 double g_destroySeconds = 0, g_ddSeconds = 0;
 int g_destroyRuns = 0, g_ddRuns = 0;
 
@@ -105,6 +108,7 @@ void BM_DestroyFile(benchmark::State& state)
     Platform platform;
     platform.programFolder = g_folder;
     platform.dialogs = &boxes;
+    platform.files = &g_phaseCalls;
     const fs::path victim = g_folder / "victim.bin";
     for (auto _ : state) {
         if (!MakeFile(victim)) {
@@ -172,7 +176,6 @@ int main(int argc, char** argv)
     if (::statfs(g_folder.c_str(), &sfs) == 0 && sfs.f_type == 0x01021994)
         std::fprintf(stderr, "warning: %s is tmpfs; the figures are memory, not disk\n", g_folder.c_str());
 
-    WatchPhases();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

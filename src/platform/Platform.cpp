@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
@@ -151,6 +152,36 @@ std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, cons
             return RegistryValue{kRegSz, found + std::string(1, '\0')};
     }
     return std::nullopt;
+}
+
+int PosixFileCalls::Open(const char* path, int flags)
+{
+    return ::open(path, flags);
+}
+
+int PosixFileCalls::Fstat(int fd, struct ::stat* st)
+{
+    return ::fstat(fd, st);
+}
+
+long PosixFileCalls::Pwrite(int fd, const void* buf, std::size_t count, std::int64_t offset)
+{
+    return static_cast<long>(::pwrite(fd, buf, count, static_cast<off_t>(offset)));
+}
+
+int PosixFileCalls::Fdatasync(int fd)
+{
+    return ::fdatasync(fd);
+}
+
+int PosixFileCalls::Close(int fd)
+{
+    return ::close(fd);
+}
+
+int PosixFileCalls::Unlink(const char* path)
+{
+    return ::unlink(path);
 }
 
 }  // namespace brimlow

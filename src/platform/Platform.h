@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct stat;
+
 namespace brimlow {
 
 enum class MsgBoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -181,6 +183,30 @@ public:
     virtual bool SendKeys(WindowId window, const std::string& keys) = 0;
 };
 
+// The file calls that destroying a file makes, so that a test can watch their order and
+// stage a fault. Each returns what the POSIX call returns and leaves errno as it does.
+class FileCalls {
+public:
+    virtual ~FileCalls() = default;
+    virtual int Open(const char* path, int flags) = 0;
+    virtual int Fstat(int fd, struct ::stat* st) = 0;
+    virtual long Pwrite(int fd, const void* buf, std::size_t count, std::int64_t offset) = 0;
+    virtual int Fdatasync(int fd) = 0;
+    virtual int Close(int fd) = 0;
+    virtual int Unlink(const char* path) = 0;
+};
+
+// The real calls.
+class PosixFileCalls final : public FileCalls {
+public:
+    int Open(const char* path, int flags) override;
+    int Fstat(int fd, struct ::stat* st) override;
+    long Pwrite(int fd, const void* buf, std::size_t count, std::int64_t offset) override;
+    int Fdatasync(int fd) override;
+    int Close(int fd) override;
+    int Unlink(const char* path) override;
+};
+
 // The drive list's entries: the root paths of the mounted volumes, "/" first.
 class Volumes {
 public:
@@ -207,6 +233,7 @@ struct Platform {
     Launcher* launcher = nullptr;
     KeySender* keys = nullptr;
     Volumes* volumes = nullptr;
+    FileCalls* files = nullptr;  // nullptr: the real calls
 };
 
 // ---- Real, Qt-free implementations ----

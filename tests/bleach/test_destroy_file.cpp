@@ -12,7 +12,6 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include "bleach/BleachFileOps.h"
 #include "bleach/MBleachUtility.h"
 #include "host/MActivityReport.h"
 #include "support/AsOtherUser.h"
@@ -21,9 +20,6 @@
 
 using namespace brimlow;
 namespace fs = std::filesystem;
-using bleach_detail::CurrentFileOps;
-using bleach_detail::FileOps;
-using bleach_detail::RealFileOps;
 
 namespace {
 
@@ -97,9 +93,8 @@ std::optional<std::uint64_t> PhysicalStart(int fd)
 }
 
 // Watches the file calls of DestroyFile: records their order and forwards to the real ones
-// unless a test replaces one. Restores the real calls when it goes.
-struct CallWatch {
-    static inline CallWatch* current = nullptr;
+// unless a test stages a fault. Stands in the platform for as long as it lives.
+struct CallWatch final : FileCalls {
     std::vector<std::string> calls;
     int openFlags = 0;
     std::uint64_t bytesWritten = 0;
@@ -109,52 +104,54 @@ struct CallWatch {
     std::size_t writeAtMost = 0;   // when set, every write is a short one of at most this many bytes
     int failSyncWith = 0;
 
-    CallWatch()
+    explicit CallWatch(test::TestPlatform& tp) : m_platform(tp.platform) { m_platform.files = this; }
+    ~CallWatch() override { m_platform.files = nullptr; }
+
+    int Open(const char* p, int flags) override
     {
-        current = this;
-        FileOps ops = RealFileOps();
-        ops.open = [](const char* p, int flags) {
-            current->calls.push_back("open");
-            current->openFlags = flags;
-            return RealFileOps().open(p, flags);
-        };
-        ops.pwrite = [](int fd, const void* buf, size_t n, off_t off) -> ssize_t {
-            if (current->calls.empty() || current->calls.back() != "write")
-                current->calls.push_back("write");
-            if (current->writeAtMost)
-                n = std::min(n, current->writeAtMost);
-            const ssize_t w = current->countOnlyWrites ? static_cast<ssize_t>(n) : RealFileOps().pwrite(fd, buf, n, off);
-            if (w > 0) {
-                current->bytesWritten += static_cast<std::uint64_t>(w);
-                current->writeEnd = std::max<std::uint64_t>(current->writeEnd, static_cast<std::uint64_t>(off) + w);
-            }
-            return w;
-        };
-        ops.fdatasync = [](int fd) {
-            current->calls.push_back("fdatasync");
-            if (current->failSyncWith) {
-                errno = current->failSyncWith;
-                return -1;
-            }
-            return RealFileOps().fdatasync(fd);
-        };
-        ops.close = [](int fd) {
-            current->calls.push_back("close");
-            return RealFileOps().close(fd);
-        };
-        ops.unlink = [](const char* p) {
-            if (current->beforeUnlink)
-                current->beforeUnlink();
-            current->calls.push_back("unlink");
-            return RealFileOps().unlink(p);
-        };
-        CurrentFileOps() = ops;
+        calls.push_back("open");
+        openFlags = flags;
+        return real.Open(p, flags);
     }
-    ~CallWatch()
+    int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
+    long Pwrite(int fd, const void* buf, std::size_t n, std::int64_t off) override
     {
-        CurrentFileOps() = RealFileOps();
-        current = nullptr;
+        if (calls.empty() || calls.back() != "write")
+            calls.push_back("write");
+        if (writeAtMost)
+            n = std::min(n, writeAtMost);
+        const long w = countOnlyWrites ? static_cast<long>(n) : real.Pwrite(fd, buf, n, off);
+        if (w > 0) {
+            bytesWritten += static_cast<std::uint64_t>(w);
+            writeEnd = std::max<std::uint64_t>(writeEnd, static_cast<std::uint64_t>(off) + static_cast<std::uint64_t>(w));
+        }
+        return w;
     }
+    int Fdatasync(int fd) override
+    {
+        calls.push_back("fdatasync");
+        if (failSyncWith) {
+            errno = failSyncWith;
+            return -1;
+        }
+        return real.Fdatasync(fd);
+    }
+    int Close(int fd) override
+    {
+        calls.push_back("close");
+        return real.Close(fd);
+    }
+    int Unlink(const char* p) override
+    {
+        if (beforeUnlink)
+            beforeUnlink();
+        calls.push_back("unlink");
+        return real.Unlink(p);
+    }
+
+private:
+    Platform& m_platform;
+    PosixFileCalls real;
 };
 
 class DestroyFileTest : public testing::Test {
@@ -191,7 +188,7 @@ TEST_F(DestroyFileTest, OverwritesInPlaceWithCrLfPairsSyncsThenDeletes)
     ASSERT_GE(held, 0);
     const auto blockBefore = PhysicalStart(held);
 
-    CallWatch watch;
+    CallWatch watch(tp);
     std::string contentAtUnlink;
     std::optional<std::uint64_t> blockAtUnlink;
     watch.beforeUnlink = [&] {
@@ -226,7 +223,7 @@ TEST_F(DestroyFileTest, OverwritesInPlaceWithCrLfPairsSyncsThenDeletes)
 TEST_F(DestroyFileTest, EmptyFileIsOpenedSyncedAndDeletedWithNothingWritten)
 {
     const fs::path victim = Victim("");
-    CallWatch watch;
+    CallWatch watch(tp);
     DestroyFile(tp.platform, victim, true);
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "fdatasync", "close", "unlink"}));
     EXPECT_EQ(watch.bytesWritten, 0u);
@@ -237,7 +234,7 @@ TEST_F(DestroyFileTest, EmptyFileIsOpenedSyncedAndDeletedWithNothingWritten)
 TEST_F(DestroyFileTest, WithoutBleachTheFileIsOnlyDeleted)
 {
     const fs::path victim = Victim("keep me out of it");
-    CallWatch watch;
+    CallWatch watch(tp);
     DestroyFile(tp.platform, victim, false);
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink"}));
     EXPECT_FALSE(Present(victim));
@@ -247,7 +244,7 @@ TEST_F(DestroyFileTest, WithoutBleachTheFileIsOnlyDeleted)
 TEST_F(DestroyFileTest, ShortWritesOfOddCountsKeepThePairsInStep)
 {
     const fs::path victim = Victim("0123456789");
-    CallWatch watch;
+    CallWatch watch(tp);
     watch.writeAtMost = 3;
     std::string contentAtUnlink;
     watch.beforeUnlink = [&] { contentAtUnlink = ReadFile(victim); };
@@ -259,7 +256,7 @@ TEST_F(DestroyFileTest, ShortWritesOfOddCountsKeepThePairsInStep)
 TEST_F(DestroyFileTest, AFailedSyncIsAFailureAndTheFileStays)
 {
     const fs::path victim = Victim("abc");
-    CallWatch watch;
+    CallWatch watch(tp);
     watch.failSyncWith = EIO;
     DestroyFile(tp.platform, victim, true);
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close"}));
@@ -294,7 +291,7 @@ TEST_F(DestroyFileTest, SymbolicLinkIsRemovedItselfAndItsTargetIsUntouched)
     const fs::path dangling = dir.root() / "dangling.txt";
     fs::create_symlink(dir.root() / "gone.txt", dangling);
 
-    CallWatch watch;
+    CallWatch watch(tp);
     DestroyFile(tp.platform, link, true);
     DestroyFile(tp.platform, dangling, true);
 
@@ -314,7 +311,7 @@ TEST_F(DestroyFileTest, ANamedPipeIsRemovedWithoutBeingOpened)
     // Opening a FIFO for writing would wait for a reader; a device node would be written to.
     const fs::path fifo = dir.root() / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    CallWatch watch;
+    CallWatch watch(tp);
     DestroyFile(tp.platform, fifo, true);
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"unlink"}));
     EXPECT_FALSE(Present(fifo));
@@ -340,7 +337,7 @@ TEST_F(DestroyFileTest, FilesOfTwoGigabytesAndMoreAreDestroyed)
     const fs::path bleached = dir.root() / "big bleached.bin";
     makeSparse(bleached);
     {
-        CallWatch watch;
+        CallWatch watch(tp);
         watch.countOnlyWrites = true;
         DestroyFile(tp.platform, bleached, true);
         EXPECT_EQ(watch.bytesWritten, 2 * size);
