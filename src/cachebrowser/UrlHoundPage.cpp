@@ -1,6 +1,7 @@
 #include "cachebrowser/UrlHoundPage.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <QCheckBox>
@@ -17,7 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "cachebrowser/MUrlHound.h"
 #include "host/ActivityReports.h"
@@ -45,9 +46,9 @@ struct WaitCursor {
 
 // The one-line search box: Enter runs the search instead of breaking the line, and pasted
 // line breaks become blanks, so the expression always stays on one line.
-class SearchStringBox final : public QTextEdit {
+class SearchStringBox final : public QPlainTextEdit {
 public:
-    explicit SearchStringBox(QWidget* parent) : QTextEdit(parent) {}
+    explicit SearchStringBox(QWidget* parent) : QPlainTextEdit(parent) {}
     std::function<void()> onEnter;
 
 protected:
@@ -59,7 +60,7 @@ protected:
                 onEnter();
             return;
         }
-        QTextEdit::keyPressEvent(e);
+        QPlainTextEdit::keyPressEvent(e);
     }
     void insertFromMimeData(const QMimeData* source) override
     {
@@ -175,8 +176,7 @@ void UrlHoundPage::BuildControls()
     UH_txtCacheLocation->setProperty(kHelpContextId, 303);
     NameFromLabel(UH_txtCacheLocation, Label23);
     Label18 = MakeLabel(Frame4, "Label18", QStringLiteral("Header Data:"), {8, 60, 150, 16});
-    UH_txtCacheHeader = Make<QTextEdit>(Frame4, "UH_txtCacheHeader", {8, 76, 160, 122});
-    UH_txtCacheHeader->setAcceptRichText(false);
+    UH_txtCacheHeader = Make<QPlainTextEdit>(Frame4, "UH_txtCacheHeader", {8, 76, 160, 122});
     UH_txtCacheHeader->setTabChangesFocus(true);
     UH_txtCacheHeader->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     UH_txtCacheHeader->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -203,9 +203,8 @@ void UrlHoundPage::BuildControls()
     searchBox->setGeometry(8, 20, 240, 24);
     searchBox->onEnter = [this] { UH_cmdCacheSearch_Click(); };
     UH_txtCacheSearchString = searchBox;
-    UH_txtCacheSearchString->setAcceptRichText(false);
     UH_txtCacheSearchString->setTabChangesFocus(true);
-    UH_txtCacheSearchString->setLineWrapMode(QTextEdit::NoWrap);
+    UH_txtCacheSearchString->setLineWrapMode(QPlainTextEdit::NoWrap);
     UH_txtCacheSearchString->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     UH_txtCacheSearchString->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     UH_txtCacheSearchString->document()->setDocumentMargin(2);
@@ -227,7 +226,7 @@ void UrlHoundPage::BuildControls()
     NameFromLabel(UH_lstCacheSearch, Label25);
     // The record text the platform search once ran on; the search now works on the
     // records themselves, and the box stays hidden.
-    UH_txtCacheSearch = Make<QTextEdit>(this, "UH_txtCacheSearch", {276, 162, 256, 178});
+    UH_txtCacheSearch = Make<QPlainTextEdit>(this, "UH_txtCacheSearch", {276, 162, 256, 178});
     UH_txtCacheSearch->setProperty(kHelpContextId, 313);
     UH_txtCacheSearch->setFocusPolicy(Qt::NoFocus);
     UH_txtCacheSearch->setEnabled(false);
@@ -397,14 +396,18 @@ void UrlHoundPage::UH_cmdCacheSearch_Click()
             UH_lstCacheSearch->clear();
             const MatchOptions options{UH_chkCaseSensitive->isChecked(), UH_chkWholeWord->isChecked(),
                                        LocaleTextEncoding()};
-            const auto hits = SearchCacheRecords(CacheRecords(), text, options);
-            for (std::size_t i : hits) {
-                if (i >= static_cast<std::size_t>(UH_lstCacheMain->count()))
-                    break;
-                auto* item = new QListWidgetItem(UH_lstCacheMain->item(static_cast<int>(i))->text());
-                item->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(i));
-                UH_lstCacheSearch->addItem(item);
-            }
+            auto hits = SearchCacheRecords(CacheRecords(), text, options);
+            const auto listed = static_cast<std::size_t>(UH_lstCacheMain->count());
+            hits.erase(std::find_if(hits.begin(), hits.end(), [listed](std::size_t i) { return i >= listed; }),
+                       hits.end());
+            // The lines go in as one insertion: tens of thousands of results fill at once.
+            QStringList lines;
+            lines.reserve(static_cast<qsizetype>(hits.size()));
+            for (std::size_t i : hits)
+                lines << UH_lstCacheMain->item(static_cast<int>(i))->text();
+            UH_lstCacheSearch->addItems(lines);
+            for (std::size_t k = 0; k < hits.size(); ++k)
+                UH_lstCacheSearch->item(static_cast<int>(k))->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(hits[k]));
         } else {
             m_platform.dialogs->MsgBox("You must enter a search string.", "Missing Search String", MsgBoxButtons::Ok,
                                        MsgBoxIcon::None);

@@ -14,7 +14,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace brimlow {
 
@@ -53,7 +53,7 @@ public:
     QLabel* Label23 = nullptr;
     QLineEdit* UH_txtCacheLocation = nullptr;
     QLabel* Label18 = nullptr;
-    QTextEdit* UH_txtCacheHeader = nullptr;
+    QPlainTextEdit* UH_txtCacheHeader = nullptr;
     QLabel* Label17 = nullptr;
     QLineEdit* UH_txtCacheAccessed = nullptr;
     QLabel* Label20 = nullptr;
@@ -61,14 +61,14 @@ public:
     QLabel* Label19 = nullptr;
     QLineEdit* UH_txtCacheHitRate = nullptr;
     QGroupBox* Frame7 = nullptr;
-    QTextEdit* UH_txtCacheSearchString = nullptr;
+    QPlainTextEdit* UH_txtCacheSearchString = nullptr;
     QPushButton* UH_cmdAnd = nullptr;
     QPushButton* UH_cmdOr = nullptr;
     QCheckBox* UH_chkCaseSensitive = nullptr;
     QCheckBox* UH_chkWholeWord = nullptr;
     QLabel* Label25 = nullptr;
     QListWidget* UH_lstCacheSearch = nullptr;
-    QTextEdit* UH_txtCacheSearch = nullptr;  // hidden, never shown
+    QPlainTextEdit* UH_txtCacheSearch = nullptr;  // hidden, never shown
     QPushButton* UH_cmdCacheSearch = nullptr;
     QPushButton* UH_cmdCacheRefresh = nullptr;
     QPushButton* UH_cmdViewReport = nullptr;

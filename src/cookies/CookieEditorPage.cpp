@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <chrono>
 #include <unordered_set>
 
@@ -90,10 +90,9 @@ QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int hel
     return l;
 }
 
-QTextEdit* MakeHiddenBuffer(QWidget* parent, const char* name, QRect geometry)
+QPlainTextEdit* MakeHiddenBuffer(QWidget* parent, const char* name, QRect geometry)
 {
-    auto* t = Make<QTextEdit>(parent, name, geometry);
-    t->setAcceptRichText(false);
+    auto* t = Make<QPlainTextEdit>(parent, name, geometry);
     t->setFocusPolicy(Qt::NoFocus);
     t->hide();
     return t;
@@ -169,10 +168,9 @@ void CookieEditorPage::BuildControls()
     CE_txtSource->setProperty(kHelpContextId, 405);
     NameFromLabel(CE_txtSource, Label29);
     Label28 = MakeLabel(this, "Label28", QStringLiteral("Cookie Name:"), {8, 356, 258, 16});
-    CE_txtCookieName = Make<QTextEdit>(this, "CE_txtCookieName", {8, 372, 258, 24});
-    CE_txtCookieName->setAcceptRichText(false);
+    CE_txtCookieName = Make<QPlainTextEdit>(this, "CE_txtCookieName", {8, 372, 258, 24});
     CE_txtCookieName->setTabChangesFocus(true);
-    CE_txtCookieName->setLineWrapMode(QTextEdit::NoWrap);
+    CE_txtCookieName->setLineWrapMode(QPlainTextEdit::NoWrap);
     CE_txtCookieName->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CE_txtCookieName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     CE_txtCookieName->document()->setDocumentMargin(2);

@@ -16,7 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace brimlow {
 
@@ -68,14 +68,14 @@ public:
 
     QLabel* Image2 = nullptr;
     QLabel* Label4 = nullptr;
-    QTextEdit* CE_txtTemp = nullptr;  // hidden text buffer
+    QPlainTextEdit* CE_txtTemp = nullptr;  // hidden text buffer
     QGroupBox* Frame5 = nullptr;
     QRadioButton* CE_optViewBySource = nullptr;
     QRadioButton* CE_optViewByFile = nullptr;
     QLabel* Label26 = nullptr;
     QListWidget* CE_lstCookieSources = nullptr;
     QListWidget* CE_lstCookieFiles = nullptr;
-    QTextEdit* CE_txtCookieSearch = nullptr;  // hidden text buffer
+    QPlainTextEdit* CE_txtCookieSearch = nullptr;  // hidden text buffer
     QLabel* Label27 = nullptr;
     QListWidget* CE_lstCookieEntries = nullptr;
     QLabel* Label33 = nullptr;
@@ -83,7 +83,7 @@ public:
     QLabel* Label29 = nullptr;
     QLineEdit* CE_txtSource = nullptr;
     QLabel* Label28 = nullptr;
-    QTextEdit* CE_txtCookieName = nullptr;
+    QPlainTextEdit* CE_txtCookieName = nullptr;
     QLabel* Label31 = nullptr;
     QLineEdit* CE_txtCookieValue = nullptr;
     QLabel* Label32 = nullptr;

@@ -1,13 +1,13 @@
 #include "host/MActivityReportQt.h"
 
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "platform/qt/QtText.h"
 #include "host/MActivityReport.h"
 
 namespace brimlow {
 
-void LoadActivityLog(const Platform& platform, QTextEdit* box)
+void LoadActivityLog(const Platform& platform, QPlainTextEdit* box)
 {
     box->clear();  // emptied first, so a missing log leaves the box empty
     SetBoxBytes(box, ReadActivityLog(platform));

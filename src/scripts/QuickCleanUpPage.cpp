@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <unordered_set>
 
@@ -100,13 +100,15 @@ std::vector<std::string> Texts(const QListWidget* list)
     return out;
 }
 
+// One insertion for the whole list: thousands of cookie sources fill at once.
 void Fill(QListWidget* list, const std::vector<std::string>& texts)
 {
-    list->setUpdatesEnabled(false);
-    list->clear();
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(texts.size()));
     for (const auto& t : texts)
-        list->addItem(FromBytes(t));
-    list->setUpdatesEnabled(true);
+        lines << FromBytes(t);
+    list->clear();
+    list->addItems(lines);
 }
 
 // The up-down control: it steps the number in its text box by 10 within 1 to 10000.
@@ -206,8 +208,7 @@ void QuickCleanUpPage::BuildControls()
     QC_lstScriptCommands = MakeList(this, "QC_lstScriptCommands", nullptr, 0, {328, 232, 204, 144});
     QC_lstScriptCommands->setSelectionMode(QAbstractItemView::SingleSelection);
     QC_lstScriptCommands->setAccessibleName(QStringLiteral("Script Commands"));
-    QC_rtfScriptDescription = Make<QTextEdit>(this, "QC_rtfScriptDescription", {328, 232, 204, 144});
-    QC_rtfScriptDescription->setAcceptRichText(false);
+    QC_rtfScriptDescription = Make<QPlainTextEdit>(this, "QC_rtfScriptDescription", {328, 232, 204, 144});
     QC_rtfScriptDescription->setTabChangesFocus(true);
     QC_rtfScriptDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QC_rtfScriptDescription->setProperty(kHelpContextId, 104);

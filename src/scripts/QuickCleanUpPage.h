@@ -15,7 +15,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
-class QTextEdit;
+class QPlainTextEdit;
 class QTimer;
 
 namespace brimlow {
@@ -92,7 +92,7 @@ public:
     QPushButton* QC_cmdNewScript = nullptr;
     QPushButton* QC_cmdDeleteScript = nullptr;
     QLabel* Label6 = nullptr;
-    QTextEdit* QC_rtfScriptDescription = nullptr;
+    QPlainTextEdit* QC_rtfScriptDescription = nullptr;
     QListWidget* QC_lstScriptCommands = nullptr;
     QLabel* Label7 = nullptr;
     QTimer* Timer2 = nullptr;

@@ -11,7 +11,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "host/MActivityReport.h"
 #include "host/PageHost.h"
@@ -87,7 +87,7 @@ void NameFromLabel(QWidget* control, QLabel* label)
     label->setBuddy(control);
 }
 
-void CaretToEnd(QTextEdit* box)
+void CaretToEnd(QPlainTextEdit* box)
 {
     QTextCursor c = box->textCursor();
     c.movePosition(QTextCursor::End);
@@ -118,8 +118,7 @@ void ScriptEditorPage::BuildControls()
 
     Frame3 = Make<QGroupBox>(this, "Frame3", {264, 4, 268, 232});
     Frame3->setTitle(QStringLiteral("Quick Tutorial"));
-    SE_rtfTutorial = Make<QTextEdit>(Frame3, "SE_rtfTutorial", {6, 20, 256, 206});
-    SE_rtfTutorial->setAcceptRichText(false);
+    SE_rtfTutorial = Make<QPlainTextEdit>(Frame3, "SE_rtfTutorial", {6, 20, 256, 206});
     SE_rtfTutorial->setReadOnly(true);
     SE_rtfTutorial->setTabChangesFocus(true);
     SE_rtfTutorial->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -179,10 +178,9 @@ void ScriptEditorPage::BuildControls()
     SE_cmdControl = MakeButton(this, "SE_cmdControl", QStringLiteral("CTRL"), {}, 216, {94, 348, 34, 20});
     SE_cmdTab = MakeButton(this, "SE_cmdTab", QStringLiteral("TAB"), {}, 217, {130, 348, 34, 20});
     SE_cmdAlt = MakeButton(this, "SE_cmdAlt", QStringLiteral("ALT"), {}, 218, {164, 348, 34, 20});
-    SE_txtScript = Make<QTextEdit>(this, "SE_txtScript", {8, 370, 190, 24});
-    SE_txtScript->setAcceptRichText(false);
+    SE_txtScript = Make<QPlainTextEdit>(this, "SE_txtScript", {8, 370, 190, 24});
     SE_txtScript->setTabChangesFocus(true);
-    SE_txtScript->setLineWrapMode(QTextEdit::NoWrap);
+    SE_txtScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     SE_txtScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SE_txtScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SE_txtScript->document()->setDocumentMargin(2);
@@ -192,8 +190,7 @@ void ScriptEditorPage::BuildControls()
                             {bx, 370, bw, bh});
 
     Label13 = MakeLabel(this, "Label13", QStringLiteral("Script Description:"), {264, 242, 200, 16});
-    SE_rtfScriptDescription = Make<QTextEdit>(this, "SE_rtfScriptDescription", {264, 258, 268, 136});
-    SE_rtfScriptDescription->setAcceptRichText(false);
+    SE_rtfScriptDescription = Make<QPlainTextEdit>(this, "SE_rtfScriptDescription", {264, 258, 268, 136});
     SE_rtfScriptDescription->setTabChangesFocus(true);
     SE_rtfScriptDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SE_rtfScriptDescription->setProperty(kHelpContextId, 205);

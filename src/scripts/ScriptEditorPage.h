@@ -19,7 +19,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace brimlow {
 
@@ -75,7 +75,7 @@ public:
     QLabel* Image4 = nullptr;
     QLabel* Label16 = nullptr;
     QGroupBox* Frame3 = nullptr;
-    QTextEdit* SE_rtfTutorial = nullptr;
+    QPlainTextEdit* SE_rtfTutorial = nullptr;
     QLabel* Label12 = nullptr;
     QLineEdit* SE_txtScriptName = nullptr;
     QPushButton* SE_cmdLoad = nullptr;
@@ -96,10 +96,10 @@ public:
     QPushButton* SE_cmdControl = nullptr;
     QPushButton* SE_cmdTab = nullptr;
     QPushButton* SE_cmdAlt = nullptr;
-    QTextEdit* SE_txtScript = nullptr;
+    QPlainTextEdit* SE_txtScript = nullptr;
     QPushButton* SE_cmdExit = nullptr;
     QLabel* Label13 = nullptr;
-    QTextEdit* SE_rtfScriptDescription = nullptr;
+    QPlainTextEdit* SE_rtfScriptDescription = nullptr;
     QLabel* lblLatestScripts = nullptr;
     std::unique_ptr<Timer> Timer1;
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "cachebrowser/MUrlHound.h"
 #include "host/MActivityReport.h"
@@ -31,13 +31,12 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-QTextEdit* MakeReportBox(QWidget* parent, const char* name, const QString& accessibleName, int help, QRect geometry)
+QPlainTextEdit* MakeReportBox(QWidget* parent, const char* name, const QString& accessibleName, int help, QRect geometry)
 {
-    auto* box = new QTextEdit(parent);
+    auto* box = new QPlainTextEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
-    box->setAcceptRichText(false);
     box->setTabChangesFocus(true);
-    box->setLineWrapMode(QTextEdit::NoWrap);  // long lines scroll sideways
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);  // long lines scroll sideways
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setAccessibleName(accessibleName);
@@ -128,7 +127,7 @@ bool ActivityReportPage::ActivityViewSelected() const
     return AR_optActivityReport->isChecked();
 }
 
-QTextEdit* ActivityReportPage::VisibleReportBox() const
+QPlainTextEdit* ActivityReportPage::VisibleReportBox() const
 {
     return ActivityViewSelected() ? AR_txtActivityReport : AR_txtCacheSearchReport;
 }

@@ -12,7 +12,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace brimlow {
 
@@ -45,8 +45,8 @@ public:
     QGroupBox* Frame6 = nullptr;
     QRadioButton* AR_optActivityReport = nullptr;
     QRadioButton* AR_optUrlHoundSearch = nullptr;
-    QTextEdit* AR_txtCacheSearchReport = nullptr;
-    QTextEdit* AR_txtActivityReport = nullptr;
+    QPlainTextEdit* AR_txtCacheSearchReport = nullptr;
+    QPlainTextEdit* AR_txtActivityReport = nullptr;
     QLabel* Label3 = nullptr;
     QPushButton* AR_cmdClear = nullptr;
     QPushButton* AR_cmdSave = nullptr;
@@ -54,7 +54,7 @@ public:
     QPushButton* AR_cmdExit = nullptr;
 
 private:
-    QTextEdit* VisibleReportBox() const;
+    QPlainTextEdit* VisibleReportBox() const;
 
     PageHost& m_host;
     Platform& m_platform;

@@ -11,7 +11,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QVariant>
 

@@ -2,7 +2,7 @@
 // the activity report page, with the real runner, UrlHound and store underneath.
 #include <QPushButton>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 #include "cachebrowser/MUrlHound.h"

@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 #include "cookies/CookieEditorPage.h"

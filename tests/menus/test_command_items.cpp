@@ -14,7 +14,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -127,9 +127,9 @@ public:
         }
         if (page == frmMain::kUrlHound) {
             // Results to clear, save and report, and another search string to run or extend.
-            Named<QTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site1"));
+            Named<QPlainTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site1"));
             Named<QAbstractButton>("UH_cmdCacheSearch")->click();
-            Named<QTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site2"));
+            Named<QPlainTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site2"));
         }
         baseline = Observe();
     }
@@ -203,7 +203,7 @@ public:
                        << (l->item(i)->checkState() == Qt::Checked ? "+" : "") << ",";
             } else if (auto* e = qobject_cast<QLineEdit*>(c)) {
                 os << e->text().toStdString();
-            } else if (auto* t = qobject_cast<QTextEdit*>(c)) {
+            } else if (auto* t = qobject_cast<QPlainTextEdit*>(c)) {
                 os << t->toPlainText().toStdString();
             } else if (auto* d = qobject_cast<QDateEdit*>(c)) {
                 os << d->date().toString(Qt::ISODate).toStdString();

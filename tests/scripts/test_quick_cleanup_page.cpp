@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <map>

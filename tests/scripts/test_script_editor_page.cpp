@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 #include "host/MActivityReport.h"

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -320,8 +320,8 @@ TEST_F(MainWindow, FocusOnTheTabStripShowsTheChosenReport)
 {
     auto* option = Named<QRadioButton>(main, "AR_optActivityReport");
     auto* other = Named<QRadioButton>(main, "AR_optUrlHoundSearch");
-    auto* log = Named<QTextEdit>(main, "AR_txtActivityReport");
-    auto* report = Named<QTextEdit>(main, "AR_txtCacheSearchReport");
+    auto* log = Named<QPlainTextEdit>(main, "AR_txtActivityReport");
+    auto* report = Named<QPlainTextEdit>(main, "AR_txtCacheSearchReport");
     main->SSTab1->setCurrentIndex(5);
     main->show();
     QApplication::setActiveWindow(main);

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <csignal>
 #include <filesystem>
 #include <fstream>

@@ -9,7 +9,7 @@
 #include <QTime>
 #include <QString>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QVariant>
 #include <string>
 #include <string_view>
@@ -27,11 +27,24 @@ inline std::string ToBytes(const QString& text)
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
-// For setPlainText of a multi-line box.
+// A text document pays for every paragraph it holds: a report of half a million lines
+// would take seconds to fill. Beyond a few thousand lines the lines of a long text are
+// grouped into paragraphs of kBoxLinesPerParagraph, joined inside by line separators, which
+// show, move the caret and copy as line ends, and which toPlainText hands back as "\n".
+inline constexpr qsizetype kBoxManyLines = 4096;
+inline constexpr qsizetype kBoxLinesPerParagraph = 32;
+
+// For setPlainText of a multi-line box; a long text fills the box at once.
 inline QString ToBoxText(std::string_view bytes)
 {
     QString s = FromBytes(bytes);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (s.count(QLatin1Char('\n')) > kBoxManyLines) {
+        qsizetype lines = 0;
+        for (QChar& c : s)
+            if (c == QLatin1Char('\n') && ++lines % kBoxLinesPerParagraph != 0)
+                c = QChar::LineSeparator;
+    }
     return s;
 }
 
@@ -48,14 +61,15 @@ inline std::string FromBoxText(QString text)
 // Once the user edits the box, its text is what counts.
 inline constexpr const char* kBoxBytesProperty = "brimlowBoxBytes";
 
-inline void SetBoxBytes(QTextEdit* box, std::string_view bytes)
+// Filled in one step: the box lays out only the lines it shows.
+inline void SetBoxBytes(QPlainTextEdit* box, std::string_view bytes)
 {
     box->setPlainText(ToBoxText(bytes));
     box->setProperty(kBoxBytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     box->document()->setModified(false);
 }
 
-inline std::string BoxBytes(const QTextEdit* box)
+inline std::string BoxBytes(const QPlainTextEdit* box)
 {
     const QVariant kept = box->property(kBoxBytesProperty);
     if (kept.isValid() && !box->document()->isModified()) {
