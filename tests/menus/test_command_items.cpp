@@ -119,7 +119,7 @@ public:
             w.tp.dialogs.openPaths.push_back((w.dir.folder() / "Other.scr").string());
             Named<QLineEdit>("SE_txtScriptName")->setText(QStringLiteral("Clean.scr"));
             Named<QLineEdit>("SE_txtTargetName")->setText(QStringLiteral("/usr/bin/true"));
-            Named<QTextEdit>("SE_rtfScriptDescription")->setPlainText(QStringLiteral("Clears a cache"));
+            Named<QPlainTextEdit>("SE_rtfScriptDescription")->setPlainText(QStringLiteral("Clears a cache"));
             auto* commands = Named<QListWidget>("SE_lstCommands");
             commands->addItems({QStringLiteral("[ALT]f"), QStringLiteral("x")});
             commands->setCurrentRow(0);

@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -84,7 +84,7 @@ TEST_F(Startup, SplashLoadsTheMainWindowHiddenAndArmsItsTimer)
     EXPECT_TRUE(main.refreshingCache()->isEnabled());
 
     // The tutorial is in its box by the end of the load, its empty first line included.
-    const QString tutorial = Named<QTextEdit>(&main, "SE_rtfTutorial")->toPlainText();
+    const QString tutorial = Named<QPlainTextEdit>(&main, "SE_rtfTutorial")->toPlainText();
     EXPECT_TRUE(tutorial.startsWith(QStringLiteral("\n              QUICK TUTORIAL\n\nSTEP 1\n")))
         << tutorial.left(40).toStdString();
     EXPECT_EQ(tutorial, ToBoxText(kTutorialText));
