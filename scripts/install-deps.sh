@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   libxdo-dev libx11-dev libxtst-dev
   xvfb xauth openbox x11-utils imagemagick
-  poppler-utils fonts-dejavu-core
+  poppler-utils fonts-dejavu-core desktop-file-utils
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/qt/QtPlatform.h"
+#include "shell/CommandLine.h"
 #include "shell/Forms.h"
 #include "host/MRunUrlHound.h"
 #include "shell/ProgramArt.h"
@@ -30,10 +31,16 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 
 int main(int argc, char** argv)
 {
+    if (const auto done = brimlow::AnswerInformationRequest(argc, argv, BRIMLOW_VERSION))
+        return *done;  // before any window or file
     qInstallMessageHandler(OnQtMessage);
     std::set_terminate(OnTerminate);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimlow"));
+    QApplication::setApplicationVersion(QStringLiteral(BRIMLOW_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("brimlow"));
+    if (!brimlow::CheckRemainingArguments(QApplication::arguments()))
+        return 2;
     QApplication::setWindowIcon(brimlow::ProgramIcon());
     // The shut-down ends the process itself; the last window closing must not end it first.
     QApplication::setQuitOnLastWindowClosed(false);
