@@ -28,6 +28,9 @@ struct FileDialogOptions {
     std::string defaultExt;
     std::string filter;  // "Text Files (*.txt)|*.txt"
     std::string title;
+    // A save dialog asks before the chosen file, when it exists, is replaced; "No" leaves
+    // the dialog open for another choice.
+    bool confirmReplace = true;
 };
 
 // The save dialog of a text report: no file name yet, the program folder, ".txt".

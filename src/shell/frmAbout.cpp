@@ -1,6 +1,7 @@
 #include "shell/frmAbout.h"
 
 #include <QEvent>
+#include <algorithm>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -78,10 +79,10 @@ frmAbout::frmAbout(Platform& platform) : QDialog(nullptr), m_platform(platform)
 
     lblDisclaimer = new QLabel(this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setText(QStringLiteral("Warning: this program is protected by copyright law.\n"
-                                          "Unauthorised copying or distribution of it, or of\n"
-                                          "any part of it, may result in civil and criminal\n"
-                                          "penalties and will be prosecuted."));
+    lblDisclaimer->setText(QStringLiteral("Warning: this program is protected by\n"
+                                          "copyright law. Unauthorised copying or\n"
+                                          "distribution of it, or of any part of it,\n"
+                                          "may result in civil and criminal penalties."));
     lblDisclaimer->setPalette(black);
     lblDisclaimer->setGeometry(12, 178, 262, 76);
     lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -98,9 +99,30 @@ frmAbout::frmAbout(Platform& platform) : QDialog(nullptr), m_platform(platform)
     cmdSysInfo->setAutoDefault(false);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
+    FitLegalText();
+
     setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
     Form_Load();
+}
+
+void frmAbout::FitLegalText()
+{
+    // The legal text is shown whole whatever the font and scale: when its lines need more
+    // room than the design gives, the label grows, the buttons move aside and the box grows
+    // with them. With the usual fonts the design size holds.
+    constexpr int kGap = 10, kMargin = 12, kBottom = 8;
+    QRect text = lblDisclaimer->geometry();
+    text.setSize(text.size().expandedTo(lblDisclaimer->sizeHint() + QSize(4, 4)));
+    lblDisclaimer->setGeometry(text);
+    const int buttonsLeft = std::max(cmdOK->x(), text.right() + 1 + kGap);
+    cmdOK->move(buttonsLeft, cmdOK->y());
+    cmdSysInfo->move(buttonsLeft, cmdSysInfo->y());
+    const int width = std::max(kWidth, buttonsLeft + cmdOK->width() + kMargin);
+    const int height = std::max({kHeight, text.bottom() + 1 + kBottom, cmdSysInfo->geometry().bottom() + 1 + kBottom});
+    for (QWidget* line : Line1)
+        line->resize(width - 16, line->height());
+    setFixedSize(width, height);
 }
 
 void frmAbout::Form_Load()

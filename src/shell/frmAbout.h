@@ -44,6 +44,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FitLegalText();
+
     Platform& m_platform;
 };
 

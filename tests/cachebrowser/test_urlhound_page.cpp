@@ -373,9 +373,10 @@ TEST_F(UrlHoundPageTest, SaveResultsWritesTheReport)
     Search("gif");
     const std::vector<std::size_t> hits{2, 5, 8};
     const std::string out = (dir.folder() / "results.txt").string();
-    dir.Write("results.txt", "old content that is replaced without asking");
+    dir.Write("results.txt", "old content, replaced after the question");
     tp.dialogs.savePaths.push_back(out);
     Click(page->UH_cmdCacheSave);
+    EXPECT_EQ(tp.dialogs.replaceQuestions, std::vector<std::string>{out});
     ASSERT_EQ(tp.dialogs.saveDialogs.size(), 1u);
     EXPECT_EQ(tp.dialogs.saveDialogs[0].initialFolder, dir.folder().string() + "/");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].defaultExt, "txt");
@@ -392,6 +393,12 @@ TEST_F(UrlHoundPageTest, SaveResultsWritesTheReport)
     dir.Write("results.txt", "kept");
     Click(page->UH_cmdCacheSave);
     EXPECT_EQ(dir.Read("results.txt"), "kept");
+    // "No" to the question, then cancel: the old file stays byte for byte.
+    tp.dialogs.savePaths.push_back(out);
+    tp.dialogs.replaceAnswers.push_back(false);
+    Click(page->UH_cmdCacheSave);
+    EXPECT_EQ(dir.Read("results.txt"), "kept");
+    EXPECT_EQ(tp.dialogs.replaceQuestions.size(), 2u);
     EXPECT_TRUE(tp.dialogs.boxes.empty());
 
     // A file inside a regular file cannot be opened, root or not.

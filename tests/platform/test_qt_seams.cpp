@@ -1,5 +1,7 @@
 // The real timer, pause and volume seams on Qt, and the timer fake that the page tests lean on.
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -8,6 +10,27 @@
 
 using namespace brimlow;
 using namespace std::chrono_literals;
+
+TEST(QtDialogs, TheSaveDialogAsksBeforeReplacingUnlessToldNotTo)
+{
+    for (const bool confirm : {true, false}) {
+        FileDialogOptions options = TextReportSaveOptions("/tmp");
+        options.confirmReplace = confirm;
+        bool seen = false, asks = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            seen = dialog != nullptr;
+            if (dialog) {
+                asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                dialog->reject();
+            }
+        });
+        QtDialogs dialogs;
+        EXPECT_EQ(dialogs.ShowSave(options), std::nullopt);
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(asks, confirm);
+    }
+}
 
 TEST(QtScheduler, TimersRepeatUntilStoppedAndAPauseLetsThemRun)
 {

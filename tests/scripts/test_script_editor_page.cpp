@@ -206,6 +206,7 @@ TEST_F(ScriptEditorPageTest, SaveThenLoadRoundTripsTheFileByteForByte)
     EXPECT_EQ(tp.dialogs.saveDialogs[0].filter, "Script Files|*.scr");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].defaultExt, "scr");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].initialFolder, dir.folder().string() + "/");
+    EXPECT_TRUE(tp.dialogs.saveDialogs[0].confirmReplace);
     EXPECT_EQ(dir.Read("six.scr"), six);
     EXPECT_EQ(page->SE_txtScriptName->text().toStdString(), dir.file("six.scr").string());
 
@@ -223,6 +224,13 @@ TEST_F(ScriptEditorPageTest, SaveThenLoadRoundTripsTheFileByteForByte)
     tp.dialogs.savePaths.push_back(dir.file("again.scr").string());
     page->SE_cmdSave_Click();
     EXPECT_EQ(dir.Read("again.scr"), six);
+    // Over an existing script only after the question; "No" keeps it as it was.
+    dir.Write("kept.scr", "an older script\r\n");
+    tp.dialogs.savePaths.push_back(dir.file("kept.scr").string());
+    tp.dialogs.replaceAnswers.push_back(false);
+    page->SE_cmdSave_Click();
+    EXPECT_EQ(dir.Read("kept.scr"), "an older script\r\n");
+    EXPECT_EQ(tp.dialogs.replaceQuestions, std::vector<std::string>{dir.file("kept.scr").string()});
 }
 
 TEST_F(ScriptEditorPageTest, LoadTakesFilesWithoutFencesAndSaysWhenOneEndsEarly)

@@ -164,10 +164,12 @@ TEST_F(ActivityReportPageTest, SaveWritesTheVisibleBoxAndReportsFailures)
     SelectReportTab();
     ShowSearchReport(kReport);
     const std::string out = (dir.folder() / "report.txt").string();
-    dir.Write("report.txt", "replaced without asking");
+    dir.Write("report.txt", "replaced after the question");
     tp.dialogs.savePaths.push_back(out);
     Click(page->AR_cmdSave);
     ASSERT_EQ(tp.dialogs.saveDialogs.size(), 1u);
+    EXPECT_TRUE(tp.dialogs.saveDialogs[0].confirmReplace);
+    EXPECT_EQ(tp.dialogs.replaceQuestions, std::vector<std::string>{out});
     EXPECT_EQ(tp.dialogs.saveDialogs[0].initialFolder, dir.folder().string() + "/");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].defaultExt, "txt");
     EXPECT_EQ(tp.dialogs.saveDialogs[0].filter, "Text Files (*.txt)|*.txt");
@@ -185,6 +187,16 @@ TEST_F(ActivityReportPageTest, SaveWritesTheVisibleBoxAndReportsFailures)
     Click(page->AR_cmdSave);
     EXPECT_EQ(dir.Read("Notes.txt"), "Cookie Editor: [Set Cookie] clicked\r\n\r\nsecond line\r\n");
     EXPECT_EQ(dir.Read("notes.txt"), older);
+
+    // "No" to replacing, then a new name: the old file stays, the new one gets the text.
+    const std::string other = (dir.folder() / "other.txt").string();
+    tp.dialogs.savePaths.push_back(out);
+    tp.dialogs.savePaths.push_back(other);
+    tp.dialogs.replaceAnswers.push_back(false);
+    const std::string before = dir.Read("report.txt");
+    Click(page->AR_cmdSave);
+    EXPECT_EQ(dir.Read("report.txt"), before);
+    EXPECT_EQ(dir.Read("other.txt"), "Cookie Editor: [Set Cookie] clicked\r\n\r\nsecond line\r\n");
 
     // Cancel: silent, nothing written.
     Click(page->AR_cmdSave);

@@ -1,6 +1,7 @@
 #include "support/TestPlatform.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace brimlow::test {
 
@@ -18,11 +19,21 @@ MsgBoxAnswer FakeDialogs::MsgBox(const std::string& text, const std::string& tit
 std::optional<std::string> FakeDialogs::ShowSave(const FileDialogOptions& options)
 {
     saveDialogs.push_back(options);
-    if (savePaths.empty())
-        return std::nullopt;
-    auto p = savePaths.front();
-    savePaths.pop_front();
-    return p;
+    while (!savePaths.empty()) {
+        auto p = savePaths.front();
+        savePaths.pop_front();
+        std::error_code ec;
+        if (p && options.confirmReplace && std::filesystem::exists(*p, ec)) {
+            replaceQuestions.push_back(*p);
+            const bool yes = replaceAnswers.empty() || replaceAnswers.front();
+            if (!replaceAnswers.empty())
+                replaceAnswers.pop_front();
+            if (!yes)
+                continue;
+        }
+        return p;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> FakeDialogs::ShowOpen(const FileDialogOptions& options)

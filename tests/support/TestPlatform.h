@@ -27,6 +27,11 @@ public:
 
     std::deque<MsgBoxAnswer> answers;                  // default: Ok
     std::deque<std::optional<std::string>> savePaths;  // default: cancelled
+    // The save dialog's own question before an existing file is replaced, as the platform's
+    // dialog asks it: the paths asked about, and the answers (default: Yes). After "No" the
+    // dialog stays open, and the next of savePaths is the user's next choice.
+    std::vector<std::string> replaceQuestions;
+    std::deque<bool> replaceAnswers;
     std::deque<std::optional<std::string>> openPaths;  // default: cancelled
     std::vector<MsgBoxCall> boxes;
     std::vector<FileDialogOptions> saveDialogs;

@@ -81,8 +81,7 @@ std::optional<std::string> RunFileDialog(const FileDialogOptions& o, QFileDialog
         dialog.setDefaultSuffix(Local(o.defaultExt));
     if (!o.fileName.empty())
         dialog.selectFile(Local(o.fileName));
-    // Replacing an existing file is not confirmed, as the callers expect.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !o.confirmReplace);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return Bytes(dialog.selectedFiles().first());
