@@ -3,9 +3,11 @@
 // window; the main window appears when Timer1 fires or the user clicks or types on the
 // splash. It stays loaded, hidden, and covers the shut-down again.
 #include <QWidget>
+#include <memory>
+
+#include "platform/Platform.h"
 
 class QLabel;
-class QTimer;
 
 namespace brimlow {
 
@@ -18,7 +20,7 @@ public:
     explicit frmSplash(Forms& forms);
 
     QLabel* imgLogo = nullptr;
-    QTimer* Timer1 = nullptr;  // 5000 ms, disabled until the main window's load has ended
+    std::unique_ptr<Timer> Timer1;  // 5000 ms, disabled until the main window's load has ended
 
     void Form_Load();
     void Timer1_Timer();

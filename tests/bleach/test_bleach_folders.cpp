@@ -7,7 +7,7 @@
 
 #include "bleach/BleachFolders.h"
 #include "platform/Errors.h"
-#include "support/AsOtherUser.h"
+#include "support/Unprivileged.h"
 #include "support/TempProgramFolder.h"
 
 using namespace brimlow;
@@ -86,14 +86,11 @@ TEST(BleachFolders, AFolderThatCannotBeReadIsToldApartFromAMissingOne)
     const fs::path f = dir.root() / "locked";
     fs::create_directories(f);
     test::TempProgramFolder::WriteFile(f / "secret.txt", "s");
-    ::chmod(dir.root().c_str(), 0755);
-    ::chmod(f.c_str(), 0);
-    const int status = test::RunAsOtherUser([&] {
-        const FolderContents c = ReadFolder(f.string());
-        return c.status == FolderContents::Unreadable && c.files.empty() ? 0 : 1;
-    });
-    ::chmod(f.c_str(), 0755);
-    EXPECT_EQ(status, 0);
+    test::Unprivileged user({{dir.root(), 0755}, {f, 0}});
+    ASSERT_TRUE(user.ok());
+    const FolderContents c = ReadFolder(f.string());
+    EXPECT_EQ(c.status, FolderContents::Unreadable);
+    EXPECT_TRUE(c.files.empty());
 }
 
 TEST(BleachFolders, AVolumeThatHasGoneIsADeviceError)

@@ -14,7 +14,7 @@
 
 #include "bleach/MBleachUtility.h"
 #include "host/MActivityReport.h"
-#include "support/AsOtherUser.h"
+#include "support/Unprivileged.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -404,43 +404,21 @@ struct ChildOutcome {
     std::vector<test::MsgBoxCall> boxes;
 };
 
-// Runs DestroyFile in a child that has dropped to nobody (65534), and brings its message
-// boxes back through a pipe. The activity log is the child's real one.
+// Runs DestroyFile as nobody (65534), with a platform of its own whose message boxes come
+// back; the activity log is the program folder's real one.
 ChildOutcome DestroyAsNobody(const fs::path& programFolder, const fs::path& path, bool bleachFirst)
 {
     ChildOutcome out;
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return out;
-    const int rc = test::RunAsOtherUser([&] {
-        ::close(fds[0]);
-        test::TestPlatform child;
-        child.platform.programFolder = programFolder;
+    test::TestPlatform child;
+    child.platform.programFolder = programFolder;
+    {
+        test::Unprivileged nobody;
+        if (!nobody.ok())
+            return out;
         DestroyFile(child.platform, path, bleachFirst);
-        std::string report;
-        for (const auto& b : child.dialogs.boxes)
-            report += b.title + "\t" + b.text + "\t" + (b.buttons == MsgBoxButtons::Ok ? "Ok" : "other") + "\n";
-        return ::write(fds[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 4;
-    });
-    ::close(fds[1]);
-    std::string report;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-        report.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    out.ran = rc == 0;
-    std::size_t pos = 0;
-    while (pos < report.size()) {
-        const std::size_t end = report.find('\n', pos);
-        const std::string line = report.substr(pos, end - pos);
-        const std::size_t t1 = line.find('\t');
-        const std::size_t t2 = line.find('\t', t1 + 1);
-        out.boxes.push_back({line.substr(t1 + 1, t2 - t1 - 1), line.substr(0, t1),
-                             line.substr(t2 + 1) == "Ok" ? MsgBoxButtons::Ok : MsgBoxButtons::YesNo,
-                             MsgBoxIcon::None});
-        pos = end + 1;
     }
+    out.ran = true;
+    out.boxes = child.dialogs.boxes;
     return out;
 }
 

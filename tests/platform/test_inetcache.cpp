@@ -12,7 +12,8 @@
 #include "platform/FileTime.h"
 #include "platform/inetcache/InetCache.h"
 #include "platform/inetcache/Store.h"
-#include "support/AsOtherUser.h"
+#include "support/ScopedEnv.h"
+#include "support/Unprivileged.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 
@@ -72,11 +73,12 @@ protected:
 TEST_F(InetCacheTest, StoreFolderFollowsTheEnvironment)
 {
     EXPECT_EQ(StoreFolder(), store);
-    unsetenv("INETCACHE_DIR");
-    setenv("XDG_DATA_HOME", "/x/data", 1);
+    brimlow::test::ScopedEnv env;
+    env.Unset("INETCACHE_DIR");
+    env.Set("XDG_DATA_HOME", "/x/data");
     EXPECT_EQ(StoreFolder(), fs::path("/x/data/inetcache"));
-    unsetenv("XDG_DATA_HOME");
-    setenv("HOME", "/h", 1);
+    env.Unset("XDG_DATA_HOME");
+    env.Set("HOME", "/h");
     EXPECT_EQ(StoreFolder(), fs::path("/h/.local/share/inetcache"));
 }
 
@@ -354,16 +356,17 @@ TEST_F(InetCacheTest, AHeaderTooBigToComeWithItsRowIsStillReadWhole)
 TEST_F(InetCacheTest, AStoreTheUserCannotReachFailsAsAccessDenied)
 {
     SeedEntries(store, 3);
-    const int rc = brimlow::test::RunAsOtherUser([&] {
+    {
+        brimlow::test::Unprivileged user({{tmp.root(), 0755}, {store, 0}});
+        ASSERT_TRUE(user.ok());
         CacheEntry e;
         std::uint32_t size = 4096;
-        if (FindFirstUrlCacheEntry("", e, size, store) || GetLastError() != kErrorAccessDenied)
-            return 11;
-        if (CommitUrlCacheEntry(Entry("http://h/x"), store) || GetLastError() != kErrorAccessDenied)
-            return 12;
-        return 0;
-    });
-    EXPECT_EQ(rc, 0);
+        EXPECT_FALSE(FindFirstUrlCacheEntry("", e, size, store));
+        EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+        EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://h/x"), store));
+        EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    }
+    EXPECT_EQ(WalkUrls(store, "").size(), 3u);
 }
 
 TEST_F(InetCacheTest, SeededEntriesWalkInTurn)

@@ -6,7 +6,7 @@
 
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
-#include "support/AsOtherUser.h"
+#include "support/Unprivileged.h"
 #include "support/TempProgramFolder.h"
 
 using namespace brimlow;
@@ -156,10 +156,12 @@ TEST(TextFile, FailuresCarryRuntimeNumbers)
     dir.Write("plain", "x");
     EXPECT_EQ(number([&] { WriteAll(dir.file("plain") / "f.txt", "x"); }), 76);
     EXPECT_EQ(number([&] { ReadAll(dir.folder()); }), 75);
-    ::chmod(dir.root().c_str(), 0755);
-    ::chmod(dir.folder().c_str(), 0755);
-    ::chmod(dir.file("plain").c_str(), 0644);
-    EXPECT_EQ(test::RunAsOtherUser([&] { return number([&] { WriteAll(dir.file("plain"), "y"); }); }), 70);
+    {
+        // A read-only file in a read-only folder: neither overwritten nor replaced.
+        test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0555}, {dir.file("plain"), 0444}});
+        ASSERT_TRUE(user.ok());
+        EXPECT_EQ(number([&] { WriteAll(dir.file("plain"), "y"); }), 70);
+    }
     EXPECT_EQ(dir.Read("plain"), "x");
 }
 

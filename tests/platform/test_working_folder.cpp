@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include "platform/Platform.h"
-#include "support/AsOtherUser.h"
+#include "support/ScopedEnv.h"
 #include "support/TempProgramFolder.h"
+#include "support/Unprivileged.h"
 
 using namespace brimlow;
 namespace fs = std::filesystem;
@@ -27,40 +28,39 @@ void Touch(const fs::path& file, mode_t mode)
 TEST(WorkingFolder, IsTheExecutablesFolderWhenWritable)
 {
     test::TempProgramFolder dir;
-    ::setenv("XDG_DATA_HOME", (dir.root() / "data").c_str(), 1);
+    test::ScopedEnv env;
+    env.Set("XDG_DATA_HOME", (dir.root() / "data").string());
     EXPECT_EQ(WorkingFolderFor(dir.folder()), dir.folder());
     EXPECT_FALSE(fs::exists(dir.root() / "data"));  // nothing made that is not needed
-    ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST(WorkingFolder, IsAPrivateDataFolderWhenTheExecutablesFolderIsNotWritable)
 {
     test::TempProgramFolder dir;
-    // A root-owned program folder that others may enter but not write, as an installed one.
-    ::chmod(dir.root().c_str(), 0755);
-    ::chmod(dir.folder().c_str(), 0755);
+    // A program folder that the user may enter but not write, as an installed one.
     const fs::path home = dir.root() / "home";
     fs::create_directories(home);
-    ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(home.c_str(), test::Unprivileged::User(), test::Unprivileged::Group()), 0);
 
     for (const bool viaXdg : {true, false}) {
-        const int rc = test::RunAsOtherUser([&] {
-            if (viaXdg) {
-                ::setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-            } else {
-                ::unsetenv("XDG_DATA_HOME");
-                ::setenv("HOME", home.c_str(), 1);
-            }
-            const fs::path want = viaXdg ? home / "xdg" / "brimlow" : home / ".local" / "share" / "brimlow";
-            if (WorkingFolderFor(dir.folder()) != want)
-                return 1;
-            struct stat st {};
-            if (::stat(want.c_str(), &st) != 0 || (st.st_mode & 07777) != 0700 || st.st_uid != ::geteuid())
-                return 2;
-            // Found again on the next start, as it is.
-            return WorkingFolderFor(dir.folder()) == want ? 0 : 3;
-        });
-        EXPECT_EQ(rc, 0) << (viaXdg ? "XDG_DATA_HOME" : "HOME");
+        SCOPED_TRACE(viaXdg ? "XDG_DATA_HOME" : "HOME");
+        test::ScopedEnv env;
+        if (viaXdg) {
+            env.Set("XDG_DATA_HOME", (home / "xdg").string());
+        } else {
+            env.Unset("XDG_DATA_HOME");
+            env.Set("HOME", home.string());
+        }
+        test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0555}});
+        ASSERT_TRUE(user.ok());
+        const fs::path want = viaXdg ? home / "xdg" / "brimlow" : home / ".local" / "share" / "brimlow";
+        EXPECT_EQ(WorkingFolderFor(dir.folder()), want);
+        struct stat st {};
+        ASSERT_EQ(::stat(want.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        // Found again on the next start, as it is.
+        EXPECT_EQ(WorkingFolderFor(dir.folder()), want);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/Errors.h"
 #include "shell/MAboutBox.h"
+#include "support/ScopedEnv.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -110,19 +111,18 @@ TEST_F(SysInfo, NothingToStartShowsTheMessage)
 TEST(SystemRegistry, AnswersTheFirstSystemToolOnThePath)
 {
     test::TempProgramFolder dir;
-    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    test::ScopedEnv env;
     dir.Write("gnome-system-monitor", "#!/bin/sh\n");
     dir.Write("kinfocenter", "#!/bin/sh\n");
     dir.Write("hardinfo", "not executable\n");
     ::chmod(dir.file("gnome-system-monitor").c_str(), 0755);
     ::chmod(dir.file("kinfocenter").c_str(), 0755);
-    setenv("PATH", dir.folder().c_str(), 1);
+    env.Set("PATH", dir.folder().string());
     SystemRegistry reg;
     auto v = reg.QueryValue(kHKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo", "Path");
     auto second = reg.QueryValue(kHKeyLocalMachine, kSysInfoLocationKey, kSysInfoLocationValue);
-    setenv("PATH", (dir.root() / "empty").c_str(), 1);
+    env.Set("PATH", (dir.root() / "empty").string());
     auto none = reg.QueryValue(kHKeyLocalMachine, kSysInfoKey, kSysInfoValue);
-    setenv("PATH", oldPath.c_str(), 1);
 
     ASSERT_TRUE(v.has_value());
     EXPECT_EQ(v->type, kRegSz);

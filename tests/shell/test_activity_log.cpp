@@ -4,7 +4,7 @@
 
 #include "host/MActivityReport.h"
 #include "platform/Errors.h"
-#include "support/AsOtherUser.h"
+#include "support/Unprivileged.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -50,18 +50,18 @@ TEST_F(ActivityLog, LoadOfMissingLogIsEmptyAndAnyCaseIsFound)
 
 TEST_F(ActivityLog, FailuresGoToTheCaller)
 {
-    // The program folder stays writable only for its owner; another user's append fails
-    // with "permission denied" and the failure reaches the caller unchanged.
-    ::chmod(dir.root().c_str(), 0755);
-    ::chmod(dir.folder().c_str(), 0755);
-    const int number = test::RunAsOtherUser([&] {
+    // A program folder the user may not write: the append fails with "permission denied"
+    // and the failure reaches the caller unchanged.
+    int number = 0;
+    {
+        test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0555}});
+        ASSERT_TRUE(user.ok());
         try {
             AppendActivityLog(tp.platform, "x");
         } catch (const RuntimeError& e) {
-            return e.number();
+            number = e.number();
         }
-        return 0;
-    });
+    }
     EXPECT_EQ(number, 70);
     EXPECT_FALSE(dir.Exists("ActivityReport.dat"));
 }

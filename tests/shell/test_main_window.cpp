@@ -115,9 +115,11 @@ TEST_F(MainWindow, SixCaptionsAndTheFirstPageSelected)
     // The taller strip still leaves room for every control of every page.
     for (int i = 0; i < 6; ++i) {
         QWidget* pageWidget = tabs->widget(i);
-        for (QWidget* child : pageWidget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (!child->isWindow() && !child->objectName().isEmpty())
+        for (QWidget* child : pageWidget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!child->isWindow() && !child->objectName().isEmpty()) {
                 EXPECT_LE(child->geometry().bottom(), pageWidget->height()) << i << " " << child->objectName().toStdString();
+            }
+        }
     }
 }
 

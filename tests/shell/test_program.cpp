@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "support/ProcessWatch.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 
@@ -84,7 +85,8 @@ TEST(Program, StartsUpAndCleansUpWhenStopped)
     ASSERT_GE(pid, 0);
     // The start-up has run UrlHound in the program folder once the dumps are there.
     const bool dumped = WaitFor([&] { return HasDumps(dir.folder()); });
-    std::this_thread::sleep_for(300ms);  // let the load reach the event loop
+    // The load has ended and the main loop is next once Brimlow catches the stop signal.
+    EXPECT_TRUE(WaitFor([&] { return brimlow::test::CatchesSignal(pid, SIGTERM); }));
     const int status = StopBrimlow(pid);
     ASSERT_NE(status, -1) << "Brimlow did not end after SIGTERM";
     EXPECT_TRUE(dumped);
@@ -125,8 +127,7 @@ TEST(Program, AnOrdinaryUserOfAnInstalledCopyWorksInThePrivateDataFolder)
     ASSERT_GE(pid, 0);
     const bool dumped = WaitFor([&] { return HasDumps(work); });
     std::string all;
-    if (dumped) {
-        std::this_thread::sleep_for(300ms);
+    if (dumped && WaitFor([&] { return brimlow::test::CatchesSignal(pid, SIGTERM); })) {
         all = brimlow::test::TempProgramFolder::ReadFile(work / "OrlinAll.dat");
     }
     struct stat st {};

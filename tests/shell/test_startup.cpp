@@ -65,7 +65,7 @@ TEST_F(Startup, SplashLoadsTheMainWindowHiddenAndArmsItsTimer)
     frmMain& main = *forms->main();
     EXPECT_FALSE(main.isVisible());
     EXPECT_TRUE(main.bNotInitial);
-    EXPECT_EQ(splash.Timer1->interval(), 5000);
+    EXPECT_EQ(splash.Timer1->interval(), std::chrono::milliseconds(5000));
     EXPECT_TRUE(splash.Timer1->isActive());
 
     // UrlHound ran hidden, from the program folder, in the program folder: once for the
@@ -140,10 +140,11 @@ TEST_F(Startup, ClickKeyOrLogoClickShowsTheMainWindow)
 TEST_F(Startup, TimerShowsTheMainWindowAfterFiveSeconds)
 {
     frmSplash& splash = forms->LoadSplash();
-    QTest::qWait(4000);
+    // Five seconds on the scheduler's time, a few milliseconds of the test's.
+    tp.scheduler.Advance(std::chrono::milliseconds(4999));
     EXPECT_FALSE(forms->main()->isVisible());
-    for (int i = 0; i < 40 && !forms->main()->isVisible(); ++i)
-        QTest::qWait(100);
+    EXPECT_TRUE(splash.isVisible());
+    tp.scheduler.Advance(std::chrono::milliseconds(1));
     EXPECT_TRUE(forms->main()->isVisible());
     EXPECT_FALSE(splash.isVisible());
     EXPECT_FALSE(splash.Timer1->isActive());

@@ -96,7 +96,7 @@ protected:
     {
         page = std::make_unique<ScriptEditorPage>(host, tp.platform);
         page->show();
-        QTest::qWaitForWindowExposed(page.get());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
     }
     void SetScript(const std::string& target, const std::vector<std::string>& commands)
     {

@@ -1,12 +1,13 @@
 // Brimlow's start and exit as a user sees them, on a real X display: the splash first, the
 // main window after the splash timer or at once on a click, and an exit that leaves only
 // the activity log's report of its own destruction.
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <thread>
 
+#include "support/ProcessWatch.h"
 #include "support/TempProgramFolder.h"
 #include "x11support/XSession.h"
 
@@ -42,6 +43,8 @@ protected:
                              dir.root().string());
         ASSERT_GT(pid, 0);
     }
+    // Brimlow catches the stop signals from the end of its load on.
+    bool LoadEnded() const { return CatchesSignal(pid, SIGTERM); }
     std::optional<XWin> Window(bool main)
     {
         for (const auto& w : x.WindowsOf(pid))
@@ -118,7 +121,7 @@ TEST_F(BrimlowOnX11, SplashIsPaintedBeforeTheLoadAndAKeyOnItHandsOverAtOnce)
 
     // The load ends at once now; a key typed on the splash must win against the 5 s timer.
     const auto opened = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(XSession::WaitFor([&] { return LoadEnded(); }, 10)) << "the load never ended";
     ASSERT_TRUE(Window(false).has_value());
     EXPECT_FALSE(Window(true).has_value());
     x.Key("a");
@@ -156,8 +159,8 @@ TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
 {
     Start();
     ASSERT_TRUE(XSession::WaitFor([&] { return Window(false).has_value(); }, 15));
-    // Give the load a moment to finish; the click must win against the 5 s timer.
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Once the load has ended, the click must win against the 5 s timer.
+    ASSERT_TRUE(XSession::WaitFor([&] { return LoadEnded(); }, 10)) << "the load never ended";
     auto splash = *Window(false);
     const auto clicked = Clock::now();
     x.Click(splash.x + splash.width / 2, splash.y + splash.height / 2);
@@ -169,7 +172,7 @@ TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
     auto main = *Window(true);
     x.Click(main.x + main.width / 2, main.y - 8);  // the title bar: focus without touching a control
     x.Key("f", true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(XSession::WaitFor([&] { return x.ShowsPopup(pid); }, 5)) << "the File menu did not open";
     x.Key("x");
     ExpectCleanExit();
 }

@@ -97,6 +97,27 @@ std::vector<XWin> XSession::WindowsOf(pid_t pid)
     return wins;
 }
 
+bool XSession::ShowsPopup(pid_t pid)
+{
+    XSync(m_dpy, False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(m_dpy, DefaultRootWindow(m_dpy), &root, &parent, &children, &n))
+        return false;
+    bool found = false;
+    for (unsigned int i = 0; i < n && !found; ++i) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(m_dpy, children[i], &a) || !a.override_redirect || a.map_state != IsViewable)
+            continue;
+        auto pids = CardinalList(m_dpy, children[i], "_NET_WM_PID", XA_CARDINAL);
+        found = !pids.empty() && static_cast<pid_t>(pids[0]) == pid;
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
 bool XSession::WaitFor(const std::function<bool()>& cond, double seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

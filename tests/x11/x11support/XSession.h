@@ -30,6 +30,8 @@ public:
 
     // The viewable windows that the window manager manages for `pid`.
     std::vector<XWin> WindowsOf(pid_t pid);
+    // Whether `pid` shows a window that the window manager does not manage: a menu, say.
+    bool ShowsPopup(pid_t pid);
     // Polls `cond` every 50 ms for at most `seconds`.
     static bool WaitFor(const std::function<bool()>& cond, double seconds);
 
