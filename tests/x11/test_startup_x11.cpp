@@ -123,6 +123,8 @@ TEST_F(BrimlowOnX11, SplashIsPaintedBeforeTheLoadAndAKeyOnItHandsOverAtOnce)
     const auto opened = Clock::now();
     ASSERT_TRUE(XSession::WaitFor([&] { return LoadEnded(); }, 10)) << "the load never ended";
     ASSERT_TRUE(Window(false).has_value());
+    ASSERT_TRUE(XSession::WaitFor([&] { return x.ActiveWindow() == Window(false)->id; }, 5))
+        << "the splash has no focus";
     EXPECT_FALSE(Window(true).has_value());
     x.Key("a");
     ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 10));
@@ -159,9 +161,11 @@ TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
 {
     Start();
     ASSERT_TRUE(XSession::WaitFor([&] { return Window(false).has_value(); }, 15));
-    // Once the load has ended, the click must win against the 5 s timer.
+    // Once the load has ended and the splash has the focus, the click must win against the
+    // 5 s timer.
     ASSERT_TRUE(XSession::WaitFor([&] { return LoadEnded(); }, 10)) << "the load never ended";
     auto splash = *Window(false);
+    ASSERT_TRUE(XSession::WaitFor([&] { return x.ActiveWindow() == splash.id; }, 5)) << "the splash has no focus";
     const auto clicked = Clock::now();
     x.Click(splash.x + splash.width / 2, splash.y + splash.height / 2);
     ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 10));

@@ -97,6 +97,13 @@ std::vector<XWin> XSession::WindowsOf(pid_t pid)
     return wins;
 }
 
+Window XSession::ActiveWindow()
+{
+    XSync(m_dpy, False);
+    const auto active = CardinalList(m_dpy, DefaultRootWindow(m_dpy), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active.empty() ? 0 : static_cast<Window>(active[0]);
+}
+
 bool XSession::ShowsPopup(pid_t pid)
 {
     XSync(m_dpy, False);

@@ -32,6 +32,8 @@ public:
     std::vector<XWin> WindowsOf(pid_t pid);
     // Whether `pid` shows a window that the window manager does not manage: a menu, say.
     bool ShowsPopup(pid_t pid);
+    // The window that the window manager has given the focus (_NET_ACTIVE_WINDOW), or 0.
+    Window ActiveWindow();
     // Polls `cond` every 50 ms for at most `seconds`.
     static bool WaitFor(const std::function<bool()>& cond, double seconds);
 
