@@ -292,7 +292,7 @@ void UrlHoundPage::UH_cmdCacheRefresh_Click()
     }
     {
         WaitCursor wait;
-        RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
+        RunUrlHound(m_platform, false);
         if (m_host.currentPage() == PageHost::kUrlHound && progress)
             progress->hide();
 

@@ -110,6 +110,8 @@ CacheDumpWriter::CacheDumpWriter(const std::string& path)
     do {
         m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0)
+        m_error = errno;
     m_buf.reserve(kBufferSize + 8192);
 }
 
@@ -133,8 +135,10 @@ void CacheDumpWriter::Flush()
     while (!m_failed && done < m_buf.size()) {
         const ssize_t n = ::write(m_fd, m_buf.data() + done, m_buf.size() - done);
         if (n < 0) {
-            if (errno != EINTR)
+            if (errno != EINTR) {
                 m_failed = true;  // a full disk, say: the rest of this file is lost
+                m_error = errno;
+            }
             continue;
         }
         done += static_cast<std::size_t>(n);
@@ -147,8 +151,10 @@ bool CacheDumpWriter::Close()
     if (m_fd < 0)
         return false;
     Flush();
-    if (::close(m_fd) != 0)
+    if (::close(m_fd) != 0 && !m_failed) {
         m_failed = true;
+        m_error = errno;
+    }
     m_fd = -1;
     return !m_failed;
 }

@@ -22,8 +22,8 @@ void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry)
 std::string FormatCacheDumpRecord(const inetcache::CacheEntry& entry);
 
 // A dump file opened for writing with truncation, written through a 64 KiB buffer. A file
-// that cannot be created or written swallows its output silently: the walk goes on and the
-// caller learns nothing, as UrlHound reports nothing on any path.
+// that cannot be created or written swallows the rest of its output, so the walk goes on;
+// error() then tells why (the errno of the first failure), for UrlHound to report.
 class CacheDumpWriter {
 public:
     static constexpr std::size_t kBufferSize = 64 * 1024;
@@ -34,6 +34,8 @@ public:
     CacheDumpWriter& operator=(const CacheDumpWriter&) = delete;
 
     bool isOpen() const noexcept { return m_fd >= 0; }
+    // 0, or the errno of the first failure to create, write or close the file.
+    int error() const noexcept { return m_error; }
     void WriteRecord(const inetcache::CacheEntry& entry);
     // Flushes and closes; true when every byte reached the file.
     bool Close();
@@ -42,6 +44,7 @@ private:
     void Flush();
     int m_fd = -1;
     bool m_failed = false;
+    int m_error = 0;
     std::string m_buf;
 };
 

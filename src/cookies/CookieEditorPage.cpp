@@ -293,7 +293,7 @@ void CookieEditorPage::RefreshCookies()
         WaitCursor wait;
         {
             Stopwatch run(figures.urlHoundSeconds);
-            RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, true));
+            RunUrlHound(m_platform, true);
             ++figures.urlHoundRuns;
         }
         if (m_host.currentPage() == PageHost::kCookieEditor && !m_host.refreshStolen() && progress)

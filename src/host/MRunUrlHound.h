@@ -2,6 +2,7 @@
 // The one place where Brimlow starts another program: UrlHound, found in the tool folder,
 // hidden, with the working folder as its current folder, waited for without a time limit.
 // The callers read whatever dump files the working folder then holds.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,20 @@ inline constexpr const char* kUrlHoundName = "UrlHound";
 std::vector<std::string> UrlHoundCommand(const Platform& platform, bool cookieOnly);
 
 RunOutcome RunHiddenAndWait(const Platform& platform, const std::vector<std::string>& command);
+
+// What the user is told of a run that failed: a message in plain words that says what
+// failed and where (the store's folder, the program folder), and the activity log's line.
+struct UrlHoundFailure {
+    std::string message;
+    std::string logEntry;  // "ERROR: ...", ended by CR LF
+};
+
+// Nothing for a run that worked, an empty but healthy store included.
+std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, const RunOutcome& outcome);
+
+// Runs UrlHound as RunHiddenAndWait does and, when the run failed, says so once: a message
+// box and an entry in the activity log. While the same failure lasts (every refresh meets
+// it again) it is not said again; a run that works lets the next failure speak.
+RunOutcome RunUrlHound(const Platform& platform, bool cookieOnly);
 
 }  // namespace brimlow

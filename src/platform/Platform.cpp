@@ -29,14 +29,18 @@ RunOutcome PosixProcessRunner::RunAndReport(const std::vector<std::string>& argv
     args.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0)
+    if (const int rc = posix_spawn_file_actions_init(&actions); rc != 0) {
+        outcome.startError = rc;
         return outcome;
+    }
     posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    if (rc != 0) {
+        outcome.startError = rc;
         return outcome;  // the tool could not be started: the caller goes on with what files there are
+    }
     int status = 0;
     pid_t waited = 0;
     while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {

@@ -57,6 +57,7 @@ public:
 struct RunOutcome {
     bool started = false;  // false: the program could not be started at all
     int exitStatus = -1;   // its exit status; -1 when it did not exit normally
+    int startError = 0;    // when not started: the errno that says why (0: not known)
 };
 
 class ProcessRunner {

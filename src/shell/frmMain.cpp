@@ -250,7 +250,7 @@ void frmMain::InitializeMainForm()
         m_refreshingCache = std::make_unique<frmRefreshingCache>();
     SetCommandsMenuFor(kQuickCleanUp);
     m_bu->BU_Dir1_Change();
-    RunHiddenAndWait(m_platform, UrlHoundCommand(m_platform, false));
+    RunUrlHound(m_platform, false);
     m_qc->ListScriptFiles();
     LoadUserSettings();
     m_qc->RefreshCleanupCookieLists();

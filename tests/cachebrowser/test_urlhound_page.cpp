@@ -20,6 +20,8 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
+#include "host/MActivityReport.h"
+#include "platform/TextFile.h"
 #include "host/frmRefreshingCache.h"
 #include "shell/ActivityReportPage.h"
 #include "shell/frmMain.h"
@@ -30,6 +32,7 @@
 
 using namespace brimlow;
 using test::SeedKind;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,9 +41,13 @@ class ProbeRunner final : public ProcessRunner {
 public:
     void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
+        RunAndReport(argv, folder);
+    }
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    {
         ++runs;
         progressShownDuringRun.push_back(main && main->refreshingCache() && main->refreshingCache()->isVisible());
-        real.RunAndWait(argv, folder);
+        return real.RunAndReport(argv, folder);
     }
     frmMain* main = nullptr;
     int runs = 0;
@@ -514,4 +521,34 @@ TEST_F(UrlHoundPageTest, ExitClosesThroughTheShutDown)
     EXPECT_EQ(tp.exit.calls, 1);
     EXPECT_EQ(iCacheCount(), 0u);  // the shut-down released the records
     EXPECT_FALSE(main->isVisible());
+}
+
+// The start-up runs UrlHound three times and the refresh button once more; a store that
+// cannot be read is said once, in a box and in the log, and the lists stay empty. An empty
+// but healthy store says nothing.
+TEST_F(UrlHoundPageTest, AFailingStoreIsSaidOnceAcrossTheStartUpAndTheRefreshes)
+{
+    fs::create_directories(dir.storeFolder());
+    textfile::WriteAll(dir.storeFolder() / "index.sqlite", std::string(4096, 'Z'));
+    main = std::make_unique<frmMain>(tp.platform);
+    runner.main = main.get();
+    main->show();
+    main->Form_Load();
+    page = &main->urlHoundPage();
+    main->SSTab1->setCurrentIndex(frmMain::kUrlHound);
+    Click(page->UH_cmdCacheRefresh);
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_NE(tp.dialogs.boxes[0].text.find("damaged"), std::string::npos) << tp.dialogs.boxes[0].text;
+    EXPECT_NE(tp.dialogs.boxes[0].text.find(dir.storeFolder().string()), std::string::npos);
+    EXPECT_EQ(ReadActivityLog(tp.platform),
+              "ERROR: the Internet cache store is damaged: " + dir.storeFolder().string() + "\r\n");
+    EXPECT_EQ(page->UH_lstCacheMain->count(), 0);
+
+    // Mended: the store is empty and healthy, and nothing more is said.
+    fs::remove_all(dir.storeFolder());
+    test::CreateStore(dir.storeFolder());
+    tp.dialogs.boxes.clear();
+    Click(page->UH_cmdCacheRefresh);
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+    EXPECT_EQ(page->UH_lstCacheMain->count(), 0);
 }

@@ -1,5 +1,6 @@
 // UrlHound end to end: the real tool, run in a temporary program folder over a store seeded
 // for each case, with its dump files, their order and its exit code checked.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -23,6 +24,7 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachedump/CacheDumpRecord.h"
+#include "cachedump/DumpUrlCache.h"
 #include "platform/FileTime.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
@@ -436,19 +438,27 @@ TEST(UrlHound, AnEntryOverTheBudgetEndsTheWalk)
     }
 }
 
-TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndExitOne)
+// Each store that cannot be used ends the run with its own status and one line on standard
+// error that names the store; the dumps are empty, never an older dump taken for the cache.
+TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndItsOwnStatusAndLine)
 {
     struct Case {
         const char* name;
         void (*prepare)(const test::TempProgramFolder&);
+        int status;
+        const char* says;
     };
     const std::vector<Case> cases = {
-        {"missing store", [](const test::TempProgramFolder&) {}},
+        {"missing store", [](const test::TempProgramFolder&) {}, kDumpNoStore, "no Internet cache store in "},
+        {"store folder without an index",
+         [](const test::TempProgramFolder& d) { fs::create_directories(d.storeFolder()); }, kDumpNoStore,
+         "no Internet cache store in "},
         {"not a database",
          [](const test::TempProgramFolder& d) {
              fs::create_directories(d.storeFolder());
              textfile::WriteAll(d.storeFolder() / "index.sqlite", std::string(8192, 'Z'));
-         }},
+         },
+         kDumpStoreDamaged, "is damaged or is not a store"},
         {"truncated database",
          [](const test::TempProgramFolder& d) {
              Seed(d, MixedEntries());
@@ -457,14 +467,17 @@ TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndExitOne)
                  fs::remove(db.string() + side);
              const std::string bytes = textfile::ReadAll(db);
              textfile::WriteAll(db, bytes.substr(0, 100) + std::string(bytes.size() - 100, '\xee'));
-         }},
+         },
+         kDumpStoreDamaged, "is damaged or is not a store"},
         {"newer store version",
          [](const test::TempProgramFolder& d) {
              Seed(d, MixedEntries());
              test::RunSqlite(d.storeFolder(), "PRAGMA user_version = 2;");
-         }},
+         },
+         kDumpStoreNewer, "was written by a newer version"},
         {"store folder is a file",
-         [](const test::TempProgramFolder& d) { textfile::WriteAll(d.storeFolder(), "not a folder"); }},
+         [](const test::TempProgramFolder& d) { textfile::WriteAll(d.storeFolder(), "not a folder"); }, kDumpNoStore,
+         "no Internet cache store in "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -483,13 +496,39 @@ TEST(UrlHound, NoUsableStoreGivesEmptyFilesAndExitOne)
 
         const ToolRun run = RunUrlHound(dir);
         ASSERT_TRUE(run.exited);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_EQ(run.output, "");
+        EXPECT_EQ(run.exitCode, c.status);
+        // One line, whichever of the three walks met the store first.
+        EXPECT_EQ(run.output.rfind("UrlHound: ", 0), 0u) << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(dir.storeFolder().string()), std::string::npos) << run.output;
         for (const char* f : {kV, kC, kA})
             EXPECT_EQ(dir.Read(f), "") << f;
         // A store that cannot be used is never written.
         for (const auto& [path, bytes] : before)
             EXPECT_EQ(FileBytes(path), bytes) << path;
+    }
+}
+
+// A store that is there and healthy but holds nothing is an empty cache, not a failure.
+TEST(UrlHound, AnEmptyHealthyStoreIsSilent)
+{
+    for (const bool emptyIndexFile : {false, true}) {
+        SCOPED_TRACE(emptyIndexFile ? "an empty index file" : "a store without entries");
+        test::TempProgramFolder dir;
+        dir.WithUrlHound();
+        if (emptyIndexFile) {
+            fs::create_directories(dir.storeFolder());
+            textfile::WriteAll(dir.storeFolder() / "index.sqlite", "");
+        } else {
+            test::CreateStore(dir.storeFolder());
+        }
+        const ToolRun run = RunUrlHound(dir);
+        ASSERT_TRUE(run.exited);
+        EXPECT_EQ(run.exitCode, kDumpNothingFound);
+        EXPECT_EQ(run.output, "");
+        for (const char* f : {kV, kC, kA})
+            EXPECT_EQ(dir.Read(f), "") << f;
     }
 }
 
@@ -509,8 +548,9 @@ TEST(UrlHound, AFolderItCannotWriteLosesTheOutputButNotTheWalk)
 
     const ToolRun run = RunUrlHound(dir, {}, {}, true);
     ASSERT_TRUE(run.exited);
-    EXPECT_EQ(run.exitCode, 0);  // the all-entries walk found its entries
-    EXPECT_EQ(run.output, "");
+    // The walks found their entries, but the dumps could not be written: that is said.
+    EXPECT_EQ(run.exitCode, kDumpFolderUnwritable);
+    EXPECT_EQ(run.output, "UrlHound: cannot write " + dir.file(kV).string() + ": Permission denied\n");
     EXPECT_FALSE(dir.Exists(kV));
     EXPECT_FALSE(dir.Exists(kA));
     EXPECT_EQ(dir.Read(kC), Records(Pick(all, {1, 4})));
@@ -529,8 +569,9 @@ TEST(UrlHound, AStoreItCannotReadGivesEmptyFiles)
 
     const ToolRun run = RunUrlHound(dir, {}, {}, true);
     ASSERT_TRUE(run.exited);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.exitCode, kDumpStoreUnreadable);
+    EXPECT_EQ(run.output, "UrlHound: the Internet cache store " + (dir.storeFolder() / "index.sqlite").string() +
+                              " cannot be read: permission denied\n");
     for (const char* f : {kV, kC, kA})
         EXPECT_EQ(dir.Read(f), "") << f;
 }
@@ -696,7 +737,7 @@ TEST(UrlHound, AFifoInPlaceOfTheStoreGivesEmptyFilesAtOnce)
     done = true;
     release.join();
     ASSERT_TRUE(run.exited);
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, kDumpStoreDamaged);
     EXPECT_LT(took, std::chrono::seconds(5));
     for (const char* f : {kV, kC, kA})
         EXPECT_EQ(dir.Read(f), "") << f;

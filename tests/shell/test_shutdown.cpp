@@ -29,6 +29,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.runner.passThrough = false;  // no UrlHound here: the dump files are the test's own
         forms = std::make_unique<Forms>(tp.platform);
     }
     void Close(frmMain& main)

@@ -18,6 +18,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 #include "support/GuiTestSupport.h"
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -241,6 +242,8 @@ TEST_F(Login, WrongOrCaseDifferingPasswordIsRefusedAndKept)
 
 TEST_F(Login, RightPasswordRunsTheStartUpAndUnloadsTheDialog)
 {
+    dir.WithUrlHound();
+    test::CreateStore(dir.storeFolder());  // an empty cache: nothing to report
     frmLogin& login = Show();
     QTest::keyClicks(login.txtPassword, kLoginPassword);
     QTest::mouseClick(login.cmdOK, Qt::LeftButton);

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "support/ProcessWatch.h"
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "x11support/XSession.h"
 
@@ -26,6 +27,7 @@ protected:
         ASSERT_TRUE(x.ok()) << "no test display";
         fs::copy_file(BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
         dir.WithUrlHound();
+        CreateStore(dir.storeFolder());  // an empty cache: the start-up has nothing to report
         for (const char* name : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
             dir.Write(name, "left over from an earlier run\n");
     }

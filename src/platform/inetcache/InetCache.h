@@ -85,6 +85,10 @@ std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, Ca
                                                          std::uint32_t& bufferSize,
                                                          const fs::path& storeFolder = StoreFolder());
 
+// Whether the store has an index file at all. A walk of a missing store is empty (259), as
+// the system cache's is; a caller that must tell "no store" from "an empty store" asks here.
+bool UrlCacheStoreExists(const fs::path& storeFolder = StoreFolder());
+
 // A walk reads one row at a time through a read-only connection and never creates the
 // store: a missing folder or index.sqlite walks as empty (259). A store that cannot be
 // opened (5), is damaged (1392) or was written by a newer version (1306) is never written;

@@ -203,6 +203,12 @@ void EnsureSchema(sqlite::Db& db)
 
 namespace brimlow::inetcache {
 
+bool UrlCacheStoreExists(const fs::path& storeFolder)
+{
+    struct stat st {};
+    return ::stat((storeFolder / detail::kIndexFileName).c_str(), &st) == 0;
+}
+
 std::string CookieUserName()
 {
     std::string name;
