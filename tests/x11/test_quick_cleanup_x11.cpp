@@ -25,6 +25,7 @@
 #include "scripts/QuickCleanUpPage.h"
 #include "scripts/ScriptEditorPage.h"
 #include "shell/frmMain.h"
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 #include "x11support/XSession.h"
@@ -74,6 +75,7 @@ protected:
         fs::create_directories(dir.folder() / "app");
         fs::copy_file(KEYSINK_PATH, sink());
         dir.WithUrlHound();
+        test::CreateStore(dir.storeFolder());  // an empty cache: the start-up has nothing to report
         tp.platform.programFolder = dir.folder();
         tp.platform.scheduler = &scheduler;
         tp.platform.launcher = &keys;
