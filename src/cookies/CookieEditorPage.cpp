@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <chrono>
 #include <unordered_set>
+#include <utility>
 
 #include "host/MActivityReport.h"
 #include "host/MRunUrlHound.h"
@@ -22,6 +23,7 @@
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "platform/inetcache/InetCache.h"
 #include "platform/qt/QtText.h"
 
 namespace brimlow {
@@ -287,8 +289,7 @@ void CookieEditorPage::RefreshCookies()
             progress->show();
         QCoreApplication::processEvents();
     }
-    std::size_t match = 0;
-    bool remembered = false;
+    std::string text;
     {
         WaitCursor wait;
         {
@@ -310,11 +311,7 @@ void CookieEditorPage::RefreshCookies()
                 kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
 
         Stopwatch refill(figures.listRefillSeconds);
-        const int k = CE_optViewByFile->isChecked() ? CE_lstCookieFiles->currentRow() : CE_lstCookieSources->currentRow();
-        std::string text;
-        if (CE_lstCookieEntries->count() > 0 || CE_lstExpiredCookies->count() > 0)
-            text = ItemText(CE_lstCookieSources, k);
-
+        text = RememberedSource();
         QStringList sources, files;
         sources.reserve(static_cast<qsizetype>(iCookieCount()));
         files.reserve(static_cast<qsizetype>(iCookieCount()));
@@ -322,10 +319,6 @@ void CookieEditorPage::RefreshCookies()
             const CookieEntry& e = CookieEntries()[i];
             sources << FromBytes(e.Source);
             files << FromBytes(e.FileName);
-            if (!remembered && !text.empty() && e.Source == text) {
-                remembered = true;
-                match = i;
-            }
         }
         // Filled without their click handlers: the selection below shows the source.
         for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
@@ -336,6 +329,28 @@ void CookieEditorPage::RefreshCookies()
         CE_lstCookieFiles->addItems(files);
         for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles})
             list->blockSignals(false);
+    }
+    ShowRemembered(text);
+}
+
+std::string CookieEditorPage::RememberedSource() const
+{
+    const int k = CE_optViewByFile->isChecked() ? CE_lstCookieFiles->currentRow() : CE_lstCookieSources->currentRow();
+    if (CE_lstCookieEntries->count() > 0 || CE_lstExpiredCookies->count() > 0)
+        return ItemText(CE_lstCookieSources, k);
+    return {};
+}
+
+void CookieEditorPage::ShowRemembered(const std::string& text)
+{
+    std::size_t match = 0;
+    bool remembered = false;
+    for (std::size_t i = 0; !text.empty() && i < iCookieCount(); ++i) {
+        if (CookieEntries()[i].Source == text) {
+            remembered = true;
+            match = i;
+            break;
+        }
     }
     // The source selected before, found by its text, else the first; each selection runs
     // the click handler of the list selected.
@@ -359,6 +374,52 @@ void CookieEditorPage::RefreshCookies()
         CE_txtSource->clear();
         CE_txtCookieValue->clear();
     }
+}
+
+CookieEditorPage::~CookieEditorPage() = default;
+
+void CookieEditorPage::BeginDeletionPass()
+{
+    m_inPass = true;
+    m_passChanged = false;
+    m_storeSession = std::make_unique<inetcache::StoreSession>();
+}
+
+void CookieEditorPage::EndDeletionPass()
+{
+    m_inPass = false;
+    m_storeSession.reset();  // the store as other programs find it, before the dump tool reads it
+    if (std::exchange(m_passChanged, false))
+        RefreshCookies();  // the dump and the lists as the store now stands
+}
+
+void CookieEditorPage::RefreshAfterChange()
+{
+    if (!m_inPass) {
+        RefreshCookies();
+        return;
+    }
+    // Only the shown source has changed in the store. The store drops a source's entry
+    // together with its cookie file when its last cookie goes: then it leaves the lists, as
+    // a refresh would leave it out.
+    m_passChanged = true;
+    const std::string text = RememberedSource();
+    const std::string source = SourceText();
+    for (std::size_t i = 0; i < iCookieCount(); ++i) {
+        if (CookieEntries()[i].Source != source)
+            continue;
+        if (!textfile::FileExists(std::filesystem::path(CookieEntries()[i].FileName))) {
+            ForgetCookieEntry(i);
+            for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
+                list->blockSignals(true);
+                delete list->takeItem(static_cast<int>(i));
+                list->setCurrentRow(-1);
+                list->blockSignals(false);
+            }
+        }
+        break;
+    }
+    ShowRemembered(text);
 }
 
 void CookieEditorPage::CE_lstCookieSources_Click()
@@ -574,7 +635,7 @@ bool CookieEditorPage::DeleteListCookies(QListWidget* list)
         SetPickerToday(-1);
         DTPicker1_Change();
         SetEditedCookie();
-        RefreshCookies();
+        RefreshAfterChange();
         if (SourceText() != before)
             return false;  // the source has left the dump
         if (list->count() == c1) {

@@ -4,6 +4,7 @@
 // fields of one cookie, and sets, expires or deletes cookies in the store. The tables live
 // in MCookieEditor.
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "cookies/CookieSourceDeleter.h"
@@ -20,6 +21,9 @@ class QPlainTextEdit;
 
 namespace brimlow {
 
+namespace inetcache {
+class StoreSession;
+}
 class PageHost;
 
 class CookieEditorPage : public QWidget, public CookieSourceDeleter {
@@ -27,6 +31,7 @@ class CookieEditorPage : public QWidget, public CookieSourceDeleter {
 
 public:
     CookieEditorPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
+    ~CookieEditorPage() override;
 
     // Handlers.
     void CE_cmdRefresh_Click();
@@ -54,6 +59,8 @@ public:
     void DeleteCookieSource() override;
     bool DeletionRunning() const override { return m_deleting; }
     void RefreshCookies() override;
+    void BeginDeletionPass() override;
+    void EndDeletionPass() override;
 
     // Where the time of the refreshes goes, summed since the last reset.
     struct RefreshFigures {
@@ -106,11 +113,21 @@ private:
     bool DeleteListCookies(QListWidget* list);
     void SetPickerToday(int offsetDays);
     std::string SourceText() const;
+    // After a cookie of the shown source was set or expired: the whole refresh, or within a
+    // deletion pass that source alone looked at again.
+    void RefreshAfterChange();
+    // The source a refresh selects again (empty when the cookie lists were empty), and the
+    // selection that shows it, or the first source when it has gone.
+    std::string RememberedSource() const;
+    void ShowRemembered(const std::string& text);
 
     PageHost& m_host;
     Platform& m_platform;
     bool m_deleting = false;
     int m_shownRow = -1;  // the source row a refresh's selection has shown
+    bool m_inPass = false;       // within a deletion pass
+    bool m_passChanged = false;  // a deletion of the pass changed the store
+    std::unique_ptr<inetcache::StoreSession> m_storeSession;  // the store kept open for the pass
 };
 
 }  // namespace brimlow

@@ -33,6 +33,13 @@ public:
 
     // Runs UrlHound for the cookie dump, reloads it and refills the editor's lists.
     virtual void RefreshCookies() = 0;
+
+    // A deletion pass over many sources: between Begin and End, the deletions look at the
+    // store again only for the source they change (a source the store has dropped leaves the
+    // lists) instead of a whole refresh after every cookie; End refreshes once, when a
+    // deletion changed the store. The log and what is deleted stay as without the pass.
+    virtual void BeginDeletionPass() = 0;
+    virtual void EndDeletionPass() = 0;
 };
 
 }  // namespace brimlow

@@ -102,6 +102,12 @@ std::size_t iCookieCount()
     return g_cookieEntries.size();
 }
 
+void ForgetCookieEntry(std::size_t index)
+{
+    if (index < g_cookieEntries.size())
+        g_cookieEntries.erase(g_cookieEntries.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 // ---- cookie files ----
 
 std::vector<FileCookie> ParseCookieFileText(std::string_view bytes)

@@ -55,6 +55,8 @@ std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpL
 DumpLoad LoadCookieDump(const Platform& platform);
 const std::vector<CookieEntry>& CookieEntries();
 std::size_t iCookieCount();
+// Drops one loaded source (one the store no longer holds); an index past the end drops none.
+void ForgetCookieEntry(std::size_t index);
 
 // ---- cookie files ----
 

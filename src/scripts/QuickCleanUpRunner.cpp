@@ -99,6 +99,9 @@ void QuickCleanUpPage::DeleteCookiePass()
     const std::string time = now.substr(now.find('\t') + 1);
     Log("Deleting Cookies:\r\n" + date + "    " + time + "\r\n\r\n");
 
+    // One pass: the cookie editor looks at the store again per source it deletes and
+    // refreshes the dump once at the end, not after every cookie.
+    m_cookies->BeginDeletionPass();
     for (int j = 0; j < n; ++j) {
         const std::string wanted = ToBytes(QC_lstCookies->item(j)->text());
         const std::size_t m = m_cookies->CookieSourceCount();
@@ -116,6 +119,8 @@ void QuickCleanUpPage::DeleteCookiePass()
             progress->repaint();
         }
     }
+
+    m_cookies->EndDeletionPass();
 
     QC_lstCookies->clear();
     const std::string end = Now();

@@ -323,3 +323,74 @@ TEST_F(CookieEditorPageTest, CookiesTheStoreWillNotTakeAreLoggedOnceEachAndSkipp
     EXPECT_EQ(Lines(page->CE_lstExpiredCookies), (std::vector<std::string>{"x;1", "x;2"}));
     EXPECT_TRUE(page->isEnabled());
 }
+
+// The quick clean-up deletes many sources in one pass: the editor then looks at the store
+// again only for the source it changes and refreshes once at the end. The log, the store and
+// the lists come out as when every cookie is followed by a whole refresh.
+TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOneRefresh)
+{
+    const auto seed = [&] {
+        std::filesystem::remove_all(dir.storeFolder());
+        Set("keep.example", "k", "1");
+        Set("two.example", "a", "1");
+        Set("two.example", "b", "2");
+        Set("one.example", "c", "3");
+        Set("stuck.example", "ok", "1");
+        const std::string path =
+            test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%stuck.example%';");
+        textfile::Append(path.substr(0, path.size() - 1), "x;1\nv\nstuck.example/\n1024\n1\n0\n0\n0\n*\n");
+        inetcache::CacheEntry theirs;
+        theirs.sourceUrl = "Cookie:other@their.example/";
+        theirs.localFileName = (dir.storeFolder() / "their.txt").string();
+        textfile::WriteAll(*theirs.localFileName, "t\nsecret\ntheir.example/\n1024\n0\n999999999\n0\n0\n*\n");
+        ASSERT_TRUE(inetcache::CommitUrlCacheEntry(theirs, dir.storeFolder()));
+    };
+    struct Outcome {
+        std::string log, urls, sources, cookies;
+        int runs = 0;
+    };
+    const auto run = [&](bool pass) {
+        seed();
+        Start();
+        runner.runs = 0;
+        if (pass)
+            page->BeginDeletionPass();
+        // The second "two.example" has gone with the first: the source is no longer listed.
+        const std::vector<std::string> order{Source("two.example"), "Cookie:other@their.example/",
+                                             Source("stuck.example"), Source("one.example"), Source("two.example")};
+        for (const std::string& s : order) {
+            const int row = Row(s);
+            if (row < 0) {
+                AppendActivityLog(tp.platform, "not listed: " + s + "\r\n");
+                continue;
+            }
+            page->SelectCookieSource(static_cast<std::size_t>(row));
+            page->DeleteCookieSource();
+        }
+        if (pass)
+            page->EndDeletionPass();
+        Outcome o;
+        o.log = Log();
+        o.urls = test::RunSqlite(dir.storeFolder(), "SELECT url, local_file FROM entries ORDER BY url;");
+        for (const auto& line : Lines(page->CE_lstCookieSources))
+            o.sources += line + "\n";
+        for (const auto& line : Lines(page->CE_lstCookieEntries))
+            o.cookies += line + "\n";
+        o.runs = runner.runs;
+        main.reset();
+        ReleaseCookieTables();
+        return o;
+    };
+    const Outcome single = run(false);
+    const Outcome pass = run(true);
+    EXPECT_EQ(pass.log, single.log);
+    EXPECT_EQ(pass.urls, single.urls);
+    EXPECT_EQ(pass.sources, single.sources);
+    EXPECT_EQ(pass.cookies, single.cookies);
+    EXPECT_EQ(single.urls.find("two.example"), std::string::npos);
+    EXPECT_NE(single.urls.find("stuck.example"), std::string::npos);
+    EXPECT_NE(single.log.find("DELETION ERROR:\r\nName:x;1\r\n"), std::string::npos) << single.log;
+    EXPECT_NE(single.log.find("not listed: " + Source("two.example")), std::string::npos);
+    EXPECT_EQ(single.runs, 5) << "one refresh per cookie set: a, b, ok, x;1, c";
+    EXPECT_EQ(pass.runs, 1);
+}

@@ -325,8 +325,8 @@ TEST_F(InetCacheTest, ACommitRefusesWhatWouldForgeADumpRecord)
 TEST_F(InetCacheTest, AWriteThatOutwaitsTheBusyTimeoutReportsBusy)
 {
     SeedEntries(store, 1);
-    sqlite::Db holder = detail::OpenForWrite(store);
-    sqlite::Transaction held(holder);  // the write lock, held past the busy timeout
+    auto holder = detail::OpenForWrite(store);
+    sqlite::Transaction held(holder.db());  // the write lock, held past the busy timeout
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://h/late"), store));
     EXPECT_EQ(GetLastError(), kErrorBusy);

@@ -37,7 +37,8 @@ const std::uint64_t kSeedAccess = FileTimeOf(2024, 6, 1);
 template <class Fill>
 void WriteAll(const fs::path& storeFolder, std::size_t count, Fill fill)
 {
-    sq::Db db = inetcache::detail::OpenForWrite(storeFolder);
+    auto connection = inetcache::detail::OpenForWrite(storeFolder);
+    sq::Db& db = connection.db();
     sq::Transaction tx(db);
     inetcache::detail::EnsureSchema(db);
     sq::Statement st(db, inetcache::detail::kUpsertEntrySql);

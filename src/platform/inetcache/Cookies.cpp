@@ -368,7 +368,9 @@ std::string CookieFileText(const std::vector<Cookie>& cookies)
     throw StoreError(e == EACCES || e == EPERM || e == EROFS ? kErrorAccessDenied : kErrorInternal, what);
 }
 
-// Temp file, fsync, rename, fsync of the folder: a reader sees the old file or the new one.
+// Temp file, its data on the disk, rename: a reader, and the disk after a crash, hold the
+// old file or the new one, never a part. The rename itself is not flushed: like the index's
+// last commits, a crash may undo the last change, but it cannot corrupt the file.
 void WriteFileAtomically(const fs::path& file, const std::string& text)
 {
     const fs::path tmp = file.parent_path() / ("." + file.filename().string() + ".tmp" + std::to_string(::getpid()));
@@ -382,17 +384,13 @@ void WriteFileAtomically(const fs::path& file, const std::string& text)
         errno = e;
         ThrowErrno("cannot write " + tmp.string());
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
         ::unlink(tmp.c_str());
         ThrowErrno("cannot write " + tmp.string());
     }
     if (::rename(tmp.c_str(), file.c_str()) != 0) {
         ::unlink(tmp.c_str());
         ThrowErrno("cannot replace " + file.string());
-    }
-    if (const int dir = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
 }
 
@@ -438,7 +436,8 @@ void ChangePersistent(const fs::path& storeFolder, const Cookie& cookie, bool ke
         if (::stat((storeFolder / kIndexFileName).c_str(), &st) != 0 && errno == ENOENT)
             return;
     }
-    sqlite::Db db = OpenForWrite(storeFolder);
+    WriteConnection connection = OpenForWrite(storeFolder);
+    sqlite::Db& db = connection.db();
     try {
         sqlite::Transaction tx(db);
         EnsureSchema(db);

@@ -186,7 +186,8 @@ bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder)
         return false;
     }
     try {
-        sqlite::Db db = OpenForWrite(storeFolder);
+        WriteConnection connection = OpenForWrite(storeFolder);
+        sqlite::Db& db = connection.db();
         sqlite::Transaction tx(db);
         EnsureSchema(db);
         // A replaced entry keeps its seq: it stays where the walk found it before.

@@ -52,6 +52,19 @@ std::string CookieUserName();
 // $INETCACHE_DIR, else ${XDG_DATA_HOME:-$HOME/.local/share}/inetcache.
 fs::path StoreFolder();
 
+// Many changes in a row (a deletion pass over many cookies): while a session lives, the
+// process keeps its connection to the store open between the calls, instead of opening the
+// store for every cookie and folding its write-ahead log into the file, with several
+// flushes to the disk, at every close. The last session's end closes it. Sessions may
+// nest; not to be ended inside a store call.
+class StoreSession {
+public:
+    StoreSession();
+    ~StoreSession();
+    StoreSession(const StoreSession&) = delete;
+    StoreSession& operator=(const StoreSession&) = delete;
+};
+
 struct CacheEntry {
     std::string sourceUrl;
     std::optional<std::string> localFileName;  // nullopt: the entry has no local file

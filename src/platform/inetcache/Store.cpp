@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <mutex>
+#include <optional>
+#include <exception>
 #include <thread>
 #include <cstdlib>
 #include <new>
@@ -159,7 +162,51 @@ std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
     }
 }
 
-sqlite::Db OpenForWrite(const fs::path& storeFolder)
+namespace {
+
+// The kept write connection and the file it belongs to.
+struct KeptConnection {
+    std::mutex mutex;
+    std::size_t sessions = 0;
+    std::optional<sqlite::Db> db;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+KeptConnection& Kept()
+{
+    static KeptConnection kept;
+    return kept;
+}
+
+sqlite::Db OpenNewForWrite(const fs::path& file)
+{
+    sqlite::Db db(file, sqlite::OpenMode::ReadWriteCreate);
+    db.BusyTimeout(kBusyTimeoutMs);
+    db.Exec("PRAGMA cache_size = -512");
+    // Refuse before anything is written: switching the journal mode already writes.
+    CheckVersion(db);
+    SwitchToWal(db);
+    // WAL with NORMAL sync survives a crash of the process; commits stay cheap.
+    db.Exec("PRAGMA synchronous = NORMAL");
+    return db;
+}
+
+}  // namespace
+
+WriteConnection::WriteConnection(std::unique_lock<std::mutex> lock, sqlite::Db* kept)
+    : m_lock(std::move(lock)), m_kept(kept), m_exceptions(std::uncaught_exceptions())
+{
+}
+
+WriteConnection::~WriteConnection()
+{
+    // A failure while the connection was in use may have left it in any state.
+    if (m_kept && m_lock.owns_lock() && std::uncaught_exceptions() > m_exceptions)
+        Kept().db.reset();
+}
+
+WriteConnection OpenForWrite(const fs::path& storeFolder)
 {
     std::error_code ec;
     fs::create_directories(storeFolder, ec);
@@ -168,19 +215,40 @@ sqlite::Db OpenForWrite(const fs::path& storeFolder)
                                                                                            : kErrorInternal,
                          "cannot create " + storeFolder.string());
     const fs::path file = storeFolder / kIndexFileName;
-    if (struct stat st {}; ::stat(file.c_str(), &st) == 0)
+    KeptConnection& kept = Kept();
+    // Outside a session, and for a caller that finds the kept connection in use, a
+    // connection of its own as always.
+    std::unique_lock lock(kept.mutex, std::try_to_lock);
+    if (lock.owns_lock() && kept.sessions == 0)
+        lock.unlock();
+    struct stat st {};
+    const bool exists = ::stat(file.c_str(), &st) == 0;
+    if (exists)
         RefuseIfNotRegular(file, st);
     try {
-        sqlite::Db db(file, sqlite::OpenMode::ReadWriteCreate);
-        db.BusyTimeout(kBusyTimeoutMs);
-        db.Exec("PRAGMA cache_size = -512");
-        // Refuse before anything is written: switching the journal mode already writes.
-        CheckVersion(db);
-        SwitchToWal(db);
-        // WAL with NORMAL sync survives a crash of the process; commits stay cheap.
-        db.Exec("PRAGMA synchronous = NORMAL");
-        return db;
+        if (!lock.owns_lock()) {
+            WriteConnection once(std::move(lock), nullptr);
+            once.m_own = OpenNewForWrite(file);
+            return once;
+        }
+        if (kept.db && exists && kept.dev == st.st_dev && kept.ino == st.st_ino) {
+            CheckVersion(*kept.db);  // another process may have moved the store on
+            return WriteConnection(std::move(lock), &*kept.db);
+        }
+        kept.db.reset();
+        sqlite::Db db = OpenNewForWrite(file);
+        if (::stat(file.c_str(), &st) != 0) {
+            WriteConnection once(std::move(lock), nullptr);
+            once.m_own = std::move(db);
+            return once;
+        }
+        kept.db = std::move(db);
+        kept.dev = st.st_dev;
+        kept.ino = st.st_ino;
+        return WriteConnection(std::move(lock), &*kept.db);
     } catch (const sqlite::Error& e) {
+        if (lock.owns_lock())
+            kept.db.reset();
         Rethrow(e);
     }
 }
@@ -199,6 +267,20 @@ void EnsureSchema(sqlite::Db& db)
 }
 
 }  // namespace detail
+
+StoreSession::StoreSession()
+{
+    std::lock_guard lock(detail::Kept().mutex);
+    ++detail::Kept().sessions;
+}
+
+StoreSession::~StoreSession()
+{
+    std::lock_guard lock(detail::Kept().mutex);
+    if (--detail::Kept().sessions == 0)
+        detail::Kept().db.reset();
+}
+
 }  // namespace brimlow::inetcache
 
 namespace brimlow::inetcache {

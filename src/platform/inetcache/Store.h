@@ -3,6 +3,7 @@
 // last-error slot. Not for callers outside platform/inetcache (tests excepted).
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,9 +45,29 @@ void SetLastErrorFromCurrentException();
 // Throws StoreError for a store that cannot be opened, is damaged or is newer.
 std::optional<sqlite::Db> OpenForRead(const std::filesystem::path& storeFolder);
 
+// The connection a write goes through. The process keeps one open to the store it writes,
+// between calls: opening the store per cookie costs more than the cookie's write, and the
+// close of a store's only connection folds its write-ahead log into the file with several
+// flushes to the disk. A lease holds it for one caller at a time; a store replaced by
+// another file gets a new connection, and one that failed in use is dropped.
+class WriteConnection {
+public:
+    WriteConnection(WriteConnection&&) = default;
+    ~WriteConnection();
+    sqlite::Db& db() noexcept { return m_own ? *m_own : *m_kept; }
+
+private:
+    friend WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
+    WriteConnection(std::unique_lock<std::mutex> lock, sqlite::Db* kept);
+    std::unique_lock<std::mutex> m_lock;
+    sqlite::Db* m_kept = nullptr;
+    std::optional<sqlite::Db> m_own;  // when the store's file could not be told apart
+    int m_exceptions = 0;
+};
+
 // A connection for writing, creating the folder and the file when missing, in WAL mode.
 // Throws StoreError as above; a refused store is left exactly as it was.
-sqlite::Db OpenForWrite(const std::filesystem::path& storeFolder);
+WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
 
 // Inside a write transaction: re-checks the version and creates the table when missing.
 void EnsureSchema(sqlite::Db& db);
