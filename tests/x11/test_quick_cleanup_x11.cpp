@@ -1,4 +1,4 @@
-// The quick clean-up's script phase on a real X display: the real main window with its real
+// The quick clean-up on a real X display: the real main window with its real
 // Quick Clean Up and Script Editor pages, the real timers, the real launcher starting the key
 // sink and the real key sender typing into it. Only the message boxes are fakes.
 #include <QApplication>
@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -17,8 +18,10 @@
 #include <sstream>
 
 #include "host/MActivityReport.h"
+#include "host/frmRefreshingCache.h"
 #include "host/UserSettingsFile.h"
 #include "cookies/MCookieEditor.h"
+#include "platform/inetcache/InetCache.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtText.h"
 #include "platform/x11/X11Keys.h"
@@ -196,4 +199,72 @@ TEST_F(QuickCleanUpOnX11, ACheckedScriptWhoseFileHasGoneIsSkippedAndTheNextRuns)
                                             "\r\nLoading script: " + Stamp() + "\r\n" + gone + "\r\n" +
                                                 "ERROR: Script could not be loaded\r\n" + gone + "\r\n" +
                                                 PlayedEntry("2next.scr", "two"));
+}
+
+// The page with both cookie lists filled, a checked script and its description; then the
+// progress window in the middle of a deletion pass. Into $BRIMLOW_SCREENSHOT_DIR when set.
+TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
+{
+    const fs::path out = std::getenv("BRIMLOW_SCREENSHOT_DIR") ? fs::path(std::getenv("BRIMLOW_SCREENSHOT_DIR"))
+                                                               : dir.root();
+    const auto shoot = [&](const std::string& name) {
+        const fs::path shot = out / name;
+        const std::string cmd = "DISPLAY=" + x.name() + " import -window root '" + shot.string() + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_GT(fs::file_size(shot), 10000u);
+    };
+    tp.user.name = inetcache::CookieUserName();  // the sources are this user's
+    const std::vector<std::string> sites{"news.example", "shop.example", "bank.example", "mail.example",
+                                         "video.example", "search.example", "forum.example", "weather.example"};
+    for (const auto& site : sites)
+        for (const char* name : {"id", "pref", "seen"})
+            ASSERT_TRUE(inetcache::InternetSetCookie("http://" + site + "/", name,
+                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT"));
+    for (int i = 0; i < 150; ++i)
+        for (const char* name : {"a", "b", "c"})
+            ASSERT_TRUE(inetcache::InternetSetCookie("http://ads" + std::to_string(i) + ".example/", name,
+                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT"));
+    dir.Write("clear-browser-cache.scr", sink().string() +
+                                             "\r\n\x01\r\nEmpties the browser's disk and memory caches.\r\n"
+                                             "Run it with the browser closed.\r\n\x01\r\n[ALT]t\r\n[PAUSE]2\r\nd\r\n"
+                                             "[ENTER]\r\n");
+    Script("close-mail.scr", "abc", false);
+    qc->Image3_MouseUp();
+    qc->ListScriptFiles();
+    // Protect the bank and the mail sources.
+    for (int i = 0; i < qc->QC_lstCookies->count(); ++i) {
+        const QString t = qc->QC_lstCookies->item(i)->text();
+        qc->QC_lstCookies->item(i)->setSelected(t.contains("bank.") || t.contains("mail."));
+    }
+    qc->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    qc->QC_cmdAdd_Click();
+    ASSERT_EQ(qc->QC_lstDelCookies->count(), 2);
+    QListWidgetItem* checked = qc->QC_lstScripts->findItems("clear-browser-cache.scr", Qt::MatchExactly).value(0);
+    ASSERT_TRUE(checked);
+    checked->setCheckState(Qt::Checked);
+    qc->QC_lstScripts->setCurrentItem(checked);
+    qc->QC_lstScripts_Click();
+    main->raise();
+    main->activateWindow();
+    QTest::qWait(500);
+    shoot("quick-cleanup-page.png");
+
+    // The pass: the progress window, caught while its bar is under way.
+    checked->setCheckState(Qt::Unchecked);
+    int caught = -1;
+    QTimer watch;
+    watch.setInterval(100);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QProgressBar* bar = main->refreshingCache()->ProgressBar1;
+        if (caught < 0 && main->refreshingCache()->isVisible() && bar->value() > 5 && bar->value() < bar->maximum()) {
+            caught = bar->value();
+            shoot("quick-cleanup-progress.png");
+        }
+    });
+    watch.start();
+    ExecuteToTheEnd();
+    watch.stop();
+    EXPECT_GT(caught, 0) << "the progress window was never seen during the pass";
+    EXPECT_EQ(qc->QC_lstCookies->count(), 0);
+    EXPECT_EQ(qc->QC_lstDelCookies->count(), 2);
 }
