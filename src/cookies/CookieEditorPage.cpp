@@ -699,7 +699,10 @@ void CookieEditorPage::SelectCookieSource(std::size_t index)
 {
     if (index >= CookieSourceCount())
         return;
+    // Shown once, by the click below, not also by the selection's change.
+    CE_lstCookieSources->blockSignals(true);
     CE_lstCookieSources->setCurrentRow(static_cast<int>(index));
+    CE_lstCookieSources->blockSignals(false);
     CE_lstCookieSources_Click();
 }
 

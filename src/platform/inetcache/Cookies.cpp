@@ -700,10 +700,14 @@ bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::str
                 if (key.store == store && wanted(c))
                     found.push_back(c);
         }
-        if (std::optional<sqlite::Db> db = OpenForRead(storeFolder)) {
+        std::optional<WriteConnection> kept = BorrowKeptConnection(storeFolder);
+        std::optional<sqlite::Db> own;
+        if (!kept)
+            own = OpenForRead(storeFolder);
+        if (sqlite::Db* db = kept ? &kept->db() : own ? &*own : nullptr) {
             const std::string user = CookieUserName();
             // The sources of the host and of every domain above it: a range on url each.
-            sqlite::Statement q(db.value(), "SELECT url, local_file FROM entries WHERE url >= ?1 AND url < ?2");
+            sqlite::Statement q(*db, "SELECT url, local_file FROM entries WHERE url >= ?1 AND url < ?2");
             std::string_view domain = u->host;
             while (!domain.empty()) {
                 const std::string low = "Cookie:" + user + "@" + std::string(domain) + "/";

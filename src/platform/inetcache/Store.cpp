@@ -253,6 +253,18 @@ WriteConnection OpenForWrite(const fs::path& storeFolder)
     }
 }
 
+std::optional<WriteConnection> BorrowKeptConnection(const fs::path& storeFolder)
+{
+    KeptConnection& kept = Kept();
+    std::unique_lock lock(kept.mutex, std::try_to_lock);
+    if (!lock.owns_lock() || kept.sessions == 0 || !kept.db)
+        return std::nullopt;
+    struct stat st {};
+    if (::stat((storeFolder / kIndexFileName).c_str(), &st) != 0 || kept.dev != st.st_dev || kept.ino != st.st_ino)
+        return std::nullopt;
+    return WriteConnection(std::move(lock), &*kept.db);
+}
+
 void EnsureSchema(sqlite::Db& db)
 {
     try {

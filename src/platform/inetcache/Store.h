@@ -58,6 +58,7 @@ public:
 
 private:
     friend WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
+    friend std::optional<WriteConnection> BorrowKeptConnection(const std::filesystem::path& storeFolder);
     WriteConnection(std::unique_lock<std::mutex> lock, sqlite::Db* kept);
     std::unique_lock<std::mutex> m_lock;
     sqlite::Db* m_kept = nullptr;
@@ -68,6 +69,10 @@ private:
 // A connection for writing, creating the folder and the file when missing, in WAL mode.
 // Throws StoreError as above; a refused store is left exactly as it was.
 WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
+
+// The kept connection for a read, when a session keeps one to this store and it is free;
+// else nothing, and the reader opens the store as always.
+std::optional<WriteConnection> BorrowKeptConnection(const std::filesystem::path& storeFolder);
 
 // Inside a write transaction: re-checks the version and creates the table when missing.
 void EnsureSchema(sqlite::Db& db);
