@@ -24,6 +24,8 @@
 #include "host/ActivityReports.h"
 #include "host/MRunUrlHound.h"
 #include "host/PageHost.h"
+#include "host/PageKit.h"
+#include "host/ReportFiles.h"
 #include "host/ShowPainted.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
@@ -95,22 +97,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* l = Make<QLabel>(parent, name, geometry);
-    l->setText(caption);
-    return l;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
                         QRect geometry)
 {
@@ -122,13 +108,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 }
 
 // A caption-less control is named for screen readers by the label beside it.
-void NameFromLabel(QWidget* control, QLabel* label)
-{
-    QString name = label->text();
-    control->setAccessibleName(name.remove(QLatin1Char('&')));
-    label->setBuddy(control);
-}
-
 }  // namespace
 
 UrlHoundPage::UrlHoundPage(PageHost& host, Platform& platform, QWidget* parent)
@@ -301,9 +280,8 @@ void UrlHoundPage::UH_cmdCacheRefresh_Click()
             LoadCacheDump(m_platform, type);
         } catch (const RuntimeError& e) {
             // A dump that cannot be read lists as empty; the user is told why.
-            m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " +
-                                           textfile::InFolder(m_platform.programFolder, CacheDumpFileName(type)).string(),
-                                       kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+            ShowFileError(m_platform, e.number(), "opening",
+                          textfile::InFolder(m_platform.programFolder, CacheDumpFileName(type)).string());
         }
         QStringList lines;
         lines.reserve(static_cast<qsizetype>(iCacheCount()));
@@ -461,17 +439,7 @@ std::string UrlHoundPage::ReportText() const
 
 void UrlHoundPage::UH_cmdCacheSave_Click()
 {
-    const auto path = m_platform.dialogs->ShowSave(TextReportSaveOptions(m_platform.programFolder));
-    if (!path)
-        return;  // cancelled: nothing to say
-    try {
-        textfile::TextWriter out(*path, textfile::OpenMode::Writing, true);
-        out.Write(ReportText());
-        out.Close();
-    } catch (const RuntimeError& e) {
-        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " + *path, kProgramTitle,
-                                   MsgBoxButtons::Ok, MsgBoxIcon::None);
-    }
+    SaveReportAs(m_platform, ReportText());
 }
 
 void UrlHoundPage::UH_cmdViewReport_Click()
@@ -489,8 +457,7 @@ void UrlHoundPage::UH_cmdViewReport_Click()
         }
     } catch (const RuntimeError& e) {
         // The report could not be written or read back: say so, and show what there is.
-        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " + path.string(), kProgramTitle,
-                                   MsgBoxButtons::Ok, MsgBoxIcon::None);
+        ShowFileError(m_platform, e.number(), "opening", path.string());
     }
     reportPage.SelectUrlHoundSearch();
     m_host.setCurrentPage(PageHost::kActivityReport);

@@ -20,6 +20,7 @@
 #include "host/MRunUrlHound.h"
 #include "host/PageHost.h"
 #include "host/PageIcons.h"
+#include "host/PageKit.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
@@ -50,22 +51,6 @@ struct Stopwatch {
     std::chrono::steady_clock::time_point m_start;
 };
 
-template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* l = Make<QLabel>(parent, name, geometry);
-    l->setText(caption);
-    return l;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
                         QRect geometry)
 {
@@ -74,13 +59,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     b->setToolTip(tip);
     b->setProperty(kHelpContextId, help);
     return b;
-}
-
-void NameFromLabel(QWidget* control, QLabel* label)
-{
-    QString name = label->text();
-    control->setAccessibleName(name.remove(QLatin1Char('&')));
-    label->setBuddy(control);
 }
 
 QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int help)

@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QScreen>
 
+#include "host/PageKit.h"
 #include "platform/qt/BareToolFrame.h"
 
 namespace brimlow {
@@ -47,8 +48,7 @@ frmRefreshingCache::frmRefreshingCache() : QWidget(nullptr)
     ProgressBar1->raise();
     ProgressBar1->hide();
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    CentreOnScreen(this, QSize(kWidth, kHeight));
 }
 
 }  // namespace brimlow

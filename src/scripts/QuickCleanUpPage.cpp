@@ -15,6 +15,7 @@
 
 #include "host/MActivityReport.h"
 #include "host/PageHost.h"
+#include "host/PageKit.h"
 #include "host/UserSettingsFile.h"
 #include "platform/Errors.h"
 #include "platform/Numbers.h"
@@ -49,22 +50,6 @@ QPixmap PageIcon(int size)
     for (int i = -2; i <= 2; ++i)
         p.drawLine(QPointF(20 * s, 18 * s), QPointF((17 + i * 2) * s, 28 * s));
     return pm;
-}
-
-template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* l = Make<QLabel>(parent, name, geometry);
-    l->setText(caption);
-    return l;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,

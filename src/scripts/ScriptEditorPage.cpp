@@ -15,6 +15,8 @@
 
 #include "host/MActivityReport.h"
 #include "host/PageHost.h"
+#include "host/PageKit.h"
+#include "host/ReportFiles.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
@@ -54,22 +56,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* l = Make<QLabel>(parent, name, geometry);
-    l->setText(caption);
-    return l;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
                         QRect geometry)
 {
@@ -78,13 +64,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     b->setToolTip(tip);
     b->setProperty(kHelpContextId, help);
     return b;
-}
-
-void NameFromLabel(QWidget* control, QLabel* label)
-{
-    QString name = label->text();
-    control->setAccessibleName(name.remove(QLatin1Char('&')));
-    label->setBuddy(control);
 }
 
 void CaretToEnd(QPlainTextEdit* box)
@@ -455,9 +434,7 @@ void ScriptEditorPage::SE_cmdSave_Click()
         WriteScriptFile(*path, ScriptFile{ToBytes(SE_txtTargetName->text()),
                                           FromBoxText(SE_rtfScriptDescription->toPlainText()), Commands()});
     } catch (const RuntimeError& e) {
-        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " +
-                                       ToBytes(SE_txtScriptName->text()),
-                                   kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+        ShowFileError(m_platform, e.number(), "opening", ToBytes(SE_txtScriptName->text()));
     }
 }
 
@@ -486,8 +463,7 @@ bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
     try {
         r = ReadScriptFile(path);
     } catch (const RuntimeError& e) {
-        m_platform.dialogs->MsgBox(std::to_string(e.number()) + "Error opening file: " + path.string(), kProgramTitle,
-                                   MsgBoxButtons::Ok, MsgBoxIcon::None);
+        ShowFileError(m_platform, e.number(), "opening", path.string());
         return false;
     }
     SE_txtTargetName->setText(FromBytes(r.script.target));

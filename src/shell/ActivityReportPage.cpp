@@ -10,6 +10,7 @@
 #include "host/MActivityReport.h"
 #include "host/MActivityReportQt.h"
 #include "host/PageHost.h"
+#include "host/ReportFiles.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
@@ -43,12 +44,6 @@ QPlainTextEdit* MakeReportBox(QWidget* parent, const char* name, const QString& 
     box->setProperty(kHelpContextId, help);
     box->setGeometry(geometry);
     return box;
-}
-
-void ShowFileError(const Platform& platform, int number, const std::string& verb, const std::string& name)
-{
-    platform.dialogs->MsgBox(std::to_string(number) + "Error " + verb + " file: " + name, kProgramTitle,
-                             MsgBoxButtons::Ok, MsgBoxIcon::None);
 }
 
 }  // namespace
@@ -198,17 +193,7 @@ void ActivityReportPage::AR_cmdClear_Click()
 void ActivityReportPage::AR_cmdSave_Click()
 {
     // The text of the box as it is now, taken before the dialog opens.
-    const std::string text = BoxBytes(VisibleReportBox());
-    const auto path = m_platform.dialogs->ShowSave(TextReportSaveOptions(m_platform.programFolder));
-    if (!path)
-        return;  // cancelled: silent
-    try {
-        textfile::TextWriter out(*path, textfile::OpenMode::Writing, true);
-        out.Write(text);
-        out.Close();
-    } catch (const RuntimeError& e) {
-        ShowFileError(m_platform, e.number(), "opening", *path);
-    }
+    SaveReportAs(m_platform, BoxBytes(VisibleReportBox()));
 }
 
 void ActivityReportPage::AR_cmdPrint_Click()

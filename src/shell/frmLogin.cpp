@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "host/PageKit.h"
 #include "platform/Platform.h"
 #include "platform/qt/BareToolFrame.h"
 #include "shell/Forms.h"
@@ -75,8 +76,7 @@ frmLogin::frmLogin(Forms& forms) : QDialog(nullptr), m_forms(forms)
     setTabOrder(cmdOK, cmdCancel);
     txtPassword->setFocus();
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    CentreOnScreen(this, QSize(kWidth, kHeight));
 }
 
 void frmLogin::cmdOK_Click()

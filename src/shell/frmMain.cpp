@@ -20,6 +20,7 @@
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
 #include "host/MRunUrlHound.h"
+#include "host/PageKit.h"
 #include "host/frmRefreshingCache.h"
 #include "menus/TabCommandMenus.h"
 #include "scripts/QuickCleanUpPage.h"
@@ -143,10 +144,7 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     // The window cannot be resized: the frame follows the fixed client area and menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        move(avail.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this, size());
 }
 
 frmMain::~frmMain()

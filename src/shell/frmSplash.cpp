@@ -9,6 +9,7 @@
 
 #include "shell/Forms.h"
 #include "shell/ProgramArt.h"
+#include "host/PageKit.h"
 #include "host/ShowPainted.h"
 #include "shell/frmMain.h"
 
@@ -50,8 +51,7 @@ frmSplash::frmSplash(Forms& forms) : QWidget(nullptr), m_forms(forms)
     Timer1 = m_forms.platform().scheduler->NewTimer([this] { Timer1_Timer(); });
     Timer1->setInterval(std::chrono::milliseconds(5000));
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    CentreOnScreen(this, QSize(kWidth, kHeight));
 }
 
 void frmSplash::Form_Load()
