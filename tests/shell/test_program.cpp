@@ -127,9 +127,17 @@ TEST(Program, AnOrdinaryUserOfAnInstalledCopyWorksInThePrivateDataFolder)
     ASSERT_GE(pid, 0);
     const bool dumped = WaitFor([&] { return HasDumps(work); });
     std::string all;
-    if (dumped && WaitFor([&] { return brimlow::test::CatchesSignal(pid, SIGTERM); })) {
+    // The all-entries dump is created before its walk writes it: wait until the walk is done.
+    const auto holdsEverySeed = [&] {
         all = brimlow::test::TempProgramFolder::ReadFile(work / "OrlinAll.dat");
-    }
+        for (std::size_t i = 0; i < 9; ++i)
+            if (all.find(brimlow::test::SeedEntryFor(static_cast<brimlow::test::SeedKind>(i % 3), i).sourceUrl) ==
+                std::string::npos)
+                return false;
+        return true;
+    };
+    if (dumped)
+        WaitFor([&] { return brimlow::test::CatchesSignal(pid, SIGTERM) && holdsEverySeed(); });
     struct stat st {};
     const bool statted = ::stat(work.c_str(), &st) == 0;
     const int status = StopBrimlow(pid);
