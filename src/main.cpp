@@ -10,6 +10,9 @@
 #include "shell/ProgramArt.h"
 #include "shell/LastResortCleanUp.h"
 #include "shell/SessionEnd.h"
+#include "shell/MGlobalInitialization.h"
+#include "shell/OnlyCopy.h"
+#include "platform/WorkingFolderLock.h"
 
 namespace {
 
@@ -46,7 +49,20 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     brimlow::RealPlatform real;
     real.platform().toolFolder = brimlow::ToolFolderFor(brimlow::ExecutableFolder(), brimlow::kUrlHoundName);
+    // One copy at a time for a working folder: a later one brings the first to the front,
+    // says so and ends before it writes anything. The lock lasts as long as the process.
+    brimlow::WorkingFolderLock folderLock;
+    if (folderLock.Acquire(real.platform().programFolder) == brimlow::WorkingFolderLock::Result::HeldByAnother) {
+        brimlow::SayAnotherCopyRuns(real.platform());
+        return 0;
+    }
+    // Held: data files still in the folder were left by a copy that ended without its
+    // shut-down (a crash, SIGKILL). They go now, as the exit clean-up destroys them, before
+    // this run writes anything, so the dead run's report never reappears as this run's.
+    if (folderLock.held())
+        brimlow::BleachDataFiles(real.platform());
     brimlow::Forms forms(real.platform());
+    brimlow::FirstCopyListener firstCopy(real.platform().programFolder, [&forms] { brimlow::BringToFront(forms); });
     brimlow::SessionEndWatcher sessionEnd(forms);
     forms.LoadSplash();  // the splash loads the main window
     const int code = QApplication::exec();

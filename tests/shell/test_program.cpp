@@ -67,6 +67,19 @@ bool HasDumps(const fs::path& folder)
     return true;
 }
 
+// True once the process has started no program for half a second: its start-up has run
+// UrlHound for the last time and waits in its main loop.
+bool SettledWithoutChildren(pid_t pid)
+{
+    const std::string children = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children";
+    for (int quiet = 0; quiet < 10; ++quiet) {
+        if (!fs::exists(children) || !brimlow::test::TempProgramFolder::ReadFile(children).empty())
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
 std::string LogOfItsOwnDestruction(const fs::path& folder)
 {
     return "File deleted\r\n" + (folder / "ActivityReport.dat").string() + "\r\nBleached: True\r\n";
@@ -162,4 +175,49 @@ TEST(Program, AnOrdinaryUserOfAnInstalledCopyWorksInThePrivateDataFolder)
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Brimlow", "UrlHound"}));
+}
+
+// A copy killed with SIGKILL runs no shut-down and leaves its data files. The next start
+// holds the folder at once (the kernel dropped the dead copy's lock) and destroys them, as
+// the exit clean-up does, before it writes anything: the dead run's report and log are gone.
+TEST(Program, AStartAfterSigkillFindsNoDataFileOfTheDeadRun)
+{
+    brimlow::test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    brimlow::test::SeedEntries(dir.storeFolder(), 6);
+    fs::copy_file(brimlow::test::BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
+
+    const pid_t dead = StartBrimlow(dir.file("Brimlow").string());
+    ASSERT_GE(dead, 0);
+    ASSERT_TRUE(WaitFor([&] { return HasDumps(dir.folder()) && SettledWithoutChildren(dead); }));
+    dir.Write("OrlinAll.dat", "the dead run's dump\n");
+    dir.Write("BrimlowTemp.dat", "the dead run's search report\r\n");
+    dir.Write("ActivityReport.dat", "the dead run's activity\r\n");
+    ::kill(dead, SIGKILL);
+    ::waitpid(dead, nullptr, 0);
+    ASSERT_TRUE(HasDumps(dir.folder()));
+    ASSERT_TRUE(dir.Exists("BrimlowTemp.dat"));
+
+    const pid_t next = StartBrimlow(dir.file("Brimlow").string());
+    ASSERT_GE(next, 0);
+    // This run's own dump of the store replaces the dead run's once the start-up has run UrlHound.
+    const auto freshDump = [&] {
+        const std::string all = dir.Exists("OrlinAll.dat") ? dir.Read("OrlinAll.dat") : "";
+        return all.find(brimlow::test::SeedEntryFor(brimlow::test::SeedKind::Url, 2).sourceUrl) != std::string::npos;
+    };
+    const bool started = WaitFor([&] { return freshDump() && SettledWithoutChildren(next); });
+    const bool reportGone = !dir.Exists("BrimlowTemp.dat");
+    const std::string log = dir.Exists("ActivityReport.dat") ? dir.Read("ActivityReport.dat") : "";
+    const bool dumped = HasDumps(dir.folder());
+    std::string listing;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        listing += e.path().filename().string() + " ";
+    const int status = StopBrimlow(next);
+    ASSERT_TRUE(started) << "the next start did not reach its main loop";
+    EXPECT_TRUE(reportGone) << "the dead run's search report is still there";
+    // The dead run's log went too; what is left is the entry of its destruction.
+    EXPECT_EQ(log, LogOfItsOwnDestruction(dir.folder()));
+    EXPECT_TRUE(dumped) << listing;  // this run's own dumps
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

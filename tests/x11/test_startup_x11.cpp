@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 #include "support/ProcessWatch.h"
@@ -180,5 +181,47 @@ TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
     x.Key("f", true);
     ASSERT_TRUE(XSession::WaitFor([&] { return x.ShowsPopup(pid); }, 5)) << "the File menu did not open";
     x.Key("x");
+    ExpectCleanExit();
+}
+
+// A second copy for the same working folder brings the first to the front, says in a box of
+// its own that one is running, and ends without touching a file of the first.
+TEST_F(BrimlowOnX11, ASecondCopyBringsTheFirstToTheFrontAndTouchesNoFile)
+{
+    Start();
+    ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 20)) << "no main window";
+    const XWin first = *Window(true);
+    XIconifyWindow(x.dpy(), first.id, DefaultScreen(x.dpy()));
+    XFlush(x.dpy());
+    ASSERT_TRUE(XSession::WaitFor([&] { return !Window(true).has_value(); }, 5)) << "the main window stays up";
+
+    std::map<std::string, std::pair<std::string, fs::file_time_type>> before;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        before[e.path().filename().string()] = {dir.Read(e.path().filename().string()), e.last_write_time()};
+
+    const pid_t second = SpawnOnDisplay(x, dir.file("Brimlow").string(),
+                                        {"INETCACHE_DIR=" + dir.storeFolder().string(), "XDG_RUNTIME_DIR=" + runtime()},
+                                        dir.root().string());
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 10)) << "the first stayed iconified";
+    ASSERT_TRUE(XSession::WaitFor([&] { return !x.WindowsOf(second).empty(); }, 10)) << "the second said nothing";
+    const std::vector<XWin> said = x.WindowsOf(second);
+    ASSERT_EQ(said.size(), 1u);  // the message box alone: no splash, no main window
+    EXPECT_EQ(said[0].title, "Brimlow");
+    x.Close(said[0].id);
+    EXPECT_EQ(WaitChild(second, 10), 0);
+
+    std::map<std::string, std::pair<std::string, fs::file_time_type>> after;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        after[e.path().filename().string()] = {dir.Read(e.path().filename().string()), e.last_write_time()};
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [name, file] : before) {
+        ASSERT_TRUE(after.count(name)) << name;
+        EXPECT_EQ(after[name].first, file.first) << name;
+        EXPECT_TRUE(after[name].second == file.second) << name;
+    }
+
+    ASSERT_TRUE(Window(true).has_value());
+    x.Close(Window(true)->id);
     ExpectCleanExit();
 }

@@ -1,0 +1,72 @@
+// A later copy for the same working folder calls the first, which comes to the front, and
+// says that Brimlow is already running; a folder nobody holds has nobody to call.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "shell/Forms.h"
+#include "shell/OnlyCopy.h"
+#include "shell/frmMain.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+
+using namespace brimlow;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 3000)
+        QTest::qWait(20);
+    return done();
+}
+
+}  // namespace
+
+TEST(OnlyCopy, ALaterCopyCallsTheFirstAndSaysItRuns)
+{
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+    int calls = 0;
+    FirstCopyListener first(dir.folder(), [&] { ++calls; });
+    ASSERT_TRUE(first.listening());
+
+    SayAnotherCopyRuns(tp.platform);
+    EXPECT_TRUE(WaitFor([&] { return calls == 1; }));
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tp.dialogs.boxes[0].title, "Brimlow");
+    EXPECT_EQ(tp.dialogs.boxes[0].text, "Brimlow is already running for this working folder, and has been brought "
+                                        "to the front.\r\nThis copy ends without touching its files.\r\n\r\n"
+                                        "Working folder: " + dir.folder().string());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.folder()));  // no socket file, no lock file
+
+    // Another folder's copy is not called.
+    test::TempProgramFolder other;
+    tp.platform.programFolder = other.folder();
+    SayAnotherCopyRuns(tp.platform);
+    QTest::qWait(100);
+    EXPECT_EQ(calls, 1);
+    ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+    EXPECT_NE(tp.dialogs.boxes[1].text.find("switch to it"), std::string::npos) << tp.dialogs.boxes[1].text;
+}
+
+TEST(OnlyCopy, TheCallBringsTheMinimisedMainWindowBack)
+{
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+    tp.runner.passThrough = false;
+    Forms forms(tp.platform);
+    frmMain& main = forms.LoadMain();
+    main.show();
+    main.showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return main.isMinimized(); }));
+    FirstCopyListener first(dir.folder(), [&] { BringToFront(forms); });
+    ASSERT_TRUE(CallFirstCopy(dir.folder()));
+    EXPECT_TRUE(WaitFor([&] { return !main.isMinimized(); }));
+    EXPECT_TRUE(main.isVisible());
+}
