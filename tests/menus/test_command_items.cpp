@@ -303,8 +303,9 @@ TEST_P(CommandsMenu, HoldsItsTitleAndItsItemsInOrder)
     for (const CommandItem& row : CommandItems()) {
         if (row.page != page)
             continue;
-        if (row.button)
+        if (row.button) {
             EXPECT_NE(w.main->findChild<QAbstractButton*>(QString::fromLatin1(row.button)), nullptr) << row.button;
+        }
         expected << QString::fromLatin1(row.item) + "=" + QString::fromLatin1(row.caption);
     }
     if (page == frmMain::kBleachUtility)
