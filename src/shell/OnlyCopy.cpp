@@ -87,7 +87,7 @@ void SayAnotherCopyRuns(const Platform& platform)
     const bool called = CallFirstCopy(platform.programFolder);
     const std::string text = std::string("Brimlow is already running for this working folder") +
                              (called ? ", and has been brought to the front." : "; switch to it to go on.") +
-                             "\r\nThis copy ends without touching its files.\r\n\r\nWorking folder: " +
+                             "\r\nThis copy ends and touches no file.\r\n\r\nWorking folder: " +
                              platform.programFolder.string();
     std::fprintf(stderr, "Brimlow is already running for the working folder %s\n", platform.programFolder.c_str());
     if (platform.dialogs)

@@ -40,7 +40,7 @@ TEST(OnlyCopy, ALaterCopyCallsTheFirstAndSaysItRuns)
     ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
     EXPECT_EQ(tp.dialogs.boxes[0].title, "Brimlow");
     EXPECT_EQ(tp.dialogs.boxes[0].text, "Brimlow is already running for this working folder, and has been brought "
-                                        "to the front.\r\nThis copy ends without touching its files.\r\n\r\n"
+                                        "to the front.\r\nThis copy ends and touches no file.\r\n\r\n"
                                         "Working folder: " + dir.folder().string());
     EXPECT_TRUE(std::filesystem::is_empty(dir.folder()));  // no socket file, no lock file
 
