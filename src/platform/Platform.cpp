@@ -80,17 +80,22 @@ std::filesystem::path ExecutableFolder()
     return exe.parent_path();
 }
 
-std::filesystem::path UserDataWorkingFolder()
+std::filesystem::path UserDataFolder()
 {
     namespace fs = std::filesystem;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return fs::path(data) / "brimlow";
+        return fs::path(data);
     const char* home = std::getenv("HOME");
     if (!home || !*home) {
         if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
             home = pw->pw_dir;
     }
-    return fs::path(home ? home : "/") / ".local" / "share" / "brimlow";
+    return fs::path(home ? home : "/") / ".local" / "share";
+}
+
+std::filesystem::path UserDataWorkingFolder()
+{
+    return UserDataFolder() / "brimlow";
 }
 
 std::filesystem::path WorkingFolderFor(const std::filesystem::path& executableFolder)

@@ -285,6 +285,10 @@ std::filesystem::path ExecutableFolder();
 std::filesystem::path WorkingFolderFor(const std::filesystem::path& executableFolder);
 // ${XDG_DATA_HOME:-$HOME/.local/share}/brimlow (not created).
 std::filesystem::path UserDataWorkingFolder();
+// The user's data folder ${XDG_DATA_HOME:-$HOME/.local/share}, the one place that reads
+// them: an XDG_DATA_HOME that is not absolute is ignored (it would name another folder in
+// each process that starts elsewhere), and without HOME the account's home folder stands in.
+std::filesystem::path UserDataFolder();
 
 // The folder UrlHound is found in: beside the executable, else the installed tool folder
 // <prefix>/libexec/brimlow beside <prefix>/bin. The executable's folder when neither holds it.

@@ -80,6 +80,9 @@ TEST_F(InetCacheTest, StoreFolderFollowsTheEnvironment)
     env.Unset("XDG_DATA_HOME");
     env.Set("HOME", "/h");
     EXPECT_EQ(StoreFolder(), fs::path("/h/.local/share/inetcache"));
+    // A relative data folder would name another store in each process that starts elsewhere.
+    env.Set("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(StoreFolder(), fs::path("/h/.local/share/inetcache"));
 }
 
 TEST_F(InetCacheTest, PatternsSelectByUrlPrefixInSeqOrder)

@@ -49,7 +49,7 @@ std::uint32_t GetLastError() noexcept;
 // login name of the effective user.
 std::string CookieUserName();
 
-// $INETCACHE_DIR, else ${XDG_DATA_HOME:-$HOME/.local/share}/inetcache.
+// $INETCACHE_DIR, else UserDataFolder()/inetcache.
 fs::path StoreFolder();
 
 // Many changes in a row (a deletion pass over many cookies): while a session lives, the

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/inetcache/InetCache.h"
 
@@ -33,14 +34,7 @@ fs::path StoreFolder()
 {
     if (const char* dir = std::getenv("INETCACHE_DIR"); dir && *dir)
         return fs::path(dir);
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        return fs::path(data) / "inetcache";
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
-            home = pw->pw_dir;
-    }
-    return fs::path(home ? home : "/") / ".local" / "share" / "inetcache";
+    return UserDataFolder() / "inetcache";
 }
 
 namespace detail {
