@@ -21,6 +21,7 @@
 #include "host/MActivityReport.h"
 #include "host/PageHost.h"
 #include "host/PageIcons.h"
+#include "host/PageKit.h"
 #include "platform/Errors.h"
 #include "platform/qt/QtText.h"
 
@@ -56,15 +57,6 @@ public:
 private:
     Dialogs& m_inner;
 };
-
-template <typename T>
-T* Make(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
                         QRect geometry)

@@ -4,11 +4,11 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <cctype>
 #include <sys/stat.h>
 
 #include "bleach/BleachFolders.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "platform/qt/QtText.h"
 
 namespace brimlow {
@@ -94,12 +94,13 @@ void FolderList::Fill()
         here = item;
     }
     FolderContents contents = ReadFolder(m_path);
-    std::sort(contents.folders.begin(), contents.folders.end(),
-              [](const std::string& a, const std::string& b) {
-                  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-                  });
-              });
+    // Subfolders by name, letter case aside.
+    const auto lower = [](char x, char y) {
+        return static_cast<unsigned char>(text::LowerAscii(x)) < static_cast<unsigned char>(text::LowerAscii(y));
+    };
+    std::sort(contents.folders.begin(), contents.folders.end(), [&](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lower);
+    });
     const std::string prefix = FolderPrefix(m_path);
     for (const auto& name : contents.folders) {
         auto* item = new QListWidgetItem(closed, FromBytes(name));
