@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<CacheEntry> rows;
     {
-        auto db = inetcache::detail::OpenForWrite(store);
+        auto connection = inetcache::detail::OpenForWrite(store);
+        inetcache::sqlite::Db& db = connection.db();
         inetcache::sqlite::Transaction tx(db);
         inetcache::detail::EnsureSchema(db);
         inetcache::sqlite::Statement st(db, "INSERT OR IGNORE INTO entries(url, local_file, hit_rate, expire_time, "
