@@ -148,7 +148,7 @@ void UrlHoundPage::BuildControls()
     UH_lstCacheMain->setProperty(kHelpContextId, 302);
     NameFromLabel(UH_lstCacheMain, Label21);
 
-    Frame4 = Make<QGroupBox>(this, "Frame4", {8, 226, 258, 206});
+    Frame4 = Make<QGroupBox>(this, "Frame4", {8, 226, 258, 204});
     Frame4->setTitle(QStringLiteral("Extended Information"));
     Label23 = MakeLabel(Frame4, "Label23", QStringLiteral("File Location:"), {8, 18, 200, 16});
     UH_txtCacheLocation = Make<QLineEdit>(Frame4, "UH_txtCacheLocation", {8, 34, 242, 22});
@@ -215,18 +215,18 @@ void UrlHoundPage::BuildControls()
     const int colL = 276, colR = 408, w = 124, h = 26;
     UH_cmdCacheSearch = MakeButton(this, "UH_cmdCacheSearch", QStringLiteral("Execute Search"),
                                    QStringLiteral("Search the cache based on the \"Search Criteria\" entry."), 314,
-                                   {colL, 346, w, h});
+                                   {colL, 344, w, h});
     UH_cmdCacheRefresh = MakeButton(this, "UH_cmdCacheRefresh", QStringLiteral("Refesh Cache"),
-                                    QStringLiteral("Refresh the cache data."), 315, {colR, 346, w, h});
+                                    QStringLiteral("Refresh the cache data."), 315, {colR, 344, w, h});
     UH_cmdViewReport = MakeButton(this, "UH_cmdViewReport", QStringLiteral("Generate Report"),
                                   QStringLiteral("Generate a report of the \"Search Results\"."), 316,
-                                  {colL, 376, w, h});
+                                  {colL, 374, w, h});
     UH_cmdCacheSave = MakeButton(this, "UH_cmdCacheSave", QStringLiteral("Save Results"),
-                                 QStringLiteral("Save the \"Search Results\" in text format."), 317, {colR, 376, w, h});
+                                 QStringLiteral("Save the \"Search Results\" in text format."), 317, {colR, 374, w, h});
     UH_cmdCacheClear = MakeButton(this, "UH_cmdCacheClear", QStringLiteral("Clear Reaults"),
-                                  QStringLiteral("Clear the \"Search Results\"."), 318, {colL, 406, w, h});
+                                  QStringLiteral("Clear the \"Search Results\"."), 318, {colL, 404, w, h});
     UH_cmdExit = MakeButton(this, "UH_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 319,
-                            {colR, 406, w, h});
+                            {colR, 404, w, h});
 
     // Keyboard focus order of the page; the search box comes last.
     const QList<QWidget*> order = {UH_cboCacheType,    UH_lstCacheMain,    UH_txtCacheLocation, UH_txtCacheHeader,
