@@ -29,15 +29,6 @@ namespace brimlow {
 
 namespace {
 
-constexpr const char* kHelpContextId = "helpContextId";
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // The boxes DestroyFile shows while Execute holds the busy cursor: the user answers them with
 // the ordinary pointer.
 class PointerDialogs final : public Dialogs {
@@ -58,15 +49,6 @@ private:
     Dialogs& m_inner;
 };
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = Make<QPushButton>(parent, name, geometry);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    return b;
-}
 
 QListWidget* MakeFileList(QWidget* parent, const char* name, QRect geometry, int help)
 {

@@ -36,15 +36,7 @@ namespace brimlow {
 
 namespace {
 
-constexpr const char* kHelpContextId = "helpContextId";
-
 // The hourglass for the length of one handler, whichever way it leaves.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The one-line search box: Enter runs the search instead of breaking the line, and pasted
 // line breaks become blanks, so the expression always stays on one line.
@@ -97,15 +89,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = Make<QPushButton>(parent, name, geometry);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    return b;
-}
 
 // A caption-less control is named for screen readers by the label beside it.
 }  // namespace

@@ -31,15 +31,8 @@ namespace brimlow {
 
 namespace {
 
-constexpr const char* kHelpContextId = "helpContextId";
 constexpr int kSlotRole = Qt::UserRole;
 
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Seconds since `start`, added to `sum`.
 struct Stopwatch {
@@ -51,15 +44,6 @@ struct Stopwatch {
     std::chrono::steady_clock::time_point m_start;
 };
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = Make<QPushButton>(parent, name, geometry);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    return b;
-}
 
 QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int help)
 {

@@ -25,4 +25,14 @@ void CentreOnScreen(QWidget* window, QSize size)
         window->move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
+                        QRect geometry)
+{
+    auto* b = Make<QPushButton>(parent, name, geometry);
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setProperty(kHelpContextId, help);
+    return b;
+}
+
 }  // namespace brimlow

@@ -28,8 +28,6 @@ namespace brimlow {
 
 namespace {
 
-constexpr const char* kHelpContextId = "helpContextId";
-
 // The page icon: a broom over a cookie.
 QPixmap PageIcon(int size)
 {
@@ -52,15 +50,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = Make<QPushButton>(parent, name, geometry);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    return b;
-}
 
 QListWidget* MakeList(QWidget* parent, const char* name, QLabel* label, int help, QRect geometry)
 {

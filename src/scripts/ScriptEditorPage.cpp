@@ -28,7 +28,6 @@ namespace brimlow {
 
 namespace {
 
-constexpr const char* kHelpContextId = "helpContextId";
 constexpr std::chrono::milliseconds kTickInterval{50};
 constexpr std::chrono::milliseconds kWindowWait{10000};
 constexpr const char* kNoTarget = "You must select an application to run your script against.";
@@ -56,15 +55,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = Make<QPushButton>(parent, name, geometry);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    return b;
-}
 
 void CaretToEnd(QPlainTextEdit* box)
 {

@@ -10,6 +10,7 @@
 #include "host/MActivityReport.h"
 #include "host/MActivityReportQt.h"
 #include "host/PageHost.h"
+#include "host/PageKit.h"
 #include "host/ReportFiles.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
@@ -18,19 +19,6 @@
 namespace brimlow {
 
 namespace {
-
-constexpr const char* kHelpContextId = "helpContextId";
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& tip, int help,
-                        QRect geometry)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setToolTip(tip);
-    b->setProperty(kHelpContextId, help);
-    b->setGeometry(geometry);
-    return b;
-}
 
 QPlainTextEdit* MakeReportBox(QWidget* parent, const char* name, const QString& accessibleName, int help, QRect geometry)
 {
