@@ -11,11 +11,8 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "host/MActivityReport.h"
 #include "host/frmRefreshingCache.h"
@@ -41,13 +38,6 @@ namespace {
 
 constexpr int kDelayMs = 800;
 
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The sink's lines for a word typed in lower case: each letter pressed and released.
 std::string Typed(const std::string& word)
@@ -60,15 +50,6 @@ std::string Typed(const std::string& word)
     return out;
 }
 
-void EndSinks(const fs::path& sink)
-{
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink(e.path() / "exe", ec);
-        if (!ec && exe == sink)
-            kill(std::stoi(e.path().filename().string()), SIGTERM);
-    }
-}
 
 class QuickCleanUpOnX11 : public testing::Test {
 protected:
@@ -95,7 +76,7 @@ protected:
     void TearDown() override
     {
         main.reset();
-        EndSinks(sink());
+        test::EndProcessesOf(sink());
         ReleaseCookieTables();
         ReleaseSelectedScripts();
     }
@@ -158,8 +139,8 @@ TEST_F(QuickCleanUpOnX11, TheFirstAndThirdCheckedScriptsRunInOrderAndTheUnchecke
     // Both sinks write into the one log of their folder: the first script's keys, then the
     // third's, and nothing of the unchecked one.
     const std::string want = Typed("one") + Typed("two");
-    EXPECT_TRUE(test::XSession::WaitFor([&] { return ReadFile(sinkLog()).size() >= want.size(); }, 5));
-    EXPECT_EQ(ReadFile(sinkLog()), want);
+    EXPECT_TRUE(test::XSession::WaitFor([&] { return test::ReadSinkFile(sinkLog()).size() >= want.size(); }, 5));
+    EXPECT_EQ(test::ReadSinkFile(sinkLog()), want);
 
     // Ticks: the first script, the unchecked entry, the third script, the end of the run.
     ASSERT_EQ(ticks.size(), 4u);
@@ -185,9 +166,9 @@ TEST_F(QuickCleanUpOnX11, ACheckedScriptWhoseFileHasGoneIsSkippedAndTheNextRuns)
     fs::remove(dir.file("1gone.scr"));
     ExecuteToTheEnd();
 
-    EXPECT_TRUE(test::XSession::WaitFor([&] { return ReadFile(sinkLog()).size() >= Typed("two").size(); }, 5));
+    EXPECT_TRUE(test::XSession::WaitFor([&] { return test::ReadSinkFile(sinkLog()).size() >= Typed("two").size(); }, 5));
     QTest::qWait(300);
-    EXPECT_EQ(ReadFile(sinkLog()), Typed("two"));
+    EXPECT_EQ(test::ReadSinkFile(sinkLog()), Typed("two"));
 
     ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
     EXPECT_EQ(tp.dialogs.boxes[0].title, "File I\\O Error");

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "host/MActivityReport.h"
 #include "platform/qt/QtPlatform.h"
@@ -32,14 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::vector<long> Times(const fs::path& p)
 {
     std::vector<long> out;
@@ -49,16 +40,6 @@ std::vector<long> Times(const fs::path& p)
     return out;
 }
 
-// The processes on the display whose command is the sink, to end them after a test.
-void EndSinks(const fs::path& sink)
-{
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink(e.path() / "exe", ec);
-        if (!ec && exe == sink)
-            kill(std::stoi(e.path().filename().string()), SIGTERM);
-    }
-}
 
 class ScriptRunOnX11 : public testing::Test {
 protected:
@@ -78,7 +59,7 @@ protected:
     {
         page.reset();
         main.reset();
-        EndSinks(sink());
+        test::EndProcessesOf(sink());
         for (pid_t p : spawned) {
             kill(p, SIGTERM);
             test::WaitChild(p, 5);
@@ -138,8 +119,8 @@ TEST_F(ScriptRunOnX11, TheSinkGetsExactlyTheScriptsKeysWithTheModifiersHeld)
                              "down Shift S\ndown X S\nup X S\nup Shift -\n"
                              "down Tab -\nup Tab -\n"
                              "down Return -\nup Return -\n";
-    EXPECT_TRUE(test::XSession::WaitFor([&] { return ReadFile(log).size() >= want.size(); }, 5));
-    EXPECT_EQ(ReadFile(log), want);
+    EXPECT_TRUE(test::XSession::WaitFor([&] { return test::ReadSinkFile(log).size() >= want.size(); }, 5));
+    EXPECT_EQ(test::ReadSinkFile(log), want);
     // The pause stands between the Tab and the Enter.
     const auto times = Times(log.string() + ".times");
     ASSERT_EQ(times.size(), 22u);
@@ -176,7 +157,7 @@ TEST_F(ScriptRunOnX11, ATargetThatDoesNotExistSendsNothingAnywhere)
         QTest::qWait(50);
     ASSERT_FALSE(page->IsPlaying());
     QTest::qWait(300);
-    EXPECT_EQ(ReadFile(dir.root() / "keysink.log"), "");
+    EXPECT_EQ(test::ReadSinkFile(dir.root() / "keysink.log"), "");
     const std::string log = ReadActivityLog(tp.platform);
     EXPECT_NE(log.find("ERROR: The application did not start, or no window of it appeared within 10 seconds; no "
                        "keys were sent.\r\n"),

@@ -6,7 +6,9 @@
 #include <X11/keysym.h>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -219,6 +221,22 @@ int WaitChild(pid_t pid, double seconds)
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     return -1;
+}
+
+std::string ReadSinkFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void EndProcessesOf(const std::filesystem::path& exe)
+{
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        std::error_code ec;
+        const std::filesystem::path running = std::filesystem::read_symlink(e.path() / "exe", ec);
+        if (!ec && running == exe)
+            kill(std::stoi(e.path().filename().string()), SIGTERM);
+    }
 }
 
 }  // namespace brimlow::test

@@ -2,6 +2,7 @@
 // A connection to the test display of the X11 fixture, with what the tests need of it:
 // the managed windows of a process, synthetic clicks and keys (XTest), and a polite close.
 #include <X11/Xlib.h>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -54,5 +55,11 @@ pid_t SpawnOnDisplay(const std::string& display, const std::string& exe, const s
                      const std::string& cwd);
 // Waits at most `seconds` for the child; its exit status, or -1 if it had to be killed.
 int WaitChild(pid_t pid, double seconds);
+
+// What a key sink has written so far: "" before it has written anything.
+std::string ReadSinkFile(const std::filesystem::path& path);
+
+// Ends (SIGTERM) every process whose executable is `exe`: the sinks a test started.
+void EndProcessesOf(const std::filesystem::path& exe);
 
 }  // namespace brimlow::test
