@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "platform/FileTime.h"
-#include "platform/inetcache/Store.h"
+#include "platform/inetcache/CookieDates.h"
 
 using namespace brimlow;
 

@@ -11,7 +11,9 @@
 
 #include "platform/FileTime.h"
 #include "platform/inetcache/InetCache.h"
+#include "platform/inetcache/CookieDates.h"
 #include "platform/inetcache/Store.h"
+#include "platform/inetcache/Urls.h"
 #include "support/ScopedEnv.h"
 #include "support/Unprivileged.h"
 #include "support/StoreSeed.h"

@@ -89,20 +89,3 @@ inline constexpr const char* kUpsertEntrySql =
 void BindEntry(sqlite::Statement& st, const CacheEntry& entry);
 
 }  // namespace brimlow::inetcache::detail
-
-namespace brimlow::inetcache::detail {
-
-// A cookie date by the date-token algorithm of the cookie standard (delimiters; time,
-// day-of-month, month and year tokens in any order; two-digit years 70-99 are 19xx,
-// 00-69 20xx), as a FILETIME. Nothing when it does not make a valid date.
-std::optional<std::uint64_t> ParseCookieDate(std::string_view text);
-
-struct ParsedUrl {
-    std::string scheme;  // lower case
-    std::string host;    // lower case, without port
-    std::string path;    // from the first "/", without query and fragment; "/" when empty
-};
-// Nothing for text that is not an absolute URL with a host.
-std::optional<ParsedUrl> ParseUrl(std::string_view url);
-
-}  // namespace brimlow::inetcache::detail
