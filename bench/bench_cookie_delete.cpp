@@ -34,8 +34,8 @@ void BM_DeleteFile(benchmark::State& state)
     test::TestPlatform tp;
     PosixProcessRunner runner;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     tp.platform.runner = &runner;
-    tp.user.name = inetcache::CookieUserName();
     const std::string source = "Cookie:" + tp.user.name + "@big.example/";
 
     frmMain main(tp.platform);
@@ -51,7 +51,8 @@ void BM_DeleteFile(benchmark::State& state)
         state.PauseTiming();
         for (int i = 0; i < kCookies; ++i)
             inetcache::InternetSetCookie("http://big.example/", "c" + std::to_string(i),
-                                         "v; expires = Fri,31-Dec-2100 00:00:00 GMT");
+                                         "v; expires = Fri,31-Dec-2100 00:00:00 GMT",
+                                         test::TestStoreAccess(dir.storeFolder()));
         page.RefreshCookies();
         for (int r = 0; r < page.CE_lstCookieSources->count(); ++r)
             if (page.CE_lstCookieSources->item(r)->text().toStdString() == source)
@@ -64,7 +65,7 @@ void BM_DeleteFile(benchmark::State& state)
         page.CE_cmdDeleteFile_Click();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
-        if (GetCookie("http://big.example/", "") != kCookieErrorText)
+        if (GetCookie(tp.platform, "http://big.example/", "") != kCookieErrorText)
             state.SkipWithError("cookies left in the store");
         deleted += kCookies;
         sum.urlHoundRuns += page.figures.urlHoundRuns;

@@ -57,7 +57,8 @@ void SeedStore(const fs::path& store)
     test::CreateStore(store);
     for (int c = 0; c < kCookiesPerSource; ++c)
         inetcache::InternetSetCookie("http://site0.example/", "",
-                                     "c" + std::to_string(c) + "=v; expires=Fri, 01 Jan 2038 00:00:00 GMT", store);
+                                     "c" + std::to_string(c) + "=v; expires=Fri, 01 Jan 2038 00:00:00 GMT",
+                                     test::TestStoreAccess(store));
     const std::string row = test::RunSqlite(
         store, "SELECT url, local_file, hit_rate, expire_time, last_access_time FROM entries;", {"-separator", "|"});
     std::vector<std::string> f;
@@ -84,8 +85,8 @@ void BM_QuickCleanUpExecute(benchmark::State& state)
     test::TestPlatform tp;
     CountingRunner runner;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     tp.platform.runner = &runner;
-    tp.user.name = inetcache::CookieUserName();
     double seconds = 0;
     int deleted = 0, runs = 0;
     CookieEditorPage::RefreshFigures parts;

@@ -68,16 +68,20 @@ double SecondsToAnswer()
 // The real runner, timed: the start-up's share that is UrlHound's own.
 class TimedRunner final : public ProcessRunner {
 public:
-    RunOutcome RunAndReport(const std::vector<std::string>& argv, const fs::path& folder) override
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const fs::path& folder,
+                            const RunEnvironment& environment) override
     {
         QElapsedTimer t;
         t.start();
-        const RunOutcome outcome = real.RunAndReport(argv, folder);
+        const RunOutcome outcome = real.RunAndReport(argv, folder, environment);
         seconds += static_cast<double>(t.nsecsElapsed()) / 1e9;
         ++runs;
         return outcome;
     }
-    void RunAndWait(const std::vector<std::string>& argv, const fs::path& folder) override { RunAndReport(argv, folder); }
+    void RunAndWait(const std::vector<std::string>& argv, const fs::path& folder) override
+    {
+        RunAndReport(argv, folder, {});
+    }
     double seconds = 0;
     int runs = 0;
     PosixProcessRunner real;
@@ -91,9 +95,9 @@ struct BigStore {
         test::SeedEntries(dir.storeFolder(), kEntries,
                           {test::SeedKind::Visited, test::SeedKind::Url, test::SeedKind::Cookie, test::SeedKind::Url});
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.toolFolder = dir.folder();
         tp.platform.runner = &runner;
-        tp.user.name = inetcache::CookieUserName();
     }
     test::TempProgramFolder dir;
     test::TestPlatform tp;
@@ -189,7 +193,6 @@ int StartUpChild(int& argc, char** argv, const fs::path& folder)
     tp.platform.programFolder = folder;
     tp.platform.toolFolder = folder;
     tp.platform.runner = &runner;
-    tp.user.name = inetcache::CookieUserName();
     Forms forms(tp.platform);
     forms.LoadSplash().Form_Click();  // the hand-over without the splash's 5 s
     SecondsToAnswer();

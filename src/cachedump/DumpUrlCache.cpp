@@ -145,18 +145,13 @@ DumpOutcome DumpUrlCache(int mode, std::string_view folder, const std::filesyste
     return DumpOutcome{own, {}};
 }
 
-DumpOutcome DumpUrlCache(int mode)
+DumpOutcome DumpUrlCache(int mode, const std::filesystem::path& storeFolder)
 {
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
     // No current directory to name (it was removed, say): open the files relative to it.
     const std::string folder = ec ? std::string(".") : cwd.string();
-    std::filesystem::path store;
-    try {
-        store = inetcache::StoreFolder();
-    } catch (...) {
-    }
-    return DumpUrlCache(mode, folder, store);
+    return DumpUrlCache(mode, folder, storeFolder);
 }
 
 }  // namespace brimlow

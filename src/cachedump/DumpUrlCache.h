@@ -31,8 +31,8 @@ struct DumpOutcome {
 // The mode as UrlHound reads its first argument: leading blanks, a sign, digits (atoi).
 int DumpModeFromArgument(const char* argument) noexcept;
 
-// Runs the walks of `mode` into the current directory, over the user's store.
-DumpOutcome DumpUrlCache(int mode);
+// Runs the walks of `mode` into the current directory, over the store in `storeFolder`.
+DumpOutcome DumpUrlCache(int mode, const std::filesystem::path& storeFolder);
 // The same into `folder` (its text, joined directly to "/OrlinAll.dat" and the others)
 // over the store in `storeFolder`.
 DumpOutcome DumpUrlCache(int mode, std::string_view folder, const std::filesystem::path& storeFolder);

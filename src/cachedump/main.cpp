@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "cachedump/DumpUrlCache.h"
+#include "platform/Platform.h"
 
 int main(int argc, char** argv)
 {
@@ -35,8 +36,8 @@ int main(int argc, char** argv)
         return 0;
     }
     try {
-        const brimlow::DumpOutcome outcome =
-            brimlow::DumpUrlCache(argc > 1 ? brimlow::DumpModeFromArgument(argv[1]) : 0);
+        const brimlow::DumpOutcome outcome = brimlow::DumpUrlCache(
+            argc > 1 ? brimlow::DumpModeFromArgument(argv[1]) : 0, brimlow::DefaultStoreFolder());
         if (!outcome.problem.empty())
             std::fprintf(stderr, "UrlHound: %s\n", outcome.problem.c_str());
         return outcome.status;

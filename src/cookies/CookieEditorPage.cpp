@@ -413,7 +413,7 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
             } catch (const RuntimeError&) {
                 firstName.clear();  // unreadable: the store is asked without a name
             }
-            const std::string live(TrimBlanks(GetCookie(CookieUrl(source), firstName)));
+            const std::string live(TrimBlanks(GetCookie(m_platform, CookieUrl(source), firstName)));
             CE_txtTemp->setPlainText(FromBytes(live));
             ParseCookieString(live);
             LoadCookieFile(std::filesystem::path(ItemText(CE_lstCookieFiles, k)));

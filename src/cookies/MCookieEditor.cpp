@@ -157,16 +157,16 @@ const std::vector<FileCookie>& FileCookies()
 
 // ---- live cookies ----
 
-std::string GetCookie(std::string_view Url, std::string_view Name)
+std::string GetCookie(const Platform& platform, std::string_view Url, std::string_view Name)
 {
     // Asked for its size first, the store may have grown the text by the second call:
     // ask again with the larger size rather than cut it.
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::uint32_t size = 0;
-        if (!inetcache::InternetGetCookie(Url, Name, nullptr, &size))
+        if (!inetcache::InternetGetCookie(Url, Name, nullptr, &size, inetcache::StoreAccessOf(platform)))
             return kCookieErrorText;
         std::string text;
-        if (inetcache::InternetGetCookie(Url, Name, &text, &size))
+        if (inetcache::InternetGetCookie(Url, Name, &text, &size, inetcache::StoreAccessOf(platform)))
             return text;
         if (inetcache::GetLastError() != inetcache::kErrorInsufficientBuffer)
             return kCookieErrorText;
@@ -259,7 +259,7 @@ std::string CookieData(std::string_view value, std::string_view expiryText)
 
 bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data)
 {
-    const bool ok = inetcache::InternetSetCookie(Url, Name, Data);
+    const bool ok = inetcache::InternetSetCookie(Url, Name, Data, inetcache::StoreAccessOf(platform));
     std::string entry = ok ? std::string() : std::string("ERROR SETTING COOKIE:\r\n");
     entry.append("Source: ").append(Url).append("\r\n");
     entry.append("Name: ").append(Name).append("\r\n");

@@ -91,7 +91,7 @@ struct LiveCookieTable {
 
 // The live cookie text for Url as the store hands it out, sized from the store's answer,
 // or kCookieErrorText when it hands out nothing.
-std::string GetCookie(std::string_view Url, std::string_view Name);
+std::string GetCookie(const Platform& platform, std::string_view Url, std::string_view Name);
 
 // Splits a trimmed live cookie text into the live cookie table: one slot per ";"-separated
 // part, name before the first "=" and value after it, each trimmed of blanks. The error

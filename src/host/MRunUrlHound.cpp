@@ -5,7 +5,6 @@
 #include "host/MActivityReport.h"
 #include "host/UrlHoundStatus.h"
 #include "platform/Errors.h"
-#include "platform/inetcache/InetCache.h"
 
 namespace brimlow {
 
@@ -23,18 +22,9 @@ std::filesystem::path ToolPath(const Platform& platform)
     return UrlHoundCommand(platform, false).front();
 }
 
-std::string StoreFolderText()
+UrlHoundFailure StoreFailure(const Platform& platform, const std::string& what, const std::string& logWhat)
 {
-    try {
-        return inetcache::StoreFolder().string();
-    } catch (...) {
-        return "(unknown)";
-    }
-}
-
-UrlHoundFailure StoreFailure(const std::string& what, const std::string& logWhat)
-{
-    const std::string store = StoreFolderText();
+    const std::string store = platform.storeFolder.empty() ? std::string("(none)") : platform.storeFolder.string();
     return {what + "\r\nThe cache and cookie lists stay empty.\r\n\r\nStore folder: " + store,
             "ERROR: " + logWhat + ": " + store + "\r\n"};
 }
@@ -54,7 +44,12 @@ RunOutcome RunHiddenAndWait(const Platform& platform, const std::vector<std::str
 {
     if (!platform.runner)
         return {};
-    return platform.runner->RunAndReport(command, platform.programFolder);
+    // UrlHound walks the store that this program's cookie calls change, whatever this
+    // process's own environment says.
+    RunEnvironment environment;
+    if (!platform.storeFolder.empty())
+        environment.push_back(std::string(kStoreFolderVariable) + "=" + platform.storeFolder.string());
+    return platform.runner->RunAndReport(command, platform.programFolder, environment);
 }
 
 std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, const RunOutcome& outcome)
@@ -73,17 +68,21 @@ std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, cons
     case kDumpNothingFound:
         return std::nullopt;
     case kDumpNoStore:
-        return StoreFailure("There is no Internet cache store: nothing has put an entry into it yet, or it is "
+        return StoreFailure(platform,
+                            "There is no Internet cache store: nothing has put an entry into it yet, or it is "
                             "looked for in the wrong folder.",
                             "no Internet cache store");
     case kDumpStoreUnreadable:
-        return StoreFailure("The Internet cache store cannot be read: this user has no permission to read it.",
+        return StoreFailure(platform,
+                            "The Internet cache store cannot be read: this user has no permission to read it.",
                             "the Internet cache store cannot be read (permission denied)");
     case kDumpStoreDamaged:
-        return StoreFailure("The Internet cache store is damaged, or its index file is not a store.",
+        return StoreFailure(platform,
+                            "The Internet cache store is damaged, or its index file is not a store.",
                             "the Internet cache store is damaged");
     case kDumpStoreNewer:
-        return StoreFailure("The Internet cache store was written by a newer version of the program; it is "
+        return StoreFailure(platform,
+                            "The Internet cache store was written by a newer version of the program; it is "
                             "left untouched.",
                             "the Internet cache store is of a newer version");
     case kDumpFolderUnwritable:
@@ -93,7 +92,8 @@ std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, cons
                                "ERROR: UrlHound cannot write its dump files into the program folder: " +
                                    platform.programFolder.string() + "\r\n"};
     case kDumpStoreFailed:
-        return StoreFailure("The Internet cache store could not be read (it may be busy, or the machine short "
+        return StoreFailure(platform,
+                            "The Internet cache store could not be read (it may be busy, or the machine short "
                             "of memory).",
                             "the Internet cache store could not be read");
     case -1:

@@ -1,6 +1,8 @@
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +18,32 @@ extern char** environ;
 
 namespace brimlow {
 
+namespace {
+
+// This process's environment without the variables that `environment` sets, then those.
+std::vector<char*> ChildEnvironment(const RunEnvironment& environment)
+{
+    std::vector<char*> env;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string_view entry(*e);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        const bool replaced = std::any_of(environment.begin(), environment.end(), [&](const std::string& v) {
+            return std::string_view(v).substr(0, v.find('=')) == name;
+        });
+        if (!replaced)
+            env.push_back(*e);
+    }
+    for (const std::string& v : environment)
+        env.push_back(const_cast<char*>(v.c_str()));
+    env.push_back(nullptr);
+    return env;
+}
+
+}  // namespace
+
 RunOutcome PosixProcessRunner::RunAndReport(const std::vector<std::string>& argv,
-                                          const std::filesystem::path& workingFolder)
+                                          const std::filesystem::path& workingFolder,
+                                          const RunEnvironment& environment)
 {
     RunOutcome outcome;
     if (argv.empty())
@@ -27,6 +53,7 @@ RunOutcome PosixProcessRunner::RunAndReport(const std::vector<std::string>& argv
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    std::vector<char*> env = ChildEnvironment(environment);
 
     posix_spawn_file_actions_t actions;
     if (const int rc = posix_spawn_file_actions_init(&actions); rc != 0) {
@@ -35,7 +62,7 @@ RunOutcome PosixProcessRunner::RunAndReport(const std::vector<std::string>& argv
     }
     posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         outcome.startError = rc;
@@ -91,6 +118,13 @@ std::filesystem::path UserDataFolder()
             home = pw->pw_dir;
     }
     return fs::path(home ? home : "/") / ".local" / "share";
+}
+
+std::filesystem::path DefaultStoreFolder()
+{
+    if (const char* dir = std::getenv(kStoreFolderVariable); dir && *dir)
+        return std::filesystem::path(dir);
+    return UserDataFolder() / "inetcache";
 }
 
 std::filesystem::path UserDataWorkingFolder()

@@ -60,16 +60,23 @@ struct RunOutcome {
     int startError = 0;    // when not started: the errno that says why (0: not known)
 };
 
+// Variables ("NAME=value") that a run puts into the program's environment, in place of the
+// caller's own of those names.
+using RunEnvironment = std::vector<std::string>;
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
     // Starts argv[0] with the arguments argv[1..] in `workingFolder` and waits for it without
     // a time limit. A program that cannot be started returns at once.
     virtual void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) = 0;
-    // The same, telling how the run ended. A runner that only knows RunAndWait reports a
+    // The same, with `environment` over the caller's, telling how the run ended. A runner
+    // that only knows RunAndWait gives the program the caller's environment and reports a
     // clean run.
-    virtual RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+    virtual RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+                                    const RunEnvironment& environment)
     {
+        (void)environment;
         RunAndWait(argv, workingFolder);
         return {true, 0};
     }
@@ -224,6 +231,9 @@ struct Platform {
     std::filesystem::path programFolder;
     // Where UrlHound is found (see ToolFolderFor); empty: the working folder.
     std::filesystem::path toolFolder;
+    // The folder of this user's Internet cache and cookie store (see DefaultStoreFolder).
+    // Empty: no store is named, and every store call fails.
+    std::filesystem::path storeFolder;
     Dialogs* dialogs = nullptr;
     ProcessRunner* runner = nullptr;
     Clock* clock = nullptr;
@@ -246,9 +256,10 @@ class PosixProcessRunner final : public ProcessRunner {
 public:
     void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override
     {
-        RunAndReport(argv, workingFolder);
+        RunAndReport(argv, workingFolder, {});
     }
-    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+                            const RunEnvironment& environment) override;
 };
 
 class SystemClock final : public Clock {
@@ -289,6 +300,11 @@ std::filesystem::path UserDataWorkingFolder();
 // them: an XDG_DATA_HOME that is not absolute is ignored (it would name another folder in
 // each process that starts elsewhere), and without HOME the account's home folder stands in.
 std::filesystem::path UserDataFolder();
+
+// The environment variable that names the store's folder, for Brimlow and for UrlHound.
+inline constexpr const char* kStoreFolderVariable = "INETCACHE_DIR";
+// The store folder of this process: $INETCACHE_DIR, else UserDataFolder()/inetcache.
+std::filesystem::path DefaultStoreFolder();
 
 // The folder UrlHound is found in: beside the executable, else the installed tool folder
 // <prefix>/libexec/brimlow beside <prefix>/bin. The executable's folder when neither holds it.

@@ -158,7 +158,7 @@ class DestroyFileTest : public testing::Test {
 protected:
     test::TempProgramFolder dir;
     test::TestPlatform tp;
-    void SetUp() override { tp.platform.programFolder = dir.folder(); }
+    void SetUp() override { tp.platform.programFolder = dir.folder(); tp.platform.storeFolder = dir.storeFolder(); }
     std::string Log() { return ReadActivityLog(tp.platform); }
     fs::path Victim(const std::string& bytes, const std::string& name = "victim file.txt")
     {

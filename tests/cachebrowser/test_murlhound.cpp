@@ -32,7 +32,7 @@ class Loader : public testing::Test {
 protected:
     test::TempProgramFolder dir;
     test::TestPlatform tp;
-    void SetUp() override { tp.platform.programFolder = dir.folder(); }
+    void SetUp() override { tp.platform.programFolder = dir.folder(); tp.platform.storeFolder = dir.storeFolder(); }
     void TearDown() override { ReleaseCacheRecords(); }
 };
 
@@ -302,6 +302,7 @@ TEST(CacheSearchCases, MatchCacheRecordUsesTheLoadedRecords)
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     dir.Write("OrlinAll.dat", DumpRecord("http://one.example/") + DumpRecord("http://two.example/"));
     LoadCacheDump(tp.platform, kDumpAll);
     EXPECT_FALSE(MatchCacheRecord(0, "two", {}));

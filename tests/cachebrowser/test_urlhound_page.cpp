@@ -41,13 +41,14 @@ class ProbeRunner final : public ProcessRunner {
 public:
     void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
-        RunAndReport(argv, folder);
+        RunAndReport(argv, folder, {});
     }
-    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& folder,
+                            const RunEnvironment& environment) override
     {
         ++runs;
         progressShownDuringRun.push_back(main && main->refreshingCache() && main->refreshingCache()->isVisible());
-        return real.RunAndReport(argv, folder);
+        return real.RunAndReport(argv, folder, environment);
     }
     frmMain* main = nullptr;
     int runs = 0;
@@ -93,6 +94,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.runner = &runner;
         tp.clock.now = std::chrono::system_clock::from_time_t(1765356000);  // a fixed "now"
         dir.WithUrlHound();

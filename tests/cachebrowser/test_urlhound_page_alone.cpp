@@ -42,6 +42,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.runner = &runner;
         runner.host = &host;
         dir.WithUrlHound();

@@ -68,11 +68,12 @@ protected:
     HookRunner runner;
     std::unique_ptr<frmMain> main;
     CookieEditorPage* page = nullptr;
-    std::string user = inetcache::CookieUserName();
+    std::string user = test::kTestUser;
 
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.runner = &runner;
         tp.user.name = user;
         dir.WithUrlHound();
@@ -93,7 +94,8 @@ protected:
     }
     void Set(const std::string& host, const std::string& name, const std::string& value)
     {
-        ASSERT_TRUE(inetcache::InternetSetCookie("http://" + host + "/", name, value + "; expires = " + kFuture));
+        ASSERT_TRUE(inetcache::InternetSetCookie("http://" + host + "/", name, value + "; expires = " + kFuture,
+                                                 test::TestStoreAccess(dir.storeFolder())));
     }
     std::string Source(const std::string& host) const { return "Cookie:" + user + "@" + host + "/"; }
     int Row(const std::string& source) const
@@ -170,7 +172,7 @@ TEST_F(CookieEditorPageTest, DeleteCookieOnASourcesLastCookieSelectsTheFirstSour
     EXPECT_EQ(Lines(page->CE_lstCookieSources), std::vector<std::string>{Source("first.example")});
     EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("first.example"));
-    EXPECT_EQ(GetCookie("http://last.example/", ""), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, "http://last.example/", ""), kCookieErrorText);
     EXPECT_EQ(page->DTPicker1->date(), QDate::currentDate());  // back to today
     EXPECT_EQ(Count(Log(), "ERROR"), 0u);
 }
@@ -189,7 +191,7 @@ TEST_F(CookieEditorPageTest, DeleteFileExpiresEveryCookieOfTheSource)
     EXPECT_EQ(Count(log, "Cookie Editor: [Delete File] clicked\r\n\r\nDeleting file\r\n"), 1u);
     EXPECT_EQ(Count(log, "Source: http://three.example/\r\nName: "), 3u);
     EXPECT_EQ(Count(log, "ERROR"), 0u);
-    EXPECT_EQ(GetCookie("http://three.example/", ""), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, "http://three.example/", ""), kCookieErrorText);
     EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries WHERE url LIKE '%three.example%';"),
               "0\n");
     EXPECT_EQ(Row(Source("three.example")), -1);
@@ -261,7 +263,8 @@ TEST_F(CookieEditorPageTest, ViewSwitchKeepsTheIndexAndRefreshKeepsTheSourceByTe
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
 
     // The first source goes: the selected one moves up one place and stays selected.
-    ASSERT_TRUE(inetcache::InternetSetCookie("http://a.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT"));
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://a.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT",
+                                             test::TestStoreAccess(dir.storeFolder())));
     Click(page->CE_cmdRefresh);
     EXPECT_EQ(page->CE_lstCookieFiles->currentRow(), 1);
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
@@ -269,7 +272,8 @@ TEST_F(CookieEditorPageTest, ViewSwitchKeepsTheIndexAndRefreshKeepsTheSourceByTe
     page->CE_optViewBySource->click();
     EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 1);
     Set("0.example", "n", "v");  // a new source lands at the end of the dump
-    ASSERT_TRUE(inetcache::InternetSetCookie("http://b.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT"));
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://b.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT",
+                                             test::TestStoreAccess(dir.storeFolder())));
     Click(page->CE_cmdRefresh);
     EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
@@ -296,7 +300,7 @@ TEST_F(CookieEditorPageTest, ASecondDeletionWhileOneRunsDoesNothing)
     EXPECT_EQ(Count(Log(), "clicked"), 1u);
     EXPECT_EQ(Count(Log(), "Deleting file"), 1u);
     EXPECT_EQ(runner.runs - runsBefore, 2);  // one refresh per cookie, nothing more
-    EXPECT_EQ(GetCookie("http://two.example/", ""), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, "http://two.example/", ""), kCookieErrorText);
     EXPECT_TRUE(page->isEnabled());
 }
 
@@ -319,7 +323,7 @@ TEST_F(CookieEditorPageTest, CookiesTheStoreWillNotTakeAreLoggedOnceEachAndSkipp
     EXPECT_EQ(Count(log, "DELETION ERROR:\r\nName:x;1\r\n\r\n"), 1u);
     EXPECT_EQ(Count(log, "DELETION ERROR:\r\nName:x;2\r\n\r\n"), 1u);
     // The one cookie the store could remove is gone; the source stays with its stuck ones.
-    EXPECT_EQ(GetCookie("http://stuck.example/", ""), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, "http://stuck.example/", ""), kCookieErrorText);
     EXPECT_EQ(Lines(page->CE_lstExpiredCookies), (std::vector<std::string>{"x;1", "x;2"}));
     EXPECT_TRUE(page->isEnabled());
 }

@@ -22,7 +22,7 @@ class CookieDump : public testing::Test {
 protected:
     test::TempProgramFolder dir;
     test::TestPlatform tp;
-    void SetUp() override { tp.platform.programFolder = dir.folder(); }
+    void SetUp() override { tp.platform.programFolder = dir.folder(); tp.platform.storeFolder = dir.storeFolder(); }
     void TearDown() override { ReleaseCookieTables(); }
 };
 
@@ -241,13 +241,13 @@ TEST_F(CookieDump, LoadCookieFileOfAMissingFileIsEmpty)
 TEST_F(CookieDump, SetCookieLogsEitherFormAndTheStoreAnswers)
 {
     const std::string url = "http://shop.example/";
-    EXPECT_EQ(GetCookie(url, "cart"), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, url, "cart"), kCookieErrorText);
 
     const std::string data = CookieData("42", "Fri,31-Dec-2100 00:00:00 GMT");
     EXPECT_TRUE(SetCookie(tp.platform, url, "cart", data));
     EXPECT_EQ(ReadActivityLog(tp.platform),
               "Source: http://shop.example/\r\nName: cart\r\nValue: 42; expires = Fri,31-Dec-2100 00:00:00 GMT\r\n");
-    EXPECT_EQ(GetCookie(url, "cart"), "cart=42");
+    EXPECT_EQ(GetCookie(tp.platform, url, "cart"), "cart=42");
 
     ResetActivityLog(tp.platform);
     EXPECT_FALSE(SetCookie(tp.platform, "no url", "cart", data));
@@ -256,7 +256,7 @@ TEST_F(CookieDump, SetCookieLogsEitherFormAndTheStoreAnswers)
 
     // Yesterday's date removes it.
     EXPECT_TRUE(SetCookie(tp.platform, url, "cart", CookieData("42", "Sat,1-Jan-2005 00:00:00 GMT")));
-    EXPECT_EQ(GetCookie(url, "cart"), kCookieErrorText);
+    EXPECT_EQ(GetCookie(tp.platform, url, "cart"), kCookieErrorText);
 }
 
 TEST_F(CookieDump, LiveTextLongerThanTheOldBufferComesWhole)
@@ -265,7 +265,7 @@ TEST_F(CookieDump, LiveTextLongerThanTheOldBufferComesWhole)
     const std::string value(3000, 'v');
     for (const char* name : {"a", "b", "c"})
         ASSERT_TRUE(SetCookie(tp.platform, url, name, CookieData(value, "Fri,31-Dec-2100 00:00:00 GMT")));
-    const std::string live = GetCookie(url, "a");
+    const std::string live = GetCookie(tp.platform, url, "a");
     EXPECT_EQ(live, "a=" + value + "; b=" + value + "; c=" + value);
     ParseCookieString(TrimBlanks(live));
     ASSERT_EQ(LiveCookies().scanned, 3u);

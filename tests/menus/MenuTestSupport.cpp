@@ -15,6 +15,7 @@ namespace brimlow::test {
 LoadedWindow::LoadedWindow()
 {
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     tp.clock.now = std::chrono::system_clock::from_time_t(1765356000);  // a fixed "now"
     dir.WithUrlHound();
     SeedEntries(dir.storeFolder(), 9);

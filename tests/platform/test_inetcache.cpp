@@ -18,6 +18,7 @@
 #include "support/Unprivileged.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
 
 using namespace brimlow;
 using namespace brimlow::inetcache;
@@ -26,6 +27,8 @@ using brimlow::test::SeedEntries;
 using brimlow::test::SeedEntryFor;
 using brimlow::test::SeedKind;
 using brimlow::test::TempProgramFolder;
+using brimlow::test::TestStoreAccess;
+using brimlow::test::kTestUser;
 
 namespace {
 
@@ -72,19 +75,19 @@ protected:
 
 }  // namespace
 
-TEST_F(InetCacheTest, StoreFolderFollowsTheEnvironment)
+TEST_F(InetCacheTest, TheDefaultStoreFolderFollowsTheEnvironment)
 {
-    EXPECT_EQ(StoreFolder(), store);
+    EXPECT_EQ(DefaultStoreFolder(), store);
     brimlow::test::ScopedEnv env;
     env.Unset("INETCACHE_DIR");
     env.Set("XDG_DATA_HOME", "/x/data");
-    EXPECT_EQ(StoreFolder(), fs::path("/x/data/inetcache"));
+    EXPECT_EQ(DefaultStoreFolder(), fs::path("/x/data/inetcache"));
     env.Unset("XDG_DATA_HOME");
     env.Set("HOME", "/h");
-    EXPECT_EQ(StoreFolder(), fs::path("/h/.local/share/inetcache"));
+    EXPECT_EQ(DefaultStoreFolder(), fs::path("/h/.local/share/inetcache"));
     // A relative data folder would name another store in each process that starts elsewhere.
     env.Set("XDG_DATA_HOME", "relative/data");
-    EXPECT_EQ(StoreFolder(), fs::path("/h/.local/share/inetcache"));
+    EXPECT_EQ(DefaultStoreFolder(), fs::path("/h/.local/share/inetcache"));
 }
 
 TEST_F(InetCacheTest, PatternsSelectByUrlPrefixInSeqOrder)
@@ -292,7 +295,8 @@ TEST_F(InetCacheTest, AFifoInPlaceOfTheIndexIsRefusedAsCorrupt)
     EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
     EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://h/x"), store));
     EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
-    EXPECT_FALSE(InternetSetCookie("http://h.example/", "", "a=b; expires=Fri, 1 Jan 2100 00:00:00 GMT", store));
+    EXPECT_FALSE(InternetSetCookie("http://h.example/", "", "a=b; expires=Fri, 1 Jan 2100 00:00:00 GMT",
+                                   TestStoreAccess(store)));
     EXPECT_EQ(GetLastError(), kErrorFileCorrupt);
     EXPECT_TRUE(fs::is_fifo(index));
 }
@@ -406,10 +410,10 @@ std::uint64_t NowFt()
 std::string Get(const std::string& url, const fs::path& store)
 {
     std::uint32_t size = 0;
-    if (!InternetGetCookie(url, "", nullptr, &size, store))
+    if (!InternetGetCookie(url, "", nullptr, &size, TestStoreAccess(store)))
         return "<error " + std::to_string(GetLastError()) + ">";
     std::string data;
-    if (!InternetGetCookie(url, "", &data, &size, store))
+    if (!InternetGetCookie(url, "", &data, &size, TestStoreAccess(store)))
         return "<error " + std::to_string(GetLastError()) + ">";
     EXPECT_EQ(size, data.size() + 1);
     return data;
@@ -417,14 +421,14 @@ std::string Get(const std::string& url, const fs::path& store)
 
 std::string CookieSource(const std::string& hostPath)
 {
-    return "Cookie:" + CookieUserName() + "@" + hostPath;
+    return "Cookie:" + std::string(kTestUser) + "@" + hostPath;
 }
 
 class CookieTest : public InetCacheTest {
 protected:
     bool Set(const std::string& url, const std::string& name, const std::string& data)
     {
-        return InternetSetCookie(url, name, data, store);
+        return InternetSetCookie(url, name, data, TestStoreAccess(store));
     }
     // url -> local_file of the cookie entries, as the table holds them.
     std::string CookieEntries()
@@ -548,6 +552,49 @@ TEST_F(CookieTest, MaxAgeWinsOverExpiresAndCanRemove)
     EXPECT_EQ(CookieEntries(), "");
 }
 
+TEST_F(CookieTest, TheCallsUserAndTimeDecideTheSourceAndWhatHasExpired)
+{
+    const std::string url = "http://t.example.test/";
+    const std::string data = "k=v; expires=Tue, 01 Jan 2030 00:00:00 GMT";
+    StoreAccess ann{store, "ann", Ft(2029, 6, 1)};
+    StoreAccess bob{store, "bob", Ft(2029, 6, 1)};
+    ASSERT_TRUE(InternetSetCookie(url, "", data, ann));
+    EXPECT_EQ(CookieEntries(), "Cookie:ann@t.example.test/|" + *LocalFileOf("Cookie:ann@t.example.test/") + "\n");
+    // Another user's sources are not this user's cookies.
+    std::uint32_t size = 0;
+    EXPECT_FALSE(InternetGetCookie(url, "", nullptr, &size, bob));
+    EXPECT_EQ(GetLastError(), kErrorNoMoreItems);
+    EXPECT_TRUE(InternetGetCookie(url, "", nullptr, &size, ann));
+    // Whether it has expired is the call's time, not the machine's.
+    ann.now = Ft(2030, 1, 1, 0, 0, 1);
+    EXPECT_FALSE(InternetGetCookie(url, "", nullptr, &size, ann));
+    EXPECT_EQ(GetLastError(), kErrorNoMoreItems);
+    // Set at a time after its expiry, the cookie is removed: its source goes.
+    ASSERT_TRUE(InternetSetCookie(url, "", data, ann));
+    EXPECT_EQ(CookieEntries(), "");
+}
+
+TEST_F(InetCacheTest, AnUnnamedStoreIsRefusedAndNothingIsWrittenInTheCurrentFolder)
+{
+    const fs::path cwd = fs::current_path();
+    fs::current_path(tmp.folder());
+    const StoreAccess none{"", kTestUser, Ft(2029, 6, 1)};
+    EXPECT_FALSE(InternetSetCookie("http://n.example.test/", "", "k=v; expires=Tue, 01 Jan 2030 00:00:00 GMT", none));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    std::uint32_t size = 0;
+    EXPECT_FALSE(InternetGetCookie("http://n.example.test/", "", nullptr, &size, none));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    EXPECT_FALSE(CommitUrlCacheEntry(Entry("http://n.example.test/x"), ""));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    CacheEntry e;
+    std::uint32_t buffer = 4096;
+    EXPECT_FALSE(FindFirstUrlCacheEntry("", e, buffer, ""));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    EXPECT_FALSE(UrlCacheStoreExists(""));
+    fs::current_path(cwd);
+    EXPECT_TRUE(fs::is_empty(tmp.folder()));
+}
+
 TEST_F(CookieTest, ASessionCookieReplacesTheStoredOneOfItsKey)
 {
     const std::string url = "http://r.example.test/";
@@ -621,21 +668,21 @@ TEST_F(CookieTest, GetReportsTheSizeItNeeds)
 {
     ASSERT_TRUE(Set("http://s.example.test/", "", "k=value"));
     std::uint32_t size = 0;
-    ASSERT_TRUE(InternetGetCookie("http://s.example.test/", "ignored", nullptr, &size, store));
+    ASSERT_TRUE(InternetGetCookie("http://s.example.test/", "ignored", nullptr, &size, TestStoreAccess(store)));
     EXPECT_EQ(size, 8u);
     std::string data;
     size = 0;
-    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, &size, store));
+    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, &size, TestStoreAccess(store)));
     EXPECT_EQ(GetLastError(), kErrorInsufficientBuffer);
     EXPECT_EQ(size, 8u);
     size = 7;
-    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, &size, store));
+    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, &size, TestStoreAccess(store)));
     EXPECT_EQ(data, "");
     size = 5000;
-    ASSERT_TRUE(InternetGetCookie("http://s.example.test/", "", &data, &size, store));
+    ASSERT_TRUE(InternetGetCookie("http://s.example.test/", "", &data, &size, TestStoreAccess(store)));
     EXPECT_EQ(data, "k=value");
     EXPECT_EQ(size, 8u);
-    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, nullptr, store));
+    EXPECT_FALSE(InternetGetCookie("http://s.example.test/", "", &data, nullptr, TestStoreAccess(store)));
     EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
 }
 
@@ -716,7 +763,7 @@ TEST_F(CookieTest, ProcessesSettingCookiesAtOnceLoseNone)
             for (int i = 0; i < kEach; ++i) {
                 const std::string data = "k" + std::to_string(child) + "_" + std::to_string(i) +
                                          "=v; expires=Fri, 01 Jan 2100 00:00:00 GMT";
-                if (!InternetSetCookie("http://busy.example.test/", "", data, store))
+                if (!InternetSetCookie("http://busy.example.test/", "", data, TestStoreAccess(store)))
                     _exit(21);
             }
             _exit(0);

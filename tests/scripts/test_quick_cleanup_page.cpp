@@ -104,11 +104,12 @@ protected:
     ProbeRunner runner;
     RecordingScripts scripts;
     QuickCleanUpPage* page = nullptr;
-    std::string user = inetcache::CookieUserName();
+    std::string user = test::kTestUser;
 
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.user.name = user;
         tp.platform.runner = &runner;
         runner.main = &mainPtr;
@@ -430,7 +431,7 @@ protected:
     {
         ASSERT_TRUE(inetcache::InternetSetCookie("http://" + site + "/", "",
                                                  nameValue + "; expires=Fri, 01 Jan 2038 00:00:00 GMT",
-                                                 dir.storeFolder()));
+                                                 test::TestStoreAccess(dir.storeFolder())));
     }
     std::map<std::string, std::string> CookieFiles()
     {

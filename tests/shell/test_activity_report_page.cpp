@@ -40,6 +40,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.runner.passThrough = false;  // no UrlHound here: the page does not need the cache
         main = std::make_unique<frmMain>(tp.platform);
         main->show();

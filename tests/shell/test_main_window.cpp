@@ -38,6 +38,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.runner.passThrough = false;  // no UrlHound here: the window does not need the cache
         forms = std::make_unique<Forms>(tp.platform);
         main = &forms->LoadMain();

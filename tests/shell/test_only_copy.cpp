@@ -31,6 +31,7 @@ TEST(OnlyCopy, ALaterCopyCallsTheFirstAndSaysItRuns)
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     int calls = 0;
     FirstCopyListener first(dir.folder(), [&] { ++calls; });
     ASSERT_TRUE(first.listening());
@@ -47,6 +48,7 @@ TEST(OnlyCopy, ALaterCopyCallsTheFirstAndSaysItRuns)
     // Another folder's copy is not called.
     test::TempProgramFolder other;
     tp.platform.programFolder = other.folder();
+    tp.platform.storeFolder = other.storeFolder();
     SayAnotherCopyRuns(tp.platform);
     QTest::qWait(100);
     EXPECT_EQ(calls, 1);
@@ -59,6 +61,7 @@ TEST(OnlyCopy, TheCallBringsTheMinimisedMainWindowBack)
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     tp.runner.passThrough = false;
     Forms forms(tp.platform);
     frmMain& main = forms.LoadMain();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "host/MRunUrlHound.h"
+#include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 
@@ -32,6 +33,7 @@ TEST(HiddenRunner, RunsInTheProgramFolderWithArgvAndWaits)
     PosixProcessRunner runner;
     Platform p;
     p.programFolder = dir.folder();
+    p.storeFolder = dir.storeFolder();
     p.runner = &runner;
 
     auto start = std::chrono::steady_clock::now();
@@ -45,12 +47,34 @@ TEST(HiddenRunner, RunsInTheProgramFolderWithArgvAndWaits)
     EXPECT_EQ(dir.Read("ran.txt"), dir.folder().string() + "\n");
 }
 
+TEST(HiddenRunner, UrlHoundWalksThePlatformsStoreWhateverTheEnvironmentSays)
+{
+    test::TempProgramFolder dir;  // names its own store in this process's environment
+    dir.WithUrlHound();
+    const std::filesystem::path store = dir.root() / "the platform's store";
+    test::SeedEntries(store, 2, {test::SeedKind::Cookie});
+    PosixProcessRunner runner;
+    Platform p;
+    p.programFolder = dir.folder();
+    p.storeFolder = store;
+    p.runner = &runner;
+
+    EXPECT_EQ(RunHiddenAndWait(p, UrlHoundCommand(p, true)).exitStatus, 0);
+    const std::string dump = dir.Read("OrlinCookie.dat");
+    EXPECT_NE(dump.find(test::SeedEntryFor(test::SeedKind::Cookie, 1).sourceUrl), std::string::npos) << dump;
+
+    // No store named: the tool's own default, here the environment's empty store.
+    p.storeFolder.clear();
+    EXPECT_EQ(RunHiddenAndWait(p, UrlHoundCommand(p, true)).exitStatus, 2);
+}
+
 TEST(HiddenRunner, MissingToolReturnsAtOnce)
 {
     test::TempProgramFolder dir;
     PosixProcessRunner runner;
     Platform p;
     p.programFolder = dir.folder();
+    p.storeFolder = dir.storeFolder();
     p.runner = &runner;
     auto start = std::chrono::steady_clock::now();
     RunHiddenAndWait(p, UrlHoundCommand(p, false));

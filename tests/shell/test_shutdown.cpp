@@ -29,6 +29,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.runner.passThrough = false;  // no UrlHound here: the dump files are the test's own
         forms = std::make_unique<Forms>(tp.platform);
     }
@@ -137,6 +138,7 @@ TEST(ShutdownStandalone, ClosingTwiceRunsTheShutDownOnce)
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     frmMain main(tp.platform);
     main.Form_Load();
     main.show();
@@ -155,6 +157,7 @@ TEST(ShutdownOnSignal, StopSignalClosesThroughTheShutDown)
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     Forms forms(tp.platform);
     frmMain& main = forms.LoadMain();
     main.show();

@@ -44,6 +44,7 @@ protected:
     void SetUp() override
     {
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         forms = std::make_unique<Forms>(tp.platform);
     }
     test::TempProgramFolder dir;

@@ -25,7 +25,7 @@ struct Said {
 
 class UrlHoundFailures : public testing::Test {
 protected:
-    void SetUp() override { tp.platform.programFolder = dir.folder(); }
+    void SetUp() override { tp.platform.programFolder = dir.folder(); tp.platform.storeFolder = dir.storeFolder(); }
     Said Run(bool cookieOnly = false)
     {
         tp.dialogs.boxes.clear();

@@ -46,7 +46,7 @@ bool CutShort(const std::optional<std::string>& part, const std::string& full)
 struct SettingsFixture : testing::Test {
     test::TempProgramFolder dir;
     test::TestPlatform tp;
-    SettingsFixture() { tp.platform.programFolder = dir.folder(); }
+    SettingsFixture() { tp.platform.programFolder = dir.folder(); tp.platform.storeFolder = dir.storeFolder(); }
     ~SettingsFixture() override { ReleaseSelectedScripts(); }
 };
 

@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "platform/FileTime.h"
 #include "platform/inetcache/Sqlite.h"
 #include "platform/inetcache/Store.h"
+#include "support/TestPlatform.h"
 
 extern char** environ;
 
@@ -82,7 +84,7 @@ void FillSeed(SeedKind kind, std::size_t i, const std::string& user, CacheEntry&
 CacheEntry SeedEntryFor(SeedKind kind, std::size_t i)
 {
     CacheEntry e;
-    FillSeed(kind, i, inetcache::CookieUserName(), e);
+    FillSeed(kind, i, kTestUser, e);
     return e;
 }
 
@@ -91,7 +93,7 @@ void SeedEntries(const fs::path& storeFolder, std::size_t count, const std::vect
 {
     if (kinds.empty())
         throw std::invalid_argument("SeedEntries: no kinds");
-    const std::string user = inetcache::CookieUserName();
+    const std::string user = kTestUser;
     WriteAll(storeFolder, count, [&](std::size_t n, CacheEntry& e) {
         FillSeed(kinds[n % kinds.size()], firstIndex + n, user, e);
     });
@@ -100,6 +102,11 @@ void SeedEntries(const fs::path& storeFolder, std::size_t count, const std::vect
 void SeedEntries(const fs::path& storeFolder, const std::vector<CacheEntry>& entries)
 {
     WriteAll(storeFolder, entries.size(), [&](std::size_t n, CacheEntry& e) { e = entries[n]; });
+}
+
+inetcache::StoreAccess TestStoreAccess(const fs::path& storeFolder)
+{
+    return {storeFolder, kTestUser, FileTimeFromTimePoint(std::chrono::system_clock::now())};
 }
 
 void CreateStore(const fs::path& storeFolder)

@@ -26,7 +26,7 @@ enum class SeedKind {
 };
 
 // The entry that SeedEntries writes as the i-th entry of `kind` (its url holds i, so entries
-// of one call never collide). <user> is inetcache::CookieUserName(). Times are fixed
+// of one call never collide). <user> is kTestUser, the fake user's name. Times are fixed
 // FILETIME values that depend on i: expiry 2031-01-01 plus i seconds, last access
 // 2024-06-01 plus i seconds; the hit rate is i % 50 + 1.
 inetcache::CacheEntry SeedEntryFor(SeedKind kind, std::size_t i);
@@ -38,6 +38,10 @@ void SeedEntries(const std::filesystem::path& storeFolder, std::size_t count,
 
 // Writes exactly these entries, in this order.
 void SeedEntries(const std::filesystem::path& storeFolder, const std::vector<inetcache::CacheEntry>& entries);
+
+// The cookie calls' access to the store in storeFolder for the fake user, at the machine's
+// time now.
+inetcache::StoreAccess TestStoreAccess(const std::filesystem::path& storeFolder);
 
 // Creates an empty store when there is none.
 void CreateStore(const std::filesystem::path& storeFolder);

@@ -46,13 +46,14 @@ std::optional<std::string> FakeDialogs::ShowOpen(const FileDialogOptions& option
     return p;
 }
 
-RunOutcome RecordingRunner::RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder)
+RunOutcome RecordingRunner::RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+                                         const RunEnvironment& environment)
 {
-    calls.push_back({argv, workingFolder});
+    calls.push_back({argv, workingFolder, environment});
     if (beforeRun)
         beforeRun(calls.back());
     if (passThrough)
-        return m_real.RunAndReport(argv, workingFolder);
+        return m_real.RunAndReport(argv, workingFolder, environment);
     return {true, 0};
 }
 

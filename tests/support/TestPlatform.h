@@ -41,6 +41,7 @@ public:
 struct RunCall {
     std::vector<std::string> argv;
     std::filesystem::path workingFolder;
+    RunEnvironment environment;
 };
 
 // Records every run and, unless told otherwise, really runs it.
@@ -48,9 +49,10 @@ class RecordingRunner final : public ProcessRunner {
 public:
     void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override
     {
-        RunAndReport(argv, workingFolder);
+        RunAndReport(argv, workingFolder, {});
     }
-    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) override;
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+                            const RunEnvironment& environment) override;
     bool passThrough = true;
     std::vector<RunCall> calls;
     // Called with each run before it starts: a test looks at the screen while the program waits.
@@ -68,10 +70,13 @@ public:
     double monotonic = 0;
 };
 
+// The login name of the fake user, and the user part of the cookie sources that tests seed.
+inline constexpr const char* kTestUser = "tester";
+
 class FakeUser final : public UserInfo {
 public:
     std::string LoginName() override { return name; }
-    std::string name = "tester";
+    std::string name = kTestUser;
 };
 
 class FakeExit final : public ProcessExit {

@@ -53,6 +53,7 @@ TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefre
     test::TempProgramFolder dir;
     test::TestPlatform tp;
     tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
     dir.WithUrlHound();
     test::SeedEntries(dir.storeFolder(), 3);
     {

@@ -61,6 +61,7 @@ protected:
         dir.WithUrlHound();
         test::CreateStore(dir.storeFolder());  // an empty cache: the start-up has nothing to report
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.scheduler = &scheduler;
         tp.platform.launcher = &keys;
         tp.platform.keys = &keys;
@@ -194,17 +195,18 @@ TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
         EXPECT_EQ(std::system(cmd.c_str()), 0);
         EXPECT_GT(fs::file_size(shot), 10000u);
     };
-    tp.user.name = inetcache::CookieUserName();  // the sources are this user's
     const std::vector<std::string> sites{"news.example", "shop.example", "bank.example", "mail.example",
                                          "video.example", "search.example", "forum.example", "weather.example"};
     for (const auto& site : sites)
         for (const char* name : {"id", "pref", "seen"})
             ASSERT_TRUE(inetcache::InternetSetCookie("http://" + site + "/", name,
-                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT"));
+                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT",
+                                                     test::TestStoreAccess(dir.storeFolder())));
     for (int i = 0; i < 150; ++i)
         for (const char* name : {"a", "b", "c"})
             ASSERT_TRUE(inetcache::InternetSetCookie("http://ads" + std::to_string(i) + ".example/", name,
-                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT"));
+                                                     "1; expires = Fri,31-Dec-2100 00:00:00 GMT",
+                                                     test::TestStoreAccess(dir.storeFolder())));
     dir.Write("clear-browser-cache.scr", sink().string() +
                                              "\r\n\x01\r\nEmpties the browser's disk and memory caches.\r\n"
                                              "Run it with the browser closed.\r\n\x01\r\n[ALT]t\r\n[PAUSE]2\r\nd\r\n"

@@ -49,6 +49,7 @@ protected:
         fs::create_directories(dir.folder() / "app");
         fs::copy_file(KEYSINK_PATH, sink());
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
         tp.platform.scheduler = &scheduler;
         tp.platform.launcher = &keys;
         tp.platform.keys = &keys;

@@ -117,6 +117,7 @@ protected:
         QApplication::setApplicationName(QStringLiteral("Brimlow"));
         QApplication::setWindowIcon(ProgramIcon());
         tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
     }
 
     // What openbox shows on the frame of `w`, once it has taken the window over.

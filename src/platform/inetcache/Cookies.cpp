@@ -4,14 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <limits>
 #include <map>
 #include <mutex>
 #include <tuple>
 #include <vector>
 
-#include "platform/FileTime.h"
 #include "platform/inetcache/Cookie.h"
 #include "platform/inetcache/CookieFile.h"
 #include "platform/inetcache/InetCache.h"
@@ -24,11 +22,6 @@ namespace brimlow::inetcache {
 using namespace detail;
 
 namespace {
-
-std::uint64_t Now() noexcept
-{
-    return FileTimeFromTimePoint(std::chrono::system_clock::now());
-}
 
 struct SessionKey {
     std::string store;
@@ -51,9 +44,10 @@ std::map<SessionKey, Cookie>& SessionCookies()
 // Sets (or, with an expiry not after now, removes) one persistent cookie, and removes a
 // persistent cookie of that key when a session cookie takes its place. One write
 // transaction covers reading and rewriting the source's file.
-void ChangePersistent(const fs::path& storeFolder, const Cookie& cookie, bool keep)
+void ChangePersistent(const StoreAccess& store, const Cookie& cookie, bool keep)
 {
-    const std::string user = CookieUserName();
+    const fs::path& storeFolder = store.folder;
+    const std::string& user = store.user;
     const std::string source = SourceUrl(user, cookie);
     if (!keep) {
         // Nothing to remove from a store that is not there; a removal must not create it.
@@ -127,7 +121,7 @@ void ChangePersistent(const fs::path& storeFolder, const Cookie& cookie, bool ke
             up.Bind(1, std::string_view(source));
             up.Bind(2, std::string_view(file->native()));
             up.Bind(3, static_cast<std::int64_t>(latest));
-            up.Bind(4, static_cast<std::int64_t>(Now()));
+            up.Bind(4, static_cast<std::int64_t>(store.now));
             up.Run();
         }
         tx.Commit();
@@ -138,12 +132,13 @@ void ChangePersistent(const fs::path& storeFolder, const Cookie& cookie, bool ke
 
 }  // namespace
 
-bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data, const fs::path& storeFolder)
+bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data, const StoreAccess& store)
 {
-    const std::uint64_t now = Now();
+    const std::uint64_t now = store.now;
+    const fs::path& storeFolder = store.folder;
     const auto parsedUrl = ParseUrl(url);
     const auto parsed = parsedUrl ? ParseSetCookie(*parsedUrl, name, data, now) : std::nullopt;
-    if (!parsed) {
+    if (!parsed || storeFolder.empty()) {
         SetLastError(kErrorInvalidParameter);
         return false;
     }
@@ -153,7 +148,7 @@ bool InternetSetCookie(std::string_view url, std::string_view name, std::string_
     try {
         if (!parsed->persistent) {
             // The new session cookie takes the place of a stored one of that key.
-            ChangePersistent(storeFolder, cookie, false);
+            ChangePersistent(store, cookie, false);
             std::lock_guard lock(g_sessionMutex);
             auto& sessions = SessionCookies();
             if (auto it = sessions.find(key); it != sessions.end()) {
@@ -164,7 +159,7 @@ bool InternetSetCookie(std::string_view url, std::string_view name, std::string_
                 sessions.emplace(key, cookie);
             }
         } else {
-            ChangePersistent(storeFolder, cookie, !removal);
+            ChangePersistent(store, cookie, !removal);
             std::lock_guard lock(g_sessionMutex);
             SessionCookies().erase(key);
         }
@@ -177,9 +172,10 @@ bool InternetSetCookie(std::string_view url, std::string_view name, std::string_
 }
 
 bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::string* data, std::uint32_t* size,
-                       const fs::path& storeFolder)
+                       const StoreAccess& store)
 {
-    if (!size) {
+    const fs::path& storeFolder = store.folder;
+    if (!size || storeFolder.empty()) {
         SetLastError(kErrorInvalidParameter);
         return false;
     }
@@ -188,7 +184,7 @@ bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::str
         SetLastError(kErrorInvalidParameter);
         return false;
     }
-    const std::uint64_t now = Now();
+    const std::uint64_t now = store.now;
     const bool secureScheme = u->scheme == "https" || u->scheme == "wss";
     std::vector<Cookie> found;
     auto wanted = [&](const Cookie& c) {
@@ -211,7 +207,7 @@ bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::str
         if (!kept)
             own = OpenForRead(storeFolder);
         if (sqlite::Db* db = kept ? &kept->db() : own ? &*own : nullptr) {
-            const std::string user = CookieUserName();
+            const std::string& user = store.user;
             // The sources of the host and of every domain above it: a range on url each.
             sqlite::Statement q(*db, "SELECT url, local_file FROM entries WHERE url >= ?1 AND url < ?2");
             std::string_view domain = u->host;

@@ -3,7 +3,8 @@
 // the system cache calls (find first / find next / close, get cookie, set cookie, commit an
 // entry), with a thread-local last error as those calls have.
 //
-// The store is one SQLite file, index.sqlite, in StoreFolder(); its schema is a contract
+// The store is one SQLite file, index.sqlite, in the folder the caller names (the Platform's
+// storeFolder); its schema is a contract
 // that tests and tools may seed directly:
 //   entries(seq INTEGER PRIMARY KEY AUTOINCREMENT, url TEXT NOT NULL UNIQUE, local_file TEXT,
 //           hit_rate INTEGER NOT NULL DEFAULT 0, expire_time INTEGER NOT NULL DEFAULT 0,
@@ -15,6 +16,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace brimlow {
+struct Platform;
+}
 
 namespace brimlow::inetcache {
 
@@ -45,12 +50,18 @@ inline constexpr std::uint32_t kEntryRecordSize = 112;
 
 std::uint32_t GetLastError() noexcept;
 
-// The user part of this user's cookie entries ("Cookie:<user>@..."): the lower-cased
-// login name of the effective user.
-std::string CookieUserName();
+// What a cookie call acts on and for: the store's folder, the user part of this user's
+// cookie sources ("Cookie:<user>@..."), and the time that says which cookies have expired.
+// Made for each call, so that its time is the call's.
+struct StoreAccess {
+    fs::path folder;          // empty: no store is named, and the call fails with 87
+    std::string user;         // lower case
+    std::uint64_t now = 0;    // FILETIME
+};
 
-// $INETCACHE_DIR, else UserDataFolder()/inetcache.
-fs::path StoreFolder();
+// The store of the Platform's storeFolder, for its user's login name in lower case, at its
+// clock's time now.
+StoreAccess StoreAccessOf(const Platform& platform);
 
 // Many changes in a row (a deletion pass over many cookies): while a session lives, the
 // process keeps its connection to the store open between the calls, instead of opening the
@@ -94,13 +105,13 @@ public:
 // pattern: nullptr or "" every entry; "visited:" and "cookie:" (any letter case) the entries
 // whose url begins so. Returns nothing on failure, with the last error set (259 when no
 // entry matches, 122 when the first does not fit bufferSize).
+// An empty storeFolder names no store: 87.
 std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, CacheEntry& entry,
-                                                         std::uint32_t& bufferSize,
-                                                         const fs::path& storeFolder = StoreFolder());
+                                                         std::uint32_t& bufferSize, const fs::path& storeFolder);
 
 // Whether the store has an index file at all. A walk of a missing store is empty (259), as
 // the system cache's is; a caller that must tell "no store" from "an empty store" asks here.
-bool UrlCacheStoreExists(const fs::path& storeFolder = StoreFolder());
+bool UrlCacheStoreExists(const fs::path& storeFolder);
 
 // A walk reads one row at a time through a read-only connection and never creates the
 // store: a missing folder or index.sqlite walks as empty (259). A store that cannot be
@@ -109,26 +120,28 @@ bool UrlCacheStoreExists(const fs::path& storeFolder = StoreFolder());
 
 // Adds or replaces the entry of that url, creating the store when missing. A replaced
 // entry keeps its seq, so it stays where walks found it. False with the last error set:
-// 87 for an empty url or an entry that is not line-safe, 170 when the store stayed busy.
-bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder = StoreFolder());
+// 87 for an empty url or an entry that is not line-safe (or an empty storeFolder), 170 when
+// the store stayed busy.
+bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder);
 
 // The live cookies of the url as "n1=v1; n2=v2". With data null, only the size needed
 // (including the terminating zero) is put into size. False with 259 when there are none,
 // 122 when *size is too small. The name is ignored.
 bool InternetGetCookie(std::string_view url, std::string_view name, std::string* data, std::uint32_t* size,
-                       const fs::path& storeFolder = StoreFolder());
+                       const StoreAccess& store);
 
 // Sets a cookie: data is "value; attr; attr" when name is given, else "name=value; attr...".
 // Attributes: Expires (any common date form), Max-Age (wins over Expires), Domain (must
 // domain-match the url's host), Path (default: the url's directory, with its closing "/"),
 // Secure, HttpOnly. No expiry: a session cookie of this process (and of that store folder),
-// which replaces a stored cookie of the same name, domain and path. Expiry not after now:
+// which replaces a stored cookie of the same name, domain and path. Expiry not after
+// store.now:
 // removes the cookie of that name, domain and path. Each source is one entry
-// "Cookie:<user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines per
+// "Cookie:<store.user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines per
 // cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*"),
 // rewritten atomically inside one write transaction. Bad url or data: false with 87 and
 // nothing written.
 bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data,
-                       const fs::path& storeFolder = StoreFolder());
+                       const StoreAccess& store);
 
 }  // namespace brimlow::inetcache

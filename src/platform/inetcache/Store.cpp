@@ -11,10 +11,10 @@
 #include <thread>
 #include <cstdlib>
 #include <new>
-#include <pwd.h>
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/FileTime.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/inetcache/InetCache.h"
@@ -30,11 +30,15 @@ std::uint32_t GetLastError() noexcept
     return t_lastError;
 }
 
-fs::path StoreFolder()
+StoreAccess StoreAccessOf(const Platform& platform)
 {
-    if (const char* dir = std::getenv("INETCACHE_DIR"); dir && *dir)
-        return fs::path(dir);
-    return UserDataFolder() / "inetcache";
+    StoreAccess access;
+    access.folder = platform.storeFolder;
+    if (platform.user)
+        access.user = text::ToLowerAscii(platform.user->LoginName());
+    if (platform.clock)
+        access.now = FileTimeFromTimePoint(platform.clock->Now());
+    return access;
 }
 
 namespace detail {
@@ -62,6 +66,12 @@ std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept
     default:
         return kErrorInternal;
     }
+}
+
+void RefuseUnnamedStore(const fs::path& storeFolder)
+{
+    if (storeFolder.empty())
+        throw StoreError(kErrorInvalidParameter, "no store folder is named");
 }
 
 void SetLastErrorFromCurrentException()
@@ -134,6 +144,7 @@ void RefuseIfNotRegular(const fs::path& file, const struct stat& st)
 
 std::optional<sqlite::Db> OpenForRead(const fs::path& storeFolder)
 {
+    RefuseUnnamedStore(storeFolder);
     const fs::path file = storeFolder / kIndexFileName;
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) {
@@ -202,6 +213,7 @@ WriteConnection::~WriteConnection()
 
 WriteConnection OpenForWrite(const fs::path& storeFolder)
 {
+    RefuseUnnamedStore(storeFolder);
     std::error_code ec;
     fs::create_directories(storeFolder, ec);
     if (ec)
@@ -293,16 +305,10 @@ namespace brimlow::inetcache {
 
 bool UrlCacheStoreExists(const fs::path& storeFolder)
 {
+    if (storeFolder.empty())
+        return false;
     struct stat st {};
     return ::stat((storeFolder / detail::kIndexFileName).c_str(), &st) == 0;
-}
-
-std::string CookieUserName()
-{
-    std::string name;
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
-        name = pw->pw_name;
-    return text::ToLowerAscii(name);
 }
 
 }  // namespace brimlow::inetcache

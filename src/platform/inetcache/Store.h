@@ -40,6 +40,10 @@ std::uint32_t ErrorNumberOf(const sqlite::Error& e) noexcept;
 // Anything that is no store failure goes on to the caller.
 void SetLastErrorFromCurrentException();
 
+// An empty folder names no store: it would put the store in whatever the current folder is.
+// Throws StoreError 87 for one.
+void RefuseUnnamedStore(const std::filesystem::path& storeFolder);
+
 // A connection for a walk: read-only, small page cache. Nothing when the store or its
 // table is not there (a walk of a missing store is empty and must not create it).
 // Throws StoreError for a store that cannot be opened, is damaged or is newer.

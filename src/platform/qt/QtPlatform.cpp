@@ -273,6 +273,7 @@ std::vector<std::string> QtVolumes::MountedRoots()
 RealPlatform::RealPlatform() : m_keys([] { QCoreApplication::processEvents(); })
 {
     m_platform.programFolder = WorkingFolderFor(ExecutableFolder());
+    m_platform.storeFolder = DefaultStoreFolder();
     m_platform.dialogs = &m_dialogs;
     m_platform.runner = &m_runner;
     m_platform.clock = &m_clock;
