@@ -1,6 +1,10 @@
 // Brimlow's start and exit as a user sees them, on a real X display: the splash first, the
 // main window after the splash timer or at once on a click, and an exit that leaves only
 // the activity log's report of its own destruction.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
 #include <csignal>
 #include <chrono>
 #include <filesystem>
@@ -11,6 +15,7 @@
 #include "support/ProcessWatch.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
 #include "x11support/XSession.h"
 
 #include <X11/Xutil.h>
@@ -182,6 +187,39 @@ TEST_F(BrimlowOnX11, ClickOnSplashShowsMainWindowAtOnce)
     ASSERT_TRUE(XSession::WaitFor([&] { return x.ShowsPopup(pid); }, 5)) << "the File menu did not open";
     x.Key("x");
     ExpectCleanExit();
+}
+
+// The settings live across real runs, each its own process: what a run reads from the
+// user's settings file at its start, it writes back at its exit, and the next run reads
+// that file in turn.
+TEST_F(BrimlowOnX11, TheSettingsComeBackThroughRealRestarts)
+{
+    std::string login;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
+        login = pw->pw_name;
+    ASSERT_FALSE(login.empty());
+    for (char& c : login)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    dir.Write("a.scr", "t\r\n");
+    dir.Write("b.scr", "t\r\n");
+    const fs::path kept = dir.root() / "kept folder";
+    fs::create_directories(kept);
+    // A protected source stays protected while the store holds it.
+    ASSERT_TRUE(brimlow::inetcache::InternetSetCookie("http://keep.example/", "id", "1; expires=Fri, 01 Jan 2100 00:00:00 GMT",
+                                                      TestStoreAccess(dir.storeFolder())));
+    const std::string S = "\x01\r\n";  // a separator line
+    const std::string rest = S + "Cookie:" + std::string(kTestUser) + "@keep.example/\r\n" + S + S + "b.scr\r\n" + S +
+                             S + "750\r\n" + S + S + kept.string() + "\r\n" + S;
+    // The tab number is the page shown at the exit, the first: the file is written anew.
+    dir.Write(login + ".dat", "3\r\n" + rest);
+    const std::string settings = "0\r\n" + rest;
+    for (int run = 1; run <= 2; ++run) {
+        Start();
+        ASSERT_TRUE(XSession::WaitFor([&] { return Window(true).has_value(); }, 20)) << "no main window, run " << run;
+        x.Close(Window(true)->id);
+        ExpectCleanExit();
+        EXPECT_EQ(dir.Read(login + ".dat"), settings) << "run " << run;
+    }
 }
 
 // A second copy for the same working folder brings the first to the front, says in a box of

@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -55,10 +56,24 @@ std::string Title(Display* d, Window w)
     return title;
 }
 
+// The windows looked at belong to other processes and may go at any moment, between the
+// list that names them and the call that asks about them. Xlib's own handler ends the test
+// process on such an error; here the call fails and the look goes on without that window.
+int OnXError(Display* d, XErrorEvent* e)
+{
+    if (e->error_code == BadWindow || e->error_code == BadDrawable)
+        return 0;
+    char text[256] = {};
+    XGetErrorText(d, e->error_code, text, sizeof text);
+    std::fprintf(stderr, "X error: %s (request %d)\n", text, e->request_code);
+    return 0;
+}
+
 }  // namespace
 
 XSession::XSession()
 {
+    XSetErrorHandler(OnXError);
     std::ifstream in(std::string(X11_STATE_DIR) + "/display");
     std::getline(in, m_name);
     if (!m_name.empty())
