@@ -192,6 +192,7 @@ int StartUpChild(int& argc, char** argv, const fs::path& folder)
     TimedRunner runner;
     tp.platform.programFolder = folder;
     tp.platform.toolFolder = folder;
+    tp.platform.storeFolder = DefaultStoreFolder();  // as the program's own start names it
     tp.platform.runner = &runner;
     Forms forms(tp.platform);
     forms.LoadSplash().Form_Click();  // the hand-over without the splash's 5 s
