@@ -161,12 +161,13 @@ std::string GetCookie(const Platform& platform, std::string_view Url, std::strin
 {
     // Asked for its size first, the store may have grown the text by the second call:
     // ask again with the larger size rather than cut it.
+    const inetcache::StoreAccess store = inetcache::StoreAccessOf(platform);
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::uint32_t size = 0;
-        if (!inetcache::InternetGetCookie(Url, Name, nullptr, &size, inetcache::StoreAccessOf(platform)))
+        if (!inetcache::InternetGetCookie(Url, Name, nullptr, &size, store))
             return kCookieErrorText;
         std::string text;
-        if (inetcache::InternetGetCookie(Url, Name, &text, &size, inetcache::StoreAccessOf(platform)))
+        if (inetcache::InternetGetCookie(Url, Name, &text, &size, store))
             return text;
         if (inetcache::GetLastError() != inetcache::kErrorInsufficientBuffer)
             return kCookieErrorText;

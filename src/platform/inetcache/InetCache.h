@@ -4,8 +4,7 @@
 // entry), with a thread-local last error as those calls have.
 //
 // The store is one SQLite file, index.sqlite, in the folder the caller names (the Platform's
-// storeFolder); its schema is a contract
-// that tests and tools may seed directly:
+// storeFolder); its schema is a contract that tests and tools may seed directly:
 //   entries(seq INTEGER PRIMARY KEY AUTOINCREMENT, url TEXT NOT NULL UNIQUE, local_file TEXT,
 //           hit_rate INTEGER NOT NULL DEFAULT 0, expire_time INTEGER NOT NULL DEFAULT 0,
 //           last_access_time INTEGER NOT NULL DEFAULT 0, header BLOB)
@@ -54,9 +53,9 @@ std::uint32_t GetLastError() noexcept;
 // cookie sources ("Cookie:<user>@..."), and the time that says which cookies have expired.
 // Made for each call, so that its time is the call's.
 struct StoreAccess {
-    fs::path folder;          // empty: no store is named, and the call fails with 87
-    std::string user;         // lower case
-    std::uint64_t now = 0;    // FILETIME
+    fs::path folder;        // empty: no store is named, and the call fails with 87
+    std::string user;       // lower case
+    std::uint64_t now = 0;  // FILETIME
 };
 
 // The store of the Platform's storeFolder, for its user's login name in lower case, at its
@@ -104,8 +103,7 @@ public:
 
 // pattern: nullptr or "" every entry; "visited:" and "cookie:" (any letter case) the entries
 // whose url begins so. Returns nothing on failure, with the last error set (259 when no
-// entry matches, 122 when the first does not fit bufferSize).
-// An empty storeFolder names no store: 87.
+// entry matches, 122 when the first does not fit bufferSize, 87 for an empty storeFolder).
 std::unique_ptr<CacheEnumeration> FindFirstUrlCacheEntry(const char* pattern, CacheEntry& entry,
                                                          std::uint32_t& bufferSize, const fs::path& storeFolder);
 
@@ -135,12 +133,11 @@ bool InternetGetCookie(std::string_view url, std::string_view name, std::string*
 // domain-match the url's host), Path (default: the url's directory, with its closing "/"),
 // Secure, HttpOnly. No expiry: a session cookie of this process (and of that store folder),
 // which replaces a stored cookie of the same name, domain and path. Expiry not after
-// store.now:
-// removes the cookie of that name, domain and path. Each source is one entry
-// "Cookie:<store.user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines per
-// cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*"),
-// rewritten atomically inside one write transaction. Bad url or data: false with 87 and
-// nothing written.
+// store.now: removes the cookie of that name, domain and path. Each source is one entry
+// "Cookie:<store.user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines
+// per cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*"),
+// rewritten atomically inside one write transaction. Bad url or data, or no store named:
+// false with 87 and nothing written.
 bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data,
                        const StoreAccess& store);
 
