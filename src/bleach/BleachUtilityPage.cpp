@@ -49,7 +49,6 @@ private:
     Dialogs& m_inner;
 };
 
-
 QListWidget* MakeFileList(QWidget* parent, const char* name, QRect geometry, int help)
 {
     auto* l = Make<QListWidget>(parent, name, geometry);

@@ -36,8 +36,6 @@ namespace brimlow {
 
 namespace {
 
-// The hourglass for the length of one handler, whichever way it leaves.
-
 // The one-line search box: Enter runs the search instead of breaking the line, and pasted
 // line breaks become blanks, so the expression always stays on one line.
 class SearchStringBox final : public QPlainTextEdit {
@@ -89,8 +87,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-
-// A caption-less control is named for screen readers by the label beside it.
 }  // namespace
 
 UrlHoundPage::UrlHoundPage(PageHost& host, Platform& platform, QWidget* parent)

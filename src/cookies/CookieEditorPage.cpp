@@ -33,7 +33,6 @@ namespace {
 
 constexpr int kSlotRole = Qt::UserRole;
 
-
 // Seconds since `start`, added to `sum`.
 struct Stopwatch {
     explicit Stopwatch(double& sum) : m_sum(sum), m_start(std::chrono::steady_clock::now()) {}
@@ -43,7 +42,6 @@ struct Stopwatch {
     double& m_sum;
     std::chrono::steady_clock::time_point m_start;
 };
-
 
 QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int help)
 {

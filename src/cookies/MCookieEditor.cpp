@@ -5,7 +5,6 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "platform/Errors.h"
-#include "platform/Text.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "host/MActivityReport.h"
@@ -280,8 +279,7 @@ bool IsOwnCookie(const Platform& platform, std::string_view Source)
     const std::string_view user = rest.substr(0, at);
     if (user == "anyuser")
         return true;
-    const std::string login = text::ToLowerAscii(platform.user ? platform.user->LoginName() : std::string());
-    return user == login;
+    return user == inetcache::CookieUserOf(platform);
 }
 
 }  // namespace brimlow

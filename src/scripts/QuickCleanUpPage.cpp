@@ -50,7 +50,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-
 QListWidget* MakeList(QWidget* parent, const char* name, QLabel* label, int help, QRect geometry)
 {
     auto* l = Make<QListWidget>(parent, name, geometry);

@@ -55,7 +55,6 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-
 void CaretToEnd(QPlainTextEdit* box)
 {
     QTextCursor c = box->textCursor();

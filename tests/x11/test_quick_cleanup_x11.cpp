@@ -38,7 +38,6 @@ namespace {
 
 constexpr int kDelayMs = 800;
 
-
 // The sink's lines for a word typed in lower case: each letter pressed and released.
 std::string Typed(const std::string& word)
 {
@@ -49,7 +48,6 @@ std::string Typed(const std::string& word)
     }
     return out;
 }
-
 
 class QuickCleanUpOnX11 : public testing::Test {
 protected:

@@ -40,7 +40,6 @@ std::vector<long> Times(const fs::path& p)
     return out;
 }
 
-
 class ScriptRunOnX11 : public testing::Test {
 protected:
     void SetUp() override

@@ -58,8 +58,11 @@ struct StoreAccess {
     std::uint64_t now = 0;  // FILETIME
 };
 
-// The store of the Platform's storeFolder, for its user's login name in lower case, at its
-// clock's time now.
+// The user part of the Platform's user's cookie sources: the login name in lower case.
+std::string CookieUserOf(const Platform& platform);
+
+// The store of the Platform's storeFolder, for CookieUserOf(platform), at its clock's time
+// now.
 StoreAccess StoreAccessOf(const Platform& platform);
 
 // Many changes in a row (a deletion pass over many cookies): while a session lives, the

@@ -30,12 +30,16 @@ std::uint32_t GetLastError() noexcept
     return t_lastError;
 }
 
+std::string CookieUserOf(const Platform& platform)
+{
+    return platform.user ? text::ToLowerAscii(platform.user->LoginName()) : std::string();
+}
+
 StoreAccess StoreAccessOf(const Platform& platform)
 {
     StoreAccess access;
     access.folder = platform.storeFolder;
-    if (platform.user)
-        access.user = text::ToLowerAscii(platform.user->LoginName());
+    access.user = CookieUserOf(platform);
     if (platform.clock)
         access.now = FileTimeFromTimePoint(platform.clock->Now());
     return access;
