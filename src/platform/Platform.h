@@ -182,6 +182,8 @@ public:
     // window within the wait.
     virtual std::optional<LaunchedWindow> LaunchMaximized(const std::string& path,
                                                           std::chrono::milliseconds wait) = 0;
+    // Why the last launch gave no window, in words for the activity log ("" after one that did).
+    virtual std::string LastFailure() const { return {}; }
 };
 
 // Types keys into another program's window.

@@ -175,7 +175,9 @@ public:
         waits.push_back(wait);
         return result;
     }
+    std::string LastFailure() const override { return result ? std::string() : failure; }
     std::optional<LaunchedWindow> result = LaunchedWindow{4242, 0x2a00001};
+    std::string failure = "no window of it appeared within 10 seconds";
     std::vector<std::string> launched;
     std::vector<std::chrono::milliseconds> waits;
 };

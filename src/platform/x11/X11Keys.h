@@ -19,8 +19,7 @@ public:
                                                            std::chrono::milliseconds wait) override;
     bool SendKeys(WindowId window, const std::string& keys) override;
 
-    // Why the last launch gave no window ("" after one that did).
-    const std::string& lastFailure() const { return m_lastFailure; }
+    std::string LastFailure() const override { return m_lastFailure; }
 
 private:
     X11Desktop& Desktop();
