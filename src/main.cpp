@@ -12,6 +12,7 @@
 #include "shell/SessionEnd.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/OnlyCopy.h"
+#include "platform/AtomicFile.h"
 #include "platform/WorkingFolderLock.h"
 
 namespace {
@@ -51,16 +52,16 @@ int main(int argc, char** argv)
     real.platform().toolFolder = brimlow::ToolFolderFor(brimlow::ExecutableFolder(), brimlow::kUrlHoundName);
     // One copy at a time for a working folder: a later one brings the first to the front,
     // says so and ends before it writes anything. The lock lasts as long as the process.
+    // A folder that cannot be locked at all is said too, and this copy ends without a file.
     brimlow::WorkingFolderLock folderLock;
-    if (folderLock.Acquire(real.platform().programFolder) == brimlow::WorkingFolderLock::Result::HeldByAnother) {
-        brimlow::SayAnotherCopyRuns(real.platform());
-        return 0;
-    }
+    if (const auto ends = brimlow::TakeWorkingFolder(folderLock, real.platform()))
+        return *ends;
     // Held: data files still in the folder were left by a copy that ended without its
     // shut-down (a crash, SIGKILL). They go now, as the exit clean-up destroys them, before
-    // this run writes anything, so the dead run's report never reappears as this run's.
-    if (folderLock.held())
-        brimlow::BleachDataFiles(real.platform());
+    // this run writes anything, so the dead run's report never reappears as this run's; and
+    // so do the half-written temporary files of a save that a kill cut short.
+    brimlow::BleachDataFiles(real.platform());
+    brimlow::textfile::RemoveLeftTemporaryFiles(real.platform().programFolder);
     brimlow::Forms forms(real.platform());
     brimlow::FirstCopyListener firstCopy(real.platform().programFolder, [&forms] { brimlow::BringToFront(forms); });
     brimlow::SessionEndWatcher sessionEnd(forms);

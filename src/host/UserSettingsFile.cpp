@@ -1,5 +1,6 @@
 #include "host/UserSettingsFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Numbers.h"
 #include "platform/TextFile.h"
 
@@ -89,7 +90,7 @@ std::string UserSettingsText(const UserSettings& settings)
 
 void SaveUserSettings(const Platform& platform, const UserSettings& settings)
 {
-    textfile::WriteAllAtomically(UserSettingsPath(platform), UserSettingsText(settings));
+    textfile::WriteAllAtomically(UserSettingsPath(platform), UserSettingsText(settings), platform.files);
 }
 
 std::optional<RestoredSettings> ReadUserSettings(std::string_view bytes)

@@ -197,6 +197,26 @@ std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, cons
     return std::nullopt;
 }
 
+int FileCalls::MakeTemporary(char* pattern)
+{
+    return ::mkostemp(pattern, O_CLOEXEC);
+}
+
+long FileCalls::Write(int fd, const void* buf, std::size_t count)
+{
+    return static_cast<long>(::write(fd, buf, count));
+}
+
+int FileCalls::Fsync(int fd)
+{
+    return ::fsync(fd);
+}
+
+int FileCalls::Rename(const char* from, const char* to)
+{
+    return ::rename(from, to);
+}
+
 int PosixFileCalls::Open(const char* path, int flags)
 {
     return ::open(path, flags);

@@ -196,8 +196,10 @@ public:
     virtual bool SendKeys(WindowId window, const std::string& keys) = 0;
 };
 
-// The file calls that destroying a file makes, so that a test can watch their order and
-// stage a fault. Each returns what the POSIX call returns and leaves errno as it does.
+// The file calls that destroying a file and replacing a file make, so that a test can watch
+// their order, stage a fault or end the process at a chosen call. Each returns what the
+// POSIX call returns and leaves errno as it does. The calls of a replacement make the real
+// calls unless a watcher takes them over too.
 class FileCalls {
 public:
     virtual ~FileCalls() = default;
@@ -207,6 +209,12 @@ public:
     virtual int Fdatasync(int fd) = 0;
     virtual int Close(int fd) = 0;
     virtual int Unlink(const char* path) = 0;
+    // mkostemp(pattern, O_CLOEXEC): the file created with O_EXCL, mode 0600, and its name
+    // written into `pattern`'s trailing XXXXXX.
+    virtual int MakeTemporary(char* pattern);
+    virtual long Write(int fd, const void* buf, std::size_t count);
+    virtual int Fsync(int fd);
+    virtual int Rename(const char* from, const char* to);
 };
 
 // The real calls.

@@ -169,45 +169,6 @@ void WriteAll(const fs::path& path, std::string_view text)
     writer.Close();
 }
 
-void WriteAllAtomically(const fs::path& path, std::string_view text)
-{
-    const fs::path& target = path;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path tmp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()));
-    int fd;
-    do {
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        Throw(tmp);
-    try {
-        WriteFully(fd, text.data(), text.size(), tmp);
-        if (::fsync(fd) != 0)
-            Throw(tmp);
-    } catch (...) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw;
-    }
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int e = errno;
-        ::unlink(tmp.c_str());
-        errno = e;
-        Throw(tmp);
-    }
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(tmp.c_str());
-        errno = e;
-        Throw(target);
-    }
-    // The rename itself reaches the disk with the folder.
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 bool NextLine(std::string_view& rest, std::string_view& line) noexcept
 {
     if (rest.empty())

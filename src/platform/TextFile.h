@@ -48,10 +48,7 @@ std::vector<FolderFile> FolderFiles(const fs::path& folder);
 std::string ReadAll(const fs::path& path);
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
-// Writes `text` to a temporary file beside `path`, flushes it to the disk and renames it over
-// `path`: a reader, or the next run after an abrupt end, finds the old file or the new one
-// whole, never a part. A failure leaves the old file as it was.
-void WriteAllAtomically(const fs::path& path, std::string_view text);
+// Replacing a file whole (temporary file, sync, rename): platform/AtomicFile.h.
 // Appends `text` unchanged; the file is closed again before the call returns.
 void Append(const fs::path& path, std::string_view text, bool create = true);
 

@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QWidget>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include "shell/Forms.h"
@@ -92,6 +93,34 @@ void SayAnotherCopyRuns(const Platform& platform)
     std::fprintf(stderr, "Brimlow is already running for the working folder %s\n", platform.programFolder.c_str());
     if (platform.dialogs)
         platform.dialogs->MsgBox(text, kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Information);
+}
+
+void SayFolderCannotBeLocked(const Platform& platform, int error)
+{
+    const std::string why = error ? std::strerror(error) : "the reason is not known";
+    std::fprintf(stderr, "Brimlow cannot lock the working folder %s (%s)\n", platform.programFolder.c_str(),
+                 why.c_str());
+    if (platform.dialogs)
+        platform.dialogs->MsgBox("Brimlow cannot lock its working folder (" + why +
+                                     "), so it cannot make sure that no other copy uses the same files.\r\n"
+                                     "It ends and touches no file.\r\n\r\nWorking folder: " +
+                                     platform.programFolder.string(),
+                                 kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+}
+
+std::optional<int> TakeWorkingFolder(WorkingFolderLock& lock, const Platform& platform)
+{
+    switch (lock.Acquire(platform.programFolder)) {
+    case WorkingFolderLock::Result::Acquired:
+        return std::nullopt;
+    case WorkingFolderLock::Result::HeldByAnother:
+        SayAnotherCopyRuns(platform);
+        return 0;
+    case WorkingFolderLock::Result::Unavailable:
+        break;
+    }
+    SayFolderCannotBeLocked(platform, lock.error());
+    return 1;
 }
 
 }  // namespace brimlow

@@ -7,8 +7,10 @@
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "platform/Platform.h"
+#include "platform/WorkingFolderLock.h"
 
 class QLocalServer;
 
@@ -40,5 +42,15 @@ bool CallFirstCopy(const std::filesystem::path& workingFolder);
 // A later copy: calls the first and says, in a message box and on standard error, that
 // Brimlow is already running for the working folder. Touches no file.
 void SayAnotherCopyRuns(const Platform& platform);
+
+// The working folder cannot be locked (`error`: the errno): says so, in a message box and on
+// standard error, with the folder. Touches no file: without the lock a second copy could be
+// writing the same files.
+void SayFolderCannotBeLocked(const Platform& platform, int error);
+
+// Takes the working folder for this copy. Nothing when this copy holds it and goes on; else,
+// once it has said why, the exit status to end with: 0 when another copy holds the folder,
+// 1 when it cannot be locked.
+std::optional<int> TakeWorkingFolder(WorkingFolderLock& lock, const Platform& platform);
 
 }  // namespace brimlow

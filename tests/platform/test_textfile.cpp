@@ -194,31 +194,3 @@ TEST(TextFile, FolderFilesListsOnlyFilesOfTheFolder)
     EXPECT_TRUE(FolderExists(dir.folder()));
     EXPECT_FALSE(FolderExists(dir.file("a.scr")));
 }
-
-TEST(TextFile, AnAtomicWriteThatFailsLeavesTheOldFileWhole)
-{
-    TempProgramFolder dir;
-    dir.Write("s.dat", "old contents\r\n");
-    WriteAllAtomically(InFolder(dir.folder(), "S.DAT"), "new\r\n");  // resolves to the existing name
-    EXPECT_EQ(dir.Read("s.dat"), "new\r\n");
-    EXPECT_FALSE(dir.Exists("S.DAT"));
-
-    // A file size limit makes the write stop half-way, as a full disk would.
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int number = 0;
-    try {
-        WriteAllAtomically(dir.file("s.dat"), std::string(5000, 'x'));
-    } catch (const RuntimeError& e) {
-        number = e.number();
-    }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_NE(number, 0);
-    EXPECT_EQ(dir.Read("s.dat"), "new\r\n");
-    EXPECT_EQ(FolderFiles(dir.folder()).size(), 1u) << "the temporary file is removed";
-}

@@ -10,6 +10,7 @@
 #include "shell/frmMain.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+#include "support/Unprivileged.h"
 
 using namespace brimlow;
 
@@ -72,4 +73,40 @@ TEST(OnlyCopy, TheCallBringsTheMinimisedMainWindowBack)
     ASSERT_TRUE(CallFirstCopy(dir.folder()));
     EXPECT_TRUE(WaitFor([&] { return !main.isMinimized(); }));
     EXPECT_TRUE(main.isVisible());
+}
+
+TEST(OnlyCopy, TakingTheFolderEndsThisCopyWhenItIsHeldOrCannotBeLocked)
+{
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+
+    WorkingFolderLock first;
+    EXPECT_EQ(TakeWorkingFolder(first, tp.platform), std::nullopt);
+    EXPECT_TRUE(first.held());
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+
+    WorkingFolderLock second;
+    EXPECT_EQ(TakeWorkingFolder(second, tp.platform), 0);
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_NE(tp.dialogs.boxes[0].text.find("already running"), std::string::npos);
+    first.Release();
+
+    // A folder this user may write in but not open: the lock cannot be taken, which is said,
+    // and the copy ends instead of going on unguarded.
+    {
+        test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0333}});
+        ASSERT_TRUE(user.ok());
+        WorkingFolderLock third;
+        EXPECT_EQ(TakeWorkingFolder(third, tp.platform), 1);
+        EXPECT_FALSE(third.held());
+    }
+    ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(tp.dialogs.boxes[1].title, "Brimlow");
+    EXPECT_EQ(tp.dialogs.boxes[1].icon, MsgBoxIcon::Critical);
+    EXPECT_EQ(tp.dialogs.boxes[1].text,
+              "Brimlow cannot lock its working folder (Permission denied), so it cannot make sure that no other copy "
+              "uses the same files.\r\nIt ends and touches no file.\r\n\r\nWorking folder: " +
+                  dir.folder().string());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.folder()));
 }
