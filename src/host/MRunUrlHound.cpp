@@ -17,6 +17,12 @@ std::string& LastFailureSaid()
     return said;
 }
 
+bool& LastRunHealthy()
+{
+    static bool healthy = true;
+    return healthy;
+}
+
 std::filesystem::path ToolPath(const Platform& platform)
 {
     return UrlHoundCommand(platform, false).front();
@@ -113,9 +119,11 @@ std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, cons
 RunOutcome RunUrlHound(const Platform& platform, bool cookieOnly)
 {
     const RunOutcome outcome = RunHiddenAndWait(platform, UrlHoundCommand(platform, cookieOnly));
+    LastRunHealthy() = true;
     if (!platform.runner)
         return outcome;  // a platform that runs nothing has nothing to report
     const std::optional<UrlHoundFailure> failure = UrlHoundFailureFor(platform, outcome);
+    LastRunHealthy() = !failure;
     std::string& said = LastFailureSaid();
     if (!failure) {
         said.clear();
@@ -132,6 +140,11 @@ RunOutcome RunUrlHound(const Platform& platform, bool cookieOnly)
     if (platform.dialogs)
         platform.dialogs->MsgBox(failure->message, kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
     return outcome;
+}
+
+bool LastUrlHoundRunHealthy()
+{
+    return LastRunHealthy();
 }
 
 }  // namespace brimlow

@@ -36,4 +36,9 @@ std::optional<UrlHoundFailure> UrlHoundFailureFor(const Platform& platform, cons
 // it again) it is not said again; a run that works lets the next failure speak.
 RunOutcome RunUrlHound(const Platform& platform, bool cookieOnly);
 
+// Whether the last run of RunUrlHound walked a healthy store (found entries, or found none
+// in a store that is there and readable), so its dumps tell what the store holds. True
+// before any run and on a platform that runs nothing: the dumps there are what they are.
+bool LastUrlHoundRunHealthy();
+
 }  // namespace brimlow

@@ -1,6 +1,10 @@
 #include "host/UserSettingsFile.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 #include "platform/AtomicFile.h"
+#include "platform/Errors.h"
 #include "platform/Numbers.h"
 #include "platform/TextFile.h"
 
@@ -121,24 +125,64 @@ std::optional<RestoredSettings> ReadUserSettings(std::string_view bytes)
     return restored;
 }
 
-std::optional<RestoredSettings> LoadUserSettings(const Platform& platform)
+SettingsLoad LoadUserSettings(const Platform& platform)
 {
     SelectedScripts().clear();
-    const auto path = UserSettingsPath(platform);
-    if (!textfile::FileExists(path))
-        return std::nullopt;
+    SettingsLoad load;
+    load.path = UserSettingsPath(platform);
+    struct stat st;
+    if (::lstat(load.path.c_str(), &st) != 0 && errno == ENOENT)
+        return load;
     std::string bytes;
     try {
-        bytes = textfile::ReadAll(path);
-    } catch (const std::exception&) {
-        // An unreadable file restores nothing, as a missing one does.
-        return std::nullopt;
+        bytes = textfile::ReadAll(load.path);
+    } catch (const RuntimeError& e) {
+        load.state = SettingsLoad::State::Unreadable;
+        load.errorNumber = e.number();
+        return load;
     }
-    auto restored = ReadUserSettings(bytes);
-    if (restored)
-        for (const auto& name : restored->selectedScripts)
-            AddSelectedScript(name);
-    return restored;
+    if (bytes.empty())
+        return load;  // what a writer cut short before its first byte leaves
+    load.restored = ReadUserSettings(bytes);
+    if (!load.restored) {
+        load.state = SettingsLoad::State::Refused;
+        return load;
+    }
+    load.state = SettingsLoad::State::Restored;
+    for (const auto& name : load.restored->selectedScripts)
+        AddSelectedScript(name);
+    return load;
+}
+
+namespace {
+
+std::string WhyNotRead(const SettingsLoad& load)
+{
+    if (load.state == SettingsLoad::State::Refused)
+        return "it is not a settings file";
+    switch (load.errorNumber) {
+    case err::PermissionDenied:
+        return "permission denied";
+    case err::PathFileAccess:
+        return "it is not a regular file";
+    default:
+        return "error " + std::to_string(load.errorNumber);
+    }
+}
+
+}  // namespace
+
+std::string SettingsNotReadMessage(const SettingsLoad& load)
+{
+    return "The settings could not be read (" + WhyNotRead(load) +
+           ").\r\nThis run starts with the usual settings and leaves that file as it is, so the choices made "
+           "in this run are not saved.\r\n\r\nSettings file: " +
+           load.path.string();
+}
+
+std::string SettingsNotReadLogEntry(const SettingsLoad& load)
+{
+    return "ERROR: The settings could not be read (" + WhyNotRead(load) + "): " + load.path.string() + "\r\n";
 }
 
 std::string BleachFolderToOpen(const std::string& storedFolder)

@@ -1,6 +1,6 @@
 #pragma once
-// The per-user settings file in the working folder: "<user>.dat", written once at shut-down
-// and read once at start-up. Lines end with CR LF; lines holding only the byte 0x01 separate
+// The per-user settings file in the working folder: "<user>.dat", read once at start-up and
+// written at shut-down. Lines end with CR LF; lines holding only the byte 0x01 separate
 // the sections:
 //
 //   tab number | sep | protected cookie sources... | sep | sep | checked script names... |
@@ -55,9 +55,31 @@ struct RestoredSettings {
 // value, rounded to a whole number, lies in 0..5: then nothing else is restored.
 std::optional<RestoredSettings> ReadUserSettings(std::string_view bytes);
 
-// Reads the user's file and fills SelectedScripts from it (emptied first). Nothing when
-// there is no file, when it cannot be read, or when its first line is refused.
-std::optional<RestoredSettings> LoadUserSettings(const Platform& platform);
+// What the start-up found at the settings file's path.
+struct SettingsLoad {
+    enum class State {
+        Missing,     // no file, or an empty one: nothing to restore and nothing to keep
+        Restored,    // a settings file: `restored` holds what it gave back
+        Refused,     // a file whose first line is no tab number: not a settings file
+        Unreadable,  // a file that cannot be opened or read (another owner, a FIFO, ...)
+    };
+    State state = State::Missing;
+    std::optional<RestoredSettings> restored;
+    int errorNumber = 0;  // Unreadable: the runtime error number
+    std::filesystem::path path;
+
+    // Whether this run may write its settings over the file. A file it could not read, or
+    // one that is no settings file, is somebody's data: it stays as it is.
+    bool mayReplace() const { return state == State::Missing || state == State::Restored; }
+};
+
+// Reads the user's file and fills SelectedScripts from it (emptied first).
+SettingsLoad LoadUserSettings(const Platform& platform);
+
+// For a file this run keeps as it is: the message the start-up shows, and its log entry
+// ("ERROR: ...", ended by CR LF). Both name the path.
+std::string SettingsNotReadMessage(const SettingsLoad& load);
+std::string SettingsNotReadLogEntry(const SettingsLoad& load);
 
 // The stored folder when it exists, else the root of the file system.
 std::string BleachFolderToOpen(const std::string& storedFolder);

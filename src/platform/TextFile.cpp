@@ -27,28 +27,54 @@ void WriteFully(int fd, const char* data, std::size_t size, const fs::path& path
         Throw(path);
 }
 
+[[noreturn]] void ThrowNotARegularFile(const fs::path& path)
+{
+    throw RuntimeError(err::PathFileAccess, "not a regular file: " + path.string());
+}
+
+// Every open of the program's files: it never waits (a FIFO or a device would block in the
+// open for ever), writes never go through a link planted at the name, a file it creates is
+// private to the user, and whatever is opened must be a regular file.
 int OpenFor(const fs::path& path, OpenMode mode, bool create)
 {
-    int flags = O_CLOEXEC;
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
     case OpenMode::Reading:
         flags |= O_RDONLY;
         break;
     case OpenMode::Writing:
-        flags |= O_WRONLY | O_TRUNC;
+        flags |= O_WRONLY | O_TRUNC | O_NOFOLLOW;
         break;
     case OpenMode::Appending:
-        flags |= O_WRONLY | O_APPEND;
+        flags |= O_WRONLY | O_APPEND | O_NOFOLLOW;
         break;
     }
     if (create && mode != OpenMode::Reading)
         flags |= O_CREAT;
     int fd;
     do {
-        fd = ::open(path.c_str(), flags, 0666);
+        fd = ::open(path.c_str(), flags, 0600);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        // A FIFO without a reader, or a socket, refuses a non-blocking open for writing.
+        struct stat st;
+        if (errno == ENXIO && ::lstat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+            ThrowNotARegularFile(path);
         Throw(path);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+        Throw(path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        ThrowNotARegularFile(path);
+    }
+    // A regular file never blocks; the flag goes so nothing later reads it as "try again".
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -147,8 +173,9 @@ std::vector<FolderFile> FolderFiles(const fs::path& folder)
     if (ec)
         throw RuntimeError(ErrorNumberFromErrno(ec.value()), folder.string() + ": " + ec.message());
     for (const auto& entry : it) {
+        // Regular files (or links to them) only: a FIFO or a device is nothing to read.
         std::error_code sec;
-        if (entry.is_directory(sec))
+        if (!entry.is_regular_file(sec))
             continue;
         files.push_back({entry.path().filename().string(), entry.path()});
     }
@@ -266,13 +293,6 @@ LineReader::LineReader(const fs::path& path) : m_buf(1u << 16)
 {
     const fs::path& p = path;
     m_fd = OpenFor(p, OpenMode::Reading, false);
-    struct stat st;
-    if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        errno = EISDIR;
-        Throw(p);
-    }
 }
 
 LineReader::~LineReader()

@@ -5,6 +5,9 @@
 // that lives inside one call). Every call uses its path exactly as given; the program's own
 // files in the working folder are named through InFolder, which matches their names without
 // regard to letter case. A path the user chose never goes through it.
+// Every open is non-blocking and takes regular files only (anything else fails with 75, the
+// path/file access error), writes never follow a link at the final name, and files are
+// created with mode 0600.
 // Failures throw RuntimeError carrying the runtime error number (platform/Errors.h).
 #include <cstdint>
 #include <filesystem>
@@ -42,7 +45,8 @@ struct FolderFile {
     std::string name;
     fs::path path;
 };
-// The files of `folder` itself (not of its subfolders), sorted by name.
+// The regular files of `folder` itself (not of its subfolders; a link counts as what it
+// names), sorted by name.
 std::vector<FolderFile> FolderFiles(const fs::path& folder);
 
 std::string ReadAll(const fs::path& path);

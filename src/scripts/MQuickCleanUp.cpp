@@ -7,7 +7,7 @@
 namespace brimlow {
 
 CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dumpSources,
-                                             const std::vector<std::string>& protectedSources)
+                                             const std::vector<std::string>& protectedSources, bool dumpHealthy)
 {
     // Sets, so that a thousand sources rebuild in linear time.
     const std::unordered_set<std::string_view> isProtected(protectedSources.begin(), protectedSources.end());
@@ -17,7 +17,7 @@ CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dum
         if (!isProtected.count(source))
             lists.toDelete.push_back(source);
     for (const auto& p : protectedSources)
-        if (p.empty() || inDump.count(p))
+        if (!dumpHealthy || p.empty() || inDump.count(p))
             lists.protect.push_back(p);
     return lists;
 }

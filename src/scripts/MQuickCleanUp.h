@@ -16,8 +16,12 @@ struct CleanupCookieLists {
 // Rebuilds both lists from the cookie dump's sources (in dump order): every source that is
 // not protected is to be deleted (twice when the dump lists it twice), and a protected
 // entry that names no source any more is dropped (an empty entry is kept). Exact compares.
+// Only a dump that loaded healthy (a healthy store, read whole) may drop a protected entry:
+// after a store that could not be read, damaged or busy, or a dump cut short, the protected
+// entries stay as they are, so the settings keep them and no later Execute deletes them.
 CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dumpSources,
-                                             const std::vector<std::string>& protectedSources);
+                                             const std::vector<std::string>& protectedSources,
+                                             bool dumpHealthy = true);
 
 // A script file of the working folder: its name ends in ".scr", in exactly that case.
 bool IsScriptFileName(std::string_view name);

@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "host/MActivityReport.h"
+#include "host/MRunUrlHound.h"
 #include "host/PageHost.h"
 #include "host/PageKit.h"
 #include "host/UserSettingsFile.h"
@@ -253,12 +254,13 @@ std::filesystem::path QuickCleanUpPage::ScriptPath(const QString& entry) const
 
 void QuickCleanUpPage::RefreshCleanupCookieLists()
 {
-    LoadCookieDump(m_platform);
+    // Only a dump of a healthy store, read whole, may tell that a protected source has gone.
+    const bool healthy = LoadCookieDump(m_platform) == DumpLoad::Complete && LastUrlHoundRunHealthy();
     std::vector<std::string> sources;
     sources.reserve(CookieEntries().size());
     for (const auto& e : CookieEntries())
         sources.push_back(e.Source);
-    const CleanupCookieLists lists = RebuildCleanupCookieLists(sources, Texts(QC_lstDelCookies));
+    const CleanupCookieLists lists = RebuildCleanupCookieLists(sources, Texts(QC_lstDelCookies), healthy);
     Fill(QC_lstCookies, lists.toDelete);
     if (lists.protect.size() != static_cast<std::size_t>(QC_lstDelCookies->count()))
         Fill(QC_lstDelCookies, lists.protect);

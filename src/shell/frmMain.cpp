@@ -19,6 +19,7 @@
 #include "platform/Errors.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
+#include "host/MActivityReport.h"
 #include "host/MRunUrlHound.h"
 #include "host/PageKit.h"
 #include "host/frmRefreshingCache.h"
@@ -259,7 +260,19 @@ void frmMain::InitializeMainForm()
 
 void frmMain::LoadUserSettings()
 {
-    const auto restored = brimlow::LoadUserSettings(m_platform);
+    const SettingsLoad load = brimlow::LoadUserSettings(m_platform);
+    m_settingsReplaceable = load.mayReplace();
+    if (!m_settingsReplaceable) {
+        try {
+            AppendActivityLog(m_platform, SettingsNotReadLogEntry(load));
+        } catch (const RuntimeError&) {
+            // The box below still says it.
+        }
+        m_platform.dialogs->MsgBox(SettingsNotReadMessage(load), "File I\\O Error", MsgBoxButtons::Ok,
+                                   MsgBoxIcon::Exclamation);
+        return;
+    }
+    const auto& restored = load.restored;
     if (!restored)
         return;
     m_qc->AddProtectedCookies(restored->protectedCookies);
@@ -272,6 +285,8 @@ void frmMain::LoadUserSettings()
 
 void frmMain::SaveUserSettings()
 {
+    if (!m_settingsReplaceable)
+        return;  // the file the start-up could not read stays as it was
     UserSettings settings;
     settings.tab = SSTab1->currentIndex();
     settings.protectedCookies = m_qc->ProtectedCookies();

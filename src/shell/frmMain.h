@@ -118,6 +118,8 @@ private:
     Platform& m_platform;
     Forms* m_forms;
     bool m_unloaded = false;
+    // False when the start-up found a settings file it could not read: it is kept as it is.
+    bool m_settingsReplaceable = true;
 
     QuickCleanUpPage* m_qc = nullptr;
     ScriptEditorPage* m_se = nullptr;

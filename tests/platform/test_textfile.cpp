@@ -1,4 +1,7 @@
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -193,4 +196,111 @@ TEST(TextFile, FolderFilesListsOnlyFilesOfTheFolder)
     EXPECT_EQ(FileSize(dir.file("a.scr")), 0u);
     EXPECT_TRUE(FolderExists(dir.folder()));
     EXPECT_FALSE(FolderExists(dir.file("a.scr")));
+}
+
+namespace {
+
+// Runs `call` in a child process and tells what it threw, or -1 when it was still blocked
+// after five seconds (the child is then killed), or 0 when it returned.
+int NumberWithin5s(const std::function<void()>& call)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return -2;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int number = 0;
+        try {
+            call();
+        } catch (const RuntimeError& e) {
+            number = e.number();
+        } catch (...) {
+            number = -3;
+        }
+        [[maybe_unused]] auto n = ::write(pipeFds[1], &number, sizeof number);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    int number = -1;
+    for (int waited = 0; waited < 100; ++waited) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            if (::read(pipeFds[0], &number, sizeof number) != sizeof number)
+                number = -4;
+            ::close(pipeFds[0]);
+            return number;
+        }
+        ::usleep(50000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ::close(pipeFds[0]);
+    return -1;
+}
+
+mode_t ModeOf(const fs::path& p)
+{
+    struct stat st {};
+    ::lstat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+}  // namespace
+
+TEST(TextFile, AFifoIsRefusedAtOnceInsteadOfBlocking)
+{
+    TempProgramFolder dir;
+    const fs::path fifo = dir.file("alice.dat");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(NumberWithin5s([&] { ReadAll(fifo); }), 75);
+    EXPECT_EQ(NumberWithin5s([&] { LineReader r(fifo); }), 75);
+    EXPECT_EQ(NumberWithin5s([&] { Append(fifo, "x"); }), 75) << "no reader";
+    EXPECT_EQ(NumberWithin5s([&] { WriteAll(fifo, "x"); }), 75);
+    // With a reader at the other end the open itself succeeds, and the check refuses it:
+    // nothing goes into the pipe.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(NumberWithin5s([&] { Append(fifo, "x"); }), 75);
+    char c;
+    EXPECT_LE(::read(reader, &c, 1), 0);
+    ::close(reader);
+    EXPECT_EQ(NumberWithin5s([&] { ReadAll("/dev/null"); }), 75) << "a device is no file either";
+
+    // The listing of a folder holds its regular files, and links to them, only.
+    dir.Write("a.scr", "x");
+    fs::create_symlink(dir.file("a.scr"), dir.file("b.scr"));
+    ASSERT_EQ(::mkfifo(dir.file("c.scr").c_str(), 0600), 0);
+    fs::create_symlink(dir.file("c.scr"), dir.file("d.scr"));
+    std::vector<std::string> names;
+    for (const auto& f : FolderFiles(dir.folder()))
+        names.push_back(f.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.scr", "b.scr"}));
+}
+
+TEST(TextFile, WritesNeverGoThroughALinkAtTheNameButReadsDo)
+{
+    TempProgramFolder dir;
+    const fs::path victim = dir.root() / "victim";
+    TempProgramFolder::WriteFile(victim, "precious");
+    fs::create_symlink(victim, dir.file("ActivityReport.dat"));
+    EXPECT_EQ(NumberWithin5s([&] { Append(dir.file("ActivityReport.dat"), "logged"); }), 75);
+    EXPECT_EQ(NumberWithin5s([&] { WriteAll(dir.file("ActivityReport.dat"), "report"); }), 75);
+    EXPECT_EQ(NumberWithin5s([&] { TextWriter w(dir.file("ActivityReport.dat"), OpenMode::Writing); }), 75);
+    EXPECT_EQ(TempProgramFolder::ReadFile(victim), "precious");
+    EXPECT_EQ(ReadAll(dir.file("ActivityReport.dat")), "precious");
+}
+
+TEST(TextFile, FilesAreCreatedPrivateToTheUser)
+{
+    TempProgramFolder dir;
+    const mode_t oldMask = ::umask(0);
+    Append(dir.file("ActivityReport.dat"), "x");
+    WriteAll(dir.file("BrimlowTemp.dat"), "y");
+    {
+        TextWriter w(dir.file("a.scr"), OpenMode::Writing);
+        w.WriteLine("target");
+        w.Close();
+    }
+    ::umask(oldMask);
+    for (const char* name : {"ActivityReport.dat", "BrimlowTemp.dat", "a.scr"})
+        EXPECT_EQ(ModeOf(dir.file(name)), 0600u) << name;
 }

@@ -13,6 +13,15 @@ TEST(CleanupLists, ProtectedSourcesStayOutAndGoneOnesAreDropped)
     EXPECT_EQ(lists.protect, (std::vector<std::string>{"Cookie:u@b/", ""}));
     // Compares are exact.
     EXPECT_EQ(RebuildCleanupCookieLists({"Cookie:u@A/"}, {"Cookie:u@a/"}).toDelete.size(), 1u);
+
+    // A dump that did not load healthy (the store unreadable, damaged or busy, the dump cut
+    // short) cannot tell that a source has gone: every protected entry stays, and those it
+    // does list are still kept out of the deletion.
+    const auto unhealthy =
+        RebuildCleanupCookieLists({"Cookie:u@b/", "Cookie:u@c/"}, {"Cookie:u@b/", "Cookie:u@gone/", ""}, false);
+    EXPECT_EQ(unhealthy.protect, (std::vector<std::string>{"Cookie:u@b/", "Cookie:u@gone/", ""}));
+    EXPECT_EQ(unhealthy.toDelete, std::vector<std::string>{"Cookie:u@c/"});
+    EXPECT_EQ(RebuildCleanupCookieLists({}, {"Cookie:u@b/"}, false).protect, std::vector<std::string>{"Cookie:u@b/"});
 }
 
 TEST(CleanupLists, ScriptFilesEndInLowerCaseScr)

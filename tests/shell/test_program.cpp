@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "host/UserSettingsFile.h"
 #include "support/ProcessWatch.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
@@ -94,7 +96,8 @@ TEST(Program, StartsUpAndCleansUpWhenStopped)
     fs::copy_file(brimlow::test::BuiltProgramFolder() / "Brimlow", dir.file("Brimlow"));
     dir.Write("BrimlowTemp.dat", "an old search report\r\n");
 
-    const pid_t pid = StartBrimlow(dir.file("Brimlow").string());
+    // A umask that lets others read what is created: the program's files must not rely on it.
+    const pid_t pid = StartBrimlow(dir.file("Brimlow").string(), [] { ::umask(022); });
     ASSERT_GE(pid, 0);
     // The start-up has run UrlHound in the program folder once the dumps are there.
     const bool dumped = WaitFor([&] { return HasDumps(dir.folder()); });
@@ -108,6 +111,21 @@ TEST(Program, StartsUpAndCleansUpWhenStopped)
     for (const char* gone : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
         EXPECT_FALSE(dir.Exists(gone)) << gone;
     EXPECT_EQ(dir.Read("ActivityReport.dat"), LogOfItsOwnDestruction(dir.folder()));
+    // What the run leaves is the user's own history and choices: nobody else may read it.
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.folder())) {
+        const std::string name = e.path().filename().string();
+        if (name == "Brimlow" || name == "UrlHound")
+            continue;
+        left.push_back(name);
+        struct stat st {};
+        ASSERT_EQ(::lstat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+    }
+    std::sort(left.begin(), left.end());
+    const passwd* pw = ::getpwuid(::geteuid());
+    EXPECT_EQ(left, (std::vector<std::string>{"ActivityReport.dat",
+                                              brimlow::SettingsUserPart(pw ? pw->pw_name : "") + ".dat"}));
 }
 
 // An installed copy: a root-owned folder that the ordinary user may not write. The user's

@@ -1,12 +1,15 @@
 // The per-user settings file: bytes written at exit, what the next start-up reads back.
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "platform/TextFile.h"
 #include "host/UserSettingsFile.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+#include "support/Unprivileged.h"
 
 using namespace brimlow;
 
@@ -141,7 +144,10 @@ TEST_F(SettingsFixture, SavedFileIsNamedForTheUserAndLoadsBack)
     EXPECT_EQ(dir.Read("alice.dat"), UserSettingsText(Full()));
     EXPECT_EQ(textfile::FolderFiles(dir.folder()).size(), 1u) << "no temporary file is left behind";
 
-    const auto back = LoadUserSettings(tp.platform);
+    const auto load = LoadUserSettings(tp.platform);
+    EXPECT_EQ(load.state, SettingsLoad::State::Restored);
+    EXPECT_TRUE(load.mayReplace());
+    const auto& back = load.restored;
     ASSERT_TRUE(back);
     EXPECT_EQ(back->protectedCookies, Full().protectedCookies);
     EXPECT_TRUE(IsScriptSelected("Clear Browser.scr"));
@@ -156,19 +162,69 @@ TEST_F(SettingsFixture, SavedFileIsNamedForTheUserAndLoadsBack)
     EXPECT_TRUE(dir.Exists("GlobalUser.dat"));
 }
 
-TEST_F(SettingsFixture, NoFileOrARefusedFileRestoresNothing)
+TEST_F(SettingsFixture, NoFileOrAnEmptyOneRestoresNothingAndMayBeReplaced)
 {
-    EXPECT_FALSE(LoadUserSettings(tp.platform));
-    EXPECT_FALSE(IsScriptSelected("mail.scr"));
-    dir.Write("tester.dat", "7\r\n" + S + "Cookie:x@y/\r\n" + S + S + "mail.scr\r\n" + S);
-    EXPECT_FALSE(LoadUserSettings(tp.platform));
-    EXPECT_FALSE(IsScriptSelected("mail.scr"));
+    for (const bool empty : {false, true}) {
+        if (empty)
+            dir.Write("tester.dat", "");
+        const auto load = LoadUserSettings(tp.platform);
+        EXPECT_EQ(load.state, SettingsLoad::State::Missing);
+        EXPECT_FALSE(load.restored);
+        EXPECT_TRUE(load.mayReplace());
+    }
+}
+
+// A file the start-up cannot read, or one that is no settings file, restores nothing and is
+// never written over: it may be all that is left of the user's choices, or somebody else's.
+TEST_F(SettingsFixture, AFileThatCannotBeReadIsKeptAndSaidWithItsPath)
+{
+    const std::string path = dir.file("tester.dat").string();
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        SettingsLoad::State state;
+        std::string why;
+    } cases[] = {
+        {"another owner's file",
+         [&] {
+             dir.Write("tester.dat", UserSettingsText(Full()));
+             ::chmod(path.c_str(), 0600);  // root's, and the test runs as nobody below
+         },
+         SettingsLoad::State::Unreadable, "permission denied"},
+        {"a FIFO", [&] { ::mkfifo(path.c_str(), 0666); }, SettingsLoad::State::Unreadable,
+         "it is not a regular file"},
+        {"a tab number out of range",
+         [&] { dir.Write("tester.dat", "7\r\n" + S + "Cookie:x@y/\r\n" + S + S + "mail.scr\r\n" + S); },
+         SettingsLoad::State::Refused, "it is not a settings file"},
+        {"text of another kind", [&] { dir.Write("tester.dat", "#!/bin/sh\nrm -rf ~/tmp\n"); },
+         SettingsLoad::State::Refused, "it is not a settings file"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        c.make();
+        SettingsLoad load;
+        {
+            test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0777}});
+            ASSERT_TRUE(user.ok());
+            load = LoadUserSettings(tp.platform);
+        }
+        EXPECT_EQ(load.state, c.state) << c.what;
+        EXPECT_FALSE(load.mayReplace()) << c.what;
+        EXPECT_FALSE(IsScriptSelected("mail.scr")) << c.what;
+        EXPECT_EQ(SettingsNotReadLogEntry(load), "ERROR: The settings could not be read (" + c.why + "): " + path + "\r\n")
+            << c.what;
+        EXPECT_EQ(SettingsNotReadMessage(load),
+                  "The settings could not be read (" + c.why +
+                      ").\r\nThis run starts with the usual settings and leaves that file as it is, so the choices "
+                      "made in this run are not saved.\r\n\r\nSettings file: " + path)
+            << c.what;
+    }
 }
 
 TEST_F(SettingsFixture, ANameListedTwiceIsOneKey)
 {
     dir.Write("tester.dat", "0\r\n" + S + S + S + "a.scr\r\nA.SCR\r\nb.scr\r\n" + S);
-    const auto back = LoadUserSettings(tp.platform);
+    const auto back = LoadUserSettings(tp.platform).restored;
     ASSERT_TRUE(back);
     EXPECT_TRUE(IsScriptSelected("a.scr"));
     EXPECT_TRUE(IsScriptSelected("B.scr"));

@@ -1,0 +1,171 @@
+// The settings file across whole runs of the main window, with the real runner, UrlHound and
+// store: what a start-up keeps when it cannot trust what it reads, and what the exit writes.
+#include <QListWidget>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "cookies/MCookieEditor.h"
+#include "host/MActivityReport.h"
+#include "host/UserSettingsFile.h"
+#include "scripts/QuickCleanUpPage.h"
+#include "shell/frmMain.h"
+#include "support/StoreSeed.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestPlatform.h"
+#include "support/Unprivileged.h"
+
+using namespace brimlow;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string S = "\x01\r\n";  // a separator line
+
+std::vector<std::string> Texts(QListWidget* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->item(i)->text().toStdString());
+    return out;
+}
+
+std::string Source(const std::string& site)
+{
+    return std::string("Cookie:") + test::kTestUser + "@" + site + "/";
+}
+
+class SettingsRun : public testing::Test {
+protected:
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    std::unique_ptr<frmMain> main;
+    const std::string settingsName = std::string(test::kTestUser) + ".dat";
+
+    void SetUp() override
+    {
+        tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
+        dir.WithUrlHound();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        ReleaseCookieTables();
+        ReleaseSelectedScripts();
+    }
+    void Start()
+    {
+        main = std::make_unique<frmMain>(tp.platform);
+        main->Form_Load();
+    }
+    void Exit()
+    {
+        main->close();
+        main.reset();
+    }
+    QuickCleanUpPage& page() { return main->quickCleanUpPage(); }
+    void Seed(const std::vector<std::string>& sources)
+    {
+        std::vector<inetcache::CacheEntry> entries;
+        for (const auto& s : sources) {
+            inetcache::CacheEntry e;
+            e.sourceUrl = s;
+            e.localFileName = "/var/tmp/c/" + s.substr(7) + ".txt";
+            e.expireTime = 133000000000000000ull;
+            e.lastAccessTime = 132000000000000000ull;
+            entries.push_back(e);
+        }
+        test::SeedEntries(dir.storeFolder(), entries);
+    }
+    std::string Settings(const std::vector<std::string>& protect)
+    {
+        std::string text = "0\r\n" + S;
+        for (const auto& p : protect)
+            text += p + "\r\n";
+        return text + S + S + S + S + "50\r\n" + S + S + "/\r\n" + S;
+    }
+};
+
+}  // namespace
+
+// A start-up that cannot read the cookie dump cannot tell which protected sources have gone:
+// it keeps them all, the exit writes them back, and the next healthy start still protects
+// them (before, they were dropped and the next Execute deleted them).
+TEST_F(SettingsRun, ProtectedCookiesOutliveAStoreThatCouldNotBeRead)
+{
+    dir.Write(settingsName, Settings({Source("keep.example"), Source("gone.example")}));
+    fs::create_directories(dir.storeFolder());
+    dir.WriteFile(dir.storeFolder() / "index.sqlite", std::string(8192, 'x'));  // damaged: no store
+    Start();
+    EXPECT_EQ(Texts(page().QC_lstDelCookies), (std::vector<std::string>{Source("keep.example"), Source("gone.example")}));
+    EXPECT_TRUE(Texts(page().QC_lstCookies).empty());
+    page().RefreshCleanupCookieLists();  // the tab's own refresh keeps them too
+    EXPECT_EQ(page().QC_lstDelCookies->count(), 2);
+    Exit();
+    EXPECT_EQ(dir.Read(settingsName), Settings({Source("keep.example"), Source("gone.example")}));
+
+    // The store healthy again: a source it no longer holds may go now, the other stays protected.
+    fs::remove(dir.storeFolder() / "index.sqlite");
+    Seed({Source("keep.example"), Source("other.example")});
+    Start();
+    EXPECT_EQ(Texts(page().QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
+    EXPECT_EQ(Texts(page().QC_lstCookies), std::vector<std::string>{Source("other.example")});
+}
+
+TEST_F(SettingsRun, ProtectedCookiesOutliveACookieDumpCutShort)
+{
+    tp.runner.passThrough = false;  // the dumps are the test's own
+    dir.Write(settingsName, Settings({Source("keep.example"), Source("later.example")}));
+    // The second record is cut inside its fields: what came after it is not known.
+    dir.Write("OrlinCookie.dat", Source("keep.example") + "\nN\\A\n1\n1/1/2031\n1/1/2024\n@\nN\\A\n@\n" +
+                                     Source("x.example") + "\nN\\A\n1\n");
+    Start();
+    EXPECT_EQ(Texts(page().QC_lstDelCookies),
+              (std::vector<std::string>{Source("keep.example"), Source("later.example")}));
+    EXPECT_TRUE(Texts(page().QC_lstCookies).empty()) << "only whole records are listed";
+}
+
+// A settings file the start-up cannot read is said, with its path, and kept as it is.
+TEST_F(SettingsRun, ASettingsFileThatCannotBeReadIsSaidAtStartAndNotReplacedAtExit)
+{
+    test::CreateStore(dir.storeFolder());  // healthy and empty: UrlHound says nothing
+    const fs::path path = dir.file(settingsName);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    Start();
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tp.dialogs.boxes[0].title, "File I\\O Error");
+    EXPECT_NE(tp.dialogs.boxes[0].text.find("Settings file: " + path.string()), std::string::npos);
+    EXPECT_NE(ReadActivityLog(tp.platform).find("ERROR: The settings could not be read (it is not a regular file): " +
+                                                path.string() + "\r\n"),
+              std::string::npos);
+    Exit();
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the exit wrote its settings over it";
+
+    // Another owner's file, private to that owner. (The log the last exit left is this
+    // test's own, and goes, so that the other user can keep one.)
+    fs::remove(path);
+    fs::remove(dir.file("ActivityReport.dat"));
+    const std::string theirs = Settings({Source("theirs.example")});
+    dir.Write(settingsName, theirs);
+    ::chmod(path.c_str(), 0600);
+    {
+        test::Unprivileged user({{dir.root(), 0755}, {dir.folder(), 0777}});
+        ASSERT_TRUE(user.ok());
+        Start();
+        EXPECT_TRUE(page().QC_lstDelCookies->count() == 0);
+        ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+        EXPECT_NE(tp.dialogs.boxes[1].text.find("(permission denied)"), std::string::npos);
+        Exit();
+    }
+    EXPECT_EQ(dir.Read(settingsName), theirs);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    // A file that reads back as settings is replaced, as ever.
+    fs::remove(path);
+    Start();
+    EXPECT_EQ(tp.dialogs.boxes.size(), 2u);
+    Exit();
+    EXPECT_TRUE(dir.Exists(settingsName));
+}
