@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <fcntl.h>
 #include <limits>
 #include <new>
@@ -159,7 +158,7 @@ bool GiveOwnerWrite(const fs::path& path) noexcept
 void ClearFileAttributes(const Platform& platform, const fs::path& path)
 {
     if (!GiveOwnerWrite(path))
-        AppendActivityLog(platform, "Failed to clear file attributes>\r\n");
+        AppendActivityLogOrSay(platform, "Failed to clear file attributes>\r\n");
 }
 
 // ---- DestroyFile ----
@@ -306,29 +305,24 @@ void ReportFailure(const Platform& platform, const fs::path& path, int number) n
     } catch (...) {
         // The entry below still records the failure.
     }
-    try {
-        if (denied)
-            AppendActivityLog(platform, "ERROR: Acces Denied.\r\n" + path.string() + "\r\n");
-        else
-            AppendActivityLog(platform,
-                              "ERROR: Unknown Error #" + std::to_string(number) + "\r\n" + path.string() + "\r\n");
-    } catch (const std::exception& e) {
-        // The log itself cannot be written. The box has told the user; the caller (the exit
-        // clean-up among them) must go on, so the failure ends here.
-        std::fprintf(stderr, "Brimlow: cannot log the failed destruction of %s: %s\n", path.c_str(), e.what());
-    } catch (...) {
-        std::fprintf(stderr, "Brimlow: cannot log the failed destruction of %s\n", path.c_str());
-    }
+    // A log that cannot be written is said once; the caller (the exit clean-up among them)
+    // goes on either way.
+    if (denied)
+        AppendActivityLogOrSay(platform, "ERROR: Acces Denied.\r\n" + path.string() + "\r\n");
+    else
+        AppendActivityLogOrSay(platform,
+                               "ERROR: Unknown Error #" + std::to_string(number) + "\r\n" + path.string() + "\r\n");
 }
 
 }  // namespace
 
 void DestroyFile(const Platform& platform, const fs::path& path, bool bleachFirst)
 {
+    const char* destroyed = nullptr;
     try {
         const Kind kind = Examine(path);
         if (kind == Kind::Missing) {
-            AppendActivityLog(platform, "ERROR: File does not exist.\r\n" + path.string() + "\r\n");
+            AppendActivityLogOrSay(platform, "ERROR: File does not exist.\r\n" + path.string() + "\r\n");
             return;
         }
         bool bleached = false;
@@ -343,13 +337,16 @@ void DestroyFile(const Platform& platform, const fs::path& path, bool bleachFirs
         // content is ever overwritten.
         if (CallsOf(platform).Unlink(path.c_str()) != 0)
             ThrowErrno(path, "unlink");
-        AppendActivityLog(platform, "File deleted\r\n" + path.string() + "\r\nBleached: " +
-                                        (bleached ? "True" : "False") + "\r\n");
+        destroyed = bleached ? "True" : "False";
     } catch (const RuntimeError& e) {
         ReportFailure(platform, path, e.number());
+        return;
     } catch (...) {
         ReportFailure(platform, path, err::Unknown);
+        return;
     }
+    // The file is gone: a log that cannot take the entry is no failure of the destruction.
+    AppendActivityLogOrSay(platform, "File deleted\r\n" + path.string() + "\r\nBleached: " + destroyed + "\r\n");
 }
 
 }  // namespace brimlow

@@ -1,5 +1,6 @@
 #include "host/MActivityReport.h"
 
+#include "platform/Errors.h"
 #include "platform/TextFile.h"
 
 namespace brimlow {
@@ -9,9 +10,35 @@ std::filesystem::path ActivityLogPath(const Platform& platform)
     return textfile::InFolder(platform.programFolder, kActivityLogName);
 }
 
+namespace {
+
+// The log's failure has been said, and no append has worked since.
+bool g_failureSaid = false;
+
+}  // namespace
+
 void AppendActivityLog(const Platform& platform, std::string_view text)
 {
-    textfile::Append(ActivityLogPath(platform), text, true);
+    textfile::Append(ActivityLogPath(platform), text, true, platform.files);
+    g_failureSaid = false;
+}
+
+bool AppendActivityLogOrSay(const Platform& platform, std::string_view text)
+{
+    bool& said = g_failureSaid;
+    try {
+        AppendActivityLog(platform, text);
+        return true;
+    } catch (const RuntimeError& e) {
+        if (!said && platform.dialogs)
+            platform.dialogs->MsgBox("The activity log could not be written (" + ErrorNumberInWords(e.number()) +
+                                         ").\r\nWhat was done is done; its entry, and perhaps those that follow, "
+                                         "are missing from the log.\r\n\r\nActivity log: " +
+                                         ActivityLogPath(platform).string(),
+                                     kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+        said = true;
+        return false;
+    }
 }
 
 void ResetActivityLog(const Platform& platform)

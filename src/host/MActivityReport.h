@@ -15,6 +15,12 @@ std::filesystem::path ActivityLogPath(const Platform& platform);
 
 // Appends the text unchanged, creating the log when it is missing.
 void AppendActivityLog(const Platform& platform, std::string_view text);
+
+// For a caller whose work is done whatever becomes of its entry (a file destroyed stays
+// destroyed): appends as AppendActivityLog does, and when the log cannot be written says so
+// in a message box, once, in place of failing. Later failures are silent until an append
+// works again. False when the entry could not be written.
+bool AppendActivityLogOrSay(const Platform& platform, std::string_view text);
 // Replaces the log by one that holds two empty lines (CR LF CR LF).
 void ResetActivityLog(const Platform& platform);
 // The whole log, or "" when there is none.

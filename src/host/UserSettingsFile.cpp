@@ -158,16 +158,7 @@ namespace {
 
 std::string WhyNotRead(const SettingsLoad& load)
 {
-    if (load.state == SettingsLoad::State::Refused)
-        return "it is not a settings file";
-    switch (load.errorNumber) {
-    case err::PermissionDenied:
-        return "permission denied";
-    case err::PathFileAccess:
-        return "it is not a regular file";
-    default:
-        return "error " + std::to_string(load.errorNumber);
-    }
+    return load.state == SettingsLoad::State::Refused ? "not a settings file" : ErrorNumberInWords(load.errorNumber);
 }
 
 }  // namespace

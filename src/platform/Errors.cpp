@@ -39,6 +39,30 @@ int ErrorNumberFromErrno(int e) noexcept
     }
 }
 
+std::string ErrorNumberInWords(int number)
+{
+    switch (number) {
+    case err::Overflow:
+        return "overflow";
+    case err::FileNotFound:
+        return "file not found";
+    case err::DeviceIo:
+        return "device I/O error";
+    case err::DiskFull:
+        return "disk full";
+    case err::DeviceUnavailable:
+        return "device unavailable";
+    case err::PermissionDenied:
+        return "permission denied";
+    case err::PathFileAccess:
+        return "not a regular file";
+    case err::PathNotFound:
+        return "path not found";
+    default:
+        return "error " + std::to_string(number);
+    }
+}
+
 RuntimeError::RuntimeError(int number, const std::string& what) : std::runtime_error(what), m_number(number) {}
 
 RuntimeError RuntimeError::FromErrno(int e, const std::string& context)

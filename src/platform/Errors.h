@@ -22,6 +22,9 @@ constexpr int Cancelled = 32755;
 
 int ErrorNumberFromErrno(int e) noexcept;
 
+// What a number means, in a few words for a message ("disk full"); "error <n>" for the rest.
+std::string ErrorNumberInWords(int number);
+
 class RuntimeError : public std::runtime_error {
 public:
     RuntimeError(int number, const std::string& what);

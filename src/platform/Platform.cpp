@@ -122,8 +122,13 @@ std::filesystem::path UserDataFolder()
 
 std::filesystem::path DefaultStoreFolder()
 {
-    if (const char* dir = std::getenv(kStoreFolderVariable); dir && *dir)
-        return std::filesystem::path(dir);
+    if (const char* dir = std::getenv(kStoreFolderVariable); dir && *dir) {
+        // A relative name means the folder it names from here, now: taken as it stands, it
+        // would name another store in UrlHound, which runs in the working folder.
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::absolute(dir, ec);
+        return ec ? std::filesystem::path(dir) : absolute.lexically_normal();
+    }
     return UserDataFolder() / "inetcache";
 }
 

@@ -313,7 +313,8 @@ std::filesystem::path UserDataFolder();
 
 // The environment variable that names the store's folder, for Brimlow and for UrlHound.
 inline constexpr const char* kStoreFolderVariable = "INETCACHE_DIR";
-// The store folder of this process: $INETCACHE_DIR, else UserDataFolder()/inetcache.
+// The store folder of this process: $INETCACHE_DIR (a relative one made absolute against the
+// current folder, once, when the process starts and asks), else UserDataFolder()/inetcache.
 std::filesystem::path DefaultStoreFolder();
 
 // The folder UrlHound is found in: beside the executable, else the installed tool folder

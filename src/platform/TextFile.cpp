@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/Platform.h"
 #include "platform/PosixIo.h"
 #include "platform/Text.h"
 
@@ -209,12 +210,24 @@ bool NextLine(std::string_view& rest, std::string_view& line) noexcept
     return true;
 }
 
-void Append(const fs::path& path, std::string_view text, bool create)
+void Append(const fs::path& path, std::string_view text, bool create, FileCalls* calls)
 {
     const fs::path& p = path;
     int fd = OpenFor(p, OpenMode::Appending, create);
     try {
-        WriteFully(fd, text.data(), text.size(), p);
+        static PosixFileCalls real;
+        FileCalls& out = calls ? *calls : real;
+        while (!text.empty()) {
+            const long n = out.Write(fd, text.data(), text.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                if (n == 0)
+                    errno = ENOSPC;
+                Throw(p);
+            }
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
     } catch (...) {
         ::close(fd);
         throw;

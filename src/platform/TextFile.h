@@ -15,6 +15,10 @@
 #include <string_view>
 #include <vector>
 
+namespace brimlow {
+class FileCalls;
+}
+
 namespace brimlow::textfile {
 
 namespace fs = std::filesystem;
@@ -53,8 +57,9 @@ std::string ReadAll(const fs::path& path);
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
 // Replacing a file whole (temporary file, sync, rename): platform/AtomicFile.h.
-// Appends `text` unchanged; the file is closed again before the call returns.
-void Append(const fs::path& path, std::string_view text, bool create = true);
+// Appends `text` unchanged; the file is closed again before the call returns. The writes go
+// through `calls` when given (a test stages a full disk there).
+void Append(const fs::path& path, std::string_view text, bool create = true, FileCalls* calls = nullptr);
 
 // The next line of `rest` as LineReader reads it (split at LF, one CR before it dropped),
 // and `rest` moves past it; false at the end. A last line without a line end counts.

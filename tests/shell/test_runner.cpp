@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "host/MRunUrlHound.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
@@ -79,4 +80,31 @@ TEST(HiddenRunner, MissingToolReturnsAtOnce)
     auto start = std::chrono::steady_clock::now();
     RunHiddenAndWait(p, UrlHoundCommand(p, false));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// A relative INETCACHE_DIR names the store from the folder Brimlow was started in; UrlHound,
+// which runs in the working folder, walks that same store, not one of the same name there.
+TEST(HiddenRunner, ARelativeStoreFolderNamesOneStoreForTheWindowAndUrlHound)
+{
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    const std::filesystem::path startedIn = dir.root() / "started here";
+    std::filesystem::create_directories(startedIn);
+    test::SeedEntries(startedIn / "my store", 2, {test::SeedKind::Cookie});
+    const auto oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(startedIn);
+    test::ScopedEnv env;
+    env.Set("INETCACHE_DIR", "./my store/");
+    const std::filesystem::path store = DefaultStoreFolder();
+    std::filesystem::current_path(oldCwd);
+    EXPECT_EQ(store, startedIn / "my store" / "");
+
+    PosixProcessRunner runner;
+    Platform p;
+    p.programFolder = dir.folder();
+    p.storeFolder = store;
+    p.runner = &runner;
+    EXPECT_EQ(RunHiddenAndWait(p, UrlHoundCommand(p, true)).exitStatus, 0);
+    EXPECT_NE(dir.Read("OrlinCookie.dat").find(test::SeedEntryFor(test::SeedKind::Cookie, 1).sourceUrl),
+              std::string::npos);
 }

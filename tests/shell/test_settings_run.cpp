@@ -135,7 +135,7 @@ TEST_F(SettingsRun, ASettingsFileThatCannotBeReadIsSaidAtStartAndNotReplacedAtEx
     ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
     EXPECT_EQ(tp.dialogs.boxes[0].title, "File I\\O Error");
     EXPECT_NE(tp.dialogs.boxes[0].text.find("Settings file: " + path.string()), std::string::npos);
-    EXPECT_NE(ReadActivityLog(tp.platform).find("ERROR: The settings could not be read (it is not a regular file): " +
+    EXPECT_NE(ReadActivityLog(tp.platform).find("ERROR: The settings could not be read (not a regular file): " +
                                                 path.string() + "\r\n"),
               std::string::npos);
     Exit();

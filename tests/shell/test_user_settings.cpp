@@ -192,12 +192,12 @@ TEST_F(SettingsFixture, AFileThatCannotBeReadIsKeptAndSaidWithItsPath)
          },
          SettingsLoad::State::Unreadable, "permission denied"},
         {"a FIFO", [&] { ::mkfifo(path.c_str(), 0666); }, SettingsLoad::State::Unreadable,
-         "it is not a regular file"},
+         "not a regular file"},
         {"a tab number out of range",
          [&] { dir.Write("tester.dat", "7\r\n" + S + "Cookie:x@y/\r\n" + S + S + "mail.scr\r\n" + S); },
-         SettingsLoad::State::Refused, "it is not a settings file"},
+         SettingsLoad::State::Refused, "not a settings file"},
         {"text of another kind", [&] { dir.Write("tester.dat", "#!/bin/sh\nrm -rf ~/tmp\n"); },
-         SettingsLoad::State::Refused, "it is not a settings file"},
+         SettingsLoad::State::Refused, "not a settings file"},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(path);
