@@ -53,6 +53,8 @@ constexpr int kTabStripHeight = 35;  // 520 twips
 // it back, so a list stays a list and a button a button.
 constexpr const char* kDesignFocusPolicy = "brimlowDesignFocusPolicy";
 
+constexpr const char* kCommandsCaption = "&Commands";
+
 // Six tabs at the style's usual padding are wider than the window, and a scrolling strip
 // would hide a page behind an arrow; a narrower padding keeps all six captions in one row.
 class CompactTabStyle final : public QProxyStyle {
@@ -193,6 +195,7 @@ void frmMain::BuildMenus()
     m_commands[kCookieEditor] = AddCommandsMenu("CE", "Cookie Editor");
     m_commands[kBleachUtility] = AddCommandsMenu("BU", "Bleach Utility");
     m_commands[kActivityReport] = AddCommandsMenu("AR", "Activity Report");
+    SetCommandsMenuFor(kQuickCleanUp);  // the bar never shows more than one, even before the load
     // None of the Bleach Utility's buttons is offered here: they destroy files.
     AddItem(m_commands[kBleachUtility], "mnuTabCommandsBU_Disabled", QStringLiteral("Disabled for safety"))
         ->setEnabled(false);
@@ -216,7 +219,7 @@ void frmMain::BuildMenus()
 
 QMenu* frmMain::AddCommandsMenu(const char* code, const char* title)
 {
-    QMenu* m = menuBar()->addMenu(QStringLiteral("&Commands"));
+    QMenu* m = menuBar()->addMenu(QString::fromLatin1(kCommandsCaption));
     m->setObjectName(QStringLiteral("mnuTab%1_Commands").arg(QLatin1String(code)));
     m->menuAction()->setObjectName(m->objectName());
     AddItem(m, QStringLiteral("mnuTabCommandsTitle%1").arg(QLatin1String(code)).toLatin1().constData(),
@@ -314,9 +317,14 @@ ActivityReports& frmMain::reports() { return *m_ar; }
 
 void frmMain::SetCommandsMenuFor(int page)
 {
-    // In page order, so the bar never carries two Commands menus at once.
-    for (int i = 0; i < kPageCount; ++i)
-        m_commands[static_cast<std::size_t>(i)]->menuAction()->setVisible(i == page);
+    // In page order, so the bar never carries two Commands menus at once. Only the shown
+    // one owns Alt+C: the bar takes the access key of its hidden entries too, and six
+    // entries holding it would take turns at each press.
+    for (int i = 0; i < kPageCount; ++i) {
+        QAction* entry = m_commands[static_cast<std::size_t>(i)]->menuAction();
+        entry->setText(i == page ? QString::fromLatin1(kCommandsCaption) : QStringLiteral("Commands"));
+        entry->setVisible(i == page);
+    }
 }
 
 void frmMain::SetTabStopsFor(int page)

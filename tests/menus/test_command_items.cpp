@@ -288,6 +288,8 @@ TEST_P(CommandsMenu, HoldsItsTitleAndItsItemsInOrder)
     QMenu* menu = w.main->commandsMenu(page);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->objectName(), CommandsMenuName(page));
+    // Its caption on the bar, while its page is the current one.
+    w.main->SSTab1->setCurrentIndex(page);
     EXPECT_EQ(menu->title(), QStringLiteral("&Commands"));
     static const char* const titles[] = {"Quick Clean Up", "Script Editor", "Url Hound",
                                          "Cookie Editor",  "Bleach Utility", "Activity Report"};

@@ -1,7 +1,9 @@
-// The right-button pop-up with a real pointer: a right click through XTest on the Url Hound
-// page's entry list opens the page's Commands menu at the pointer, and a click on
-// "&Refresh Cache" in it refreshes the list from the store.
+// The Commands menus with a real pointer and keyboard: a right click through XTest on the
+// Url Hound page's entry list opens the page's Commands menu at the pointer, and a click on
+// "&Refresh Cache" in it refreshes the list from the store; Alt+C opens the current page's
+// Commands menu on every page, each time it is pressed.
 #include <QAction>
+#include <QLineEdit>
 #include <QApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -22,12 +24,16 @@
 
 // Last: the X headers define names (None, Bool, Status) that the others use.
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 using namespace brimlow;
 
 namespace {
 
 Display* g_dpy = nullptr;
+
+const char* const kCommandsMenuNames[] = {"mnuTabQC_Commands", "mnuTabSE_Commands", "mnuTabUH_Commands",
+                                          "mnuTabCE_Commands", "mnuTabBU_Commands", "mnuTabAR_Commands"};
 
 void MoveAndClick(QPoint at, unsigned button)
 {
@@ -36,6 +42,20 @@ void MoveAndClick(QPoint at, unsigned button)
     QTest::qWait(100);
     XTestFakeButtonEvent(g_dpy, button, True, CurrentTime);
     XTestFakeButtonEvent(g_dpy, button, False, CurrentTime);
+    XSync(g_dpy, False);
+}
+
+// A key pressed and released through XTest, as the keyboard does, with Alt held when asked.
+void PressKey(KeySym key, bool alt)
+{
+    const KeyCode altCode = XKeysymToKeycode(g_dpy, XK_Alt_L);
+    const KeyCode code = XKeysymToKeycode(g_dpy, key);
+    if (alt)
+        XTestFakeKeyEvent(g_dpy, altCode, True, CurrentTime);
+    XTestFakeKeyEvent(g_dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(g_dpy, code, False, CurrentTime);
+    if (alt)
+        XTestFakeKeyEvent(g_dpy, altCode, False, CurrentTime);
     XSync(g_dpy, False);
 }
 
@@ -108,6 +128,56 @@ TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefre
         EXPECT_NE(std::find(after.begin(), after.end(), added), after.end()) << "the refresh did not list " << added;
         // The right click selected nothing of its own: the refresh selects the first entry.
         EXPECT_EQ(list->currentRow(), 0);
+        main.hide();
+    }
+    ReleaseGlobals();
+}
+
+// Alt+C with the focus in a control of the page (not the Key Strokes box, which records
+// the keys it gets): the current page's Commands menu, on every page, at every press. The
+// menu bar holds one Commands menu per page; the hidden ones must not take the key.
+TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPage)
+{
+    ASSERT_NE(g_dpy, nullptr) << "no test display";
+    test::TempProgramFolder dir;
+    test::TestPlatform tp;
+    tp.platform.programFolder = dir.folder();
+    tp.platform.storeFolder = dir.storeFolder();
+    tp.runner.passThrough = false;  // the menus need no cache
+    {
+        frmMain main(tp.platform);
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        main.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+        const char* const focusOn[] = {"QC_txtDelay", "SE_txtTargetName", "UH_txtCacheSearchString",
+                                       "CE_txtCookieValue", "BU_lstFiles", "AR_txtActivityReport"};
+        for (int page : {0, 1, 2, 3, 4, 5, 2, 0}) {
+            SCOPED_TRACE("page " + std::to_string(page));
+            main.SSTab1->setCurrentIndex(page);
+            auto* control = main.findChild<QWidget*>(QString::fromLatin1(focusOn[page]));
+            ASSERT_NE(control, nullptr);
+            control->setFocus(Qt::OtherFocusReason);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == control; }, 5000));
+            auto* edit = qobject_cast<QLineEdit*>(control);
+            const QString textBefore = edit ? edit->text() : QString();
+            for (int press = 1; press <= 3; ++press) {
+                SCOPED_TRACE("press " + std::to_string(press));
+                PressKey(XK_c, true);
+                ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000))
+                    << "Alt+C opened no menu";
+                QWidget* popup = QApplication::activePopupWidget();
+                EXPECT_EQ(popup->objectName().toStdString(), kCommandsMenuNames[page]);
+                // Escape closes the menu, a second one leaves the menu bar.
+                PressKey(XK_Escape, false);
+                ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 5000));
+                PressKey(XK_Escape, false);
+                ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == control; }, 5000));
+            }
+            if (edit) {
+                EXPECT_EQ(edit->text(), textBefore) << "the key went into the text box";
+            }
+        }
         main.hide();
     }
     ReleaseGlobals();
