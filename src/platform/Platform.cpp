@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/ProgramSearch.h"
 #include "platform/Text.h"
 
 extern char** environ;
@@ -163,30 +164,6 @@ std::filesystem::path ToolFolderFor(const std::filesystem::path& executableFolde
     return executableFolder;
 }
 
-namespace {
-
-std::string FindOnPath(const std::string& name)
-{
-    const char* env = std::getenv("PATH");
-    std::string path = env ? env : "";
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(':', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string dir = path.substr(start, end - start);
-        if (dir.empty())
-            dir = ".";
-        const std::string candidate = dir + "/" + name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
-}  // namespace
-
 std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, const std::string& keyName,
                                                         const std::string& valueName)
 {
@@ -195,9 +172,9 @@ std::optional<RegistryValue> SystemRegistry::QueryValue(std::uint32_t root, cons
         !text::EqualsNoCase(valueName, "PATH"))
         return std::nullopt;
     for (const char* tool : {"hardinfo", "kinfocenter", "gnome-system-monitor"}) {
-        std::string found = FindOnPath(tool);
-        if (!found.empty())
-            return RegistryValue{kRegSz, found + std::string(1, '\0')};
+        const ProgramLookup found = FindProgram(tool);
+        if (found.problem == ProgramProblem::Found)
+            return RegistryValue{kRegSz, found.path.string() + std::string(1, '\0')};
     }
     return std::nullopt;
 }

@@ -4,12 +4,27 @@
 // the display server's time of each key in milliseconds.
 // Usage: keysink [log-file [title]]; without arguments it writes "keysink.log" in its
 // working folder and is titled "Key Sink".
+//
+// A copy whose file name holds one of these words behaves as the launcher's harder targets
+// do (a launch passes no arguments, so the name is what tells):
+//   "quiet"   never opens a window (it keeps its connection to the display all the same, so
+//             it ends with the display if nothing ends it before);
+//   "late"    opens its window 1.5 seconds after its start;
+//   "single"  runs once per folder: a second start hands over to the instance already
+//             running (over the socket "keysink.socket" beside the executable), which opens
+//             one more window, and exits at once.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -66,15 +81,65 @@ private:
     QString m_log;
 };
 
+void ShowSink(Sink& sink, const QString& title)
+{
+    sink.setWindowTitle(title);
+    sink.resize(400, 240);
+    sink.show();
+}
+
+// The instance of a "single" sink: the first start listens and shows a window, every later
+// start asks it for another window and exits.
+int RunSingle(QApplication& app, const QString& log)
+{
+    const QString socket = QCoreApplication::applicationDirPath() + QStringLiteral("/keysink.socket");
+    QLocalSocket running;
+    running.connectToServer(socket);
+    if (running.waitForConnected(2000)) {
+        running.write("open\n");
+        running.waitForBytesWritten(2000);
+        running.disconnectFromServer();
+        return 0;
+    }
+    QLocalServer::removeServer(socket);  // left by an instance that did not end cleanly
+    QLocalServer server;
+    if (!server.listen(socket))
+        return 2;
+    std::vector<std::unique_ptr<Sink>> windows;
+    const auto open = [&] {
+        windows.push_back(std::make_unique<Sink>(log));
+        ShowSink(*windows.back(), QStringLiteral("Key Sink %1").arg(windows.size()));
+    };
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* c = server.nextPendingConnection()) {
+            QObject::connect(c, &QLocalSocket::readyRead, c, [c, &open] {
+                if (c->readAll().contains("open"))
+                    open();
+            });
+            QObject::connect(c, &QLocalSocket::disconnected, c, &QObject::deleteLater);
+        }
+    });
+    open();
+    return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    Sink sink(args.size() > 1 ? args[1] : QStringLiteral("keysink.log"));
-    sink.setWindowTitle(args.size() > 2 ? args[2] : QStringLiteral("Key Sink"));
-    sink.resize(400, 240);
-    sink.show();
+    const QString log = args.size() > 1 ? args[1] : QStringLiteral("keysink.log");
+    const QString title = args.size() > 2 ? args[2] : QStringLiteral("Key Sink");
+    const QString name = QFileInfo(args.value(0)).fileName();
+    if (name.contains(QLatin1String("single")))
+        return RunSingle(app, log);
+    Sink sink(log);
+    if (name.contains(QLatin1String("quiet")))
+        return app.exec();
+    if (name.contains(QLatin1String("late")))
+        QTimer::singleShot(1500, &sink, [&] { ShowSink(sink, title); });
+    else
+        ShowSink(sink, title);
     return app.exec();
 }

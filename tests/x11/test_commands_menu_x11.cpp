@@ -83,7 +83,7 @@ TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefre
         main.SSTab1->setCurrentIndex(frmMain::kUrlHound);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
         main.activateWindow();
-        QTest::qWait(300);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
         auto* list = main.findChild<QListWidget*>(QStringLiteral("UH_lstCacheMain"));
         ASSERT_NE(list, nullptr);
         const auto before = Lines(list);

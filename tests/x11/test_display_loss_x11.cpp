@@ -1,15 +1,14 @@
 // The display goes away under a running Brimlow (a log-out, a crashed X server, a lost
 // remote display): the window system library ends the process, and the exit clean-up must
 // still destroy the data files. The test runs Brimlow on an X server of its own and kills it.
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
+#include "support/ProcessWatch.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "x11support/XSession.h"
@@ -55,28 +54,29 @@ TEST(DisplayLoss, KillingTheXServerLeavesNoDataFile)
     fs::permissions(runtime, fs::perms::owner_all);
 
     std::string display;
-    const pid_t xvfb = StartPrivateXvfb(display);
-    ASSERT_GT(xvfb, 0) << "Xvfb did not start";
-    const pid_t pid = SpawnOnDisplay(display, dir.file("Brimlow").string(),
-                                     {"INETCACHE_DIR=" + dir.storeFolder().string(), "XDG_RUNTIME_DIR=" + runtime.string()},
-                                     dir.root().string());
+    ChildProcess xvfb(StartPrivateXvfb(display));
+    ASSERT_GT(xvfb.pid(), 0) << "Xvfb did not start";
+    ChildProcess brimlow(SpawnOnDisplay(display, dir.file("Brimlow").string(),
+                                        {"INETCACHE_DIR=" + dir.storeFolder().string(),
+                                         "XDG_RUNTIME_DIR=" + runtime.string()},
+                                        dir.root().string()));
+    const pid_t pid = brimlow.pid();
     ASSERT_GT(pid, 0);
     // Running, with its dump files written: every start-up run of UrlHound is over once the
-    // cookie-only run has rewritten the cookie dump after the full runs.
+    // load has ended, and Brimlow catches the stop signals from then on.
     const bool loaded = XSession::WaitFor(
         [&] {
             for (const char* name : kDumps)
                 if (!dir.Exists(name))
                     return false;
-            return true;
+            return CatchesSignal(pid, SIGTERM);
         },
         20);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    ::kill(xvfb, SIGKILL);
-    ::waitpid(xvfb, nullptr, 0);
+    ::kill(xvfb.pid(), SIGKILL);
+    xvfb.Wait(5);
     ASSERT_TRUE(loaded) << "Brimlow never wrote its dump files";
 
-    const int status = WaitChild(pid, 20);
+    const int status = brimlow.Wait(20);
     EXPECT_NE(status, -1) << "Brimlow did not end when its display went away";
     for (const char* name : {"OrlinAll.dat", "OrlinCookie.dat", "OrlinVisited.dat", "BrimlowTemp.dat"})
         EXPECT_FALSE(dir.Exists(name)) << name;

@@ -127,7 +127,13 @@ protected:
         ShowPainted(&w);
         Display* d = x.dpy();
         const Window id = static_cast<Window>(w.winId());
-        ASSERT_TRUE(WaitWithEvents([&] { return !AtomNames(d, id, "_NET_WM_ALLOWED_ACTIONS").empty(); }, 10))
+        // openbox sets WM_STATE when it takes the window over, and takes it away when the
+        // window is hidden; what it sets on the frame besides may outlive a hide.
+        ASSERT_TRUE(WaitWithEvents(
+            [&] {
+                return Property(d, id, "WM_STATE").has_value() && !AtomNames(d, id, "_NET_WM_ALLOWED_ACTIONS").empty();
+            },
+            10))
             << "openbox never managed the window";
         for (const char* title : {"_NET_WM_NAME", "WM_NAME", "_NET_WM_VISIBLE_NAME", "_NET_WM_ICON_NAME",
                                   "WM_ICON_NAME", "_NET_WM_VISIBLE_ICON_NAME"})

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -26,6 +28,7 @@ extern "C" {
 #include <xdo.h>
 }
 
+#include "platform/ProgramSearch.h"
 #include "platform/SendKeys.h"
 
 namespace brimlow::x11 {
@@ -133,20 +136,75 @@ Window ClientOf(Display* d, Window w)
     return None;
 }
 
-pid_t ParentOf(pid_t pid)
+struct ProcLinks {
+    pid_t parent = -1;
+    pid_t session = -1;
+};
+
+ProcLinks LinksOf(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string stat;
     std::getline(in, stat);
-    // "pid (comm) state ppid ...": comm may hold blanks and parentheses; the last ")" ends it.
+    // "pid (comm) state ppid pgrp session ...": comm may hold blanks and parentheses; the
+    // last ")" ends it.
     const auto close = stat.rfind(')');
     if (close == std::string::npos)
-        return -1;
+        return {};
     char state = 0;
-    int ppid = -1;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2)
-        return -1;
-    return ppid;
+    int ppid = -1, pgrp = -1, session = -1;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d %d %d", &state, &ppid, &pgrp, &session) != 4)
+        return {};
+    return {ppid, session};
+}
+
+// Whether `pid` runs the file `program` (the same file, whatever path reached it). Never
+// this program itself, even when a script names it as its target.
+bool RunsFile(pid_t pid, const struct stat& program)
+{
+    if (pid <= 0 || pid == ::getpid())
+        return false;
+    struct stat exe{};
+    return ::stat(("/proc/" + std::to_string(pid) + "/exe").c_str(), &exe) == 0 && exe.st_dev == program.st_dev &&
+           exe.st_ino == program.st_ino;
+}
+
+// A window whose WM_CLIENT_MACHINE names another host belongs to a process there: its
+// _NET_WM_PID says nothing about the processes here.
+bool OnThisMachine(Display* d, Window w)
+{
+    XTextProperty machine{};
+    if (!XGetWMClientMachine(d, w, &machine))
+        return true;
+    const std::string host(reinterpret_cast<const char*>(machine.value), machine.nitems);
+    XFree(machine.value);
+    char here[256] = {};
+    if (::gethostname(here, sizeof here - 1) != 0)
+        return true;
+    return host == here;
+}
+
+// Whether `owner`, the process behind a window, is the launch's: the child, a descendant
+// of it, or a process of the session the launch made. Never this program itself.
+bool OfTheLaunch(pid_t owner, const LaunchedWindow& launch)
+{
+    if (owner <= 0 || owner == ::getpid())
+        return false;
+    if (IsSameOrDescendant(owner, launch.pid))
+        return true;
+    // A descendant whose parent has ended hangs below init now, but stays in the session.
+    return launch.session > 1 && LinksOf(owner).session == launch.session;
+}
+
+// "10 seconds", "1 second", "2.5 seconds".
+std::string SecondsText(double seconds)
+{
+    char text[32];
+    if (seconds == std::floor(seconds))
+        std::snprintf(text, sizeof text, "%.0f", seconds);
+    else
+        std::snprintf(text, sizeof text, "%.1f", seconds);
+    return std::string(text) + (seconds == 1 ? " second" : " seconds");
 }
 
 double Now()
@@ -154,9 +212,10 @@ double Now()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Starts `path` in its own session with its folder as the working folder, as a grandchild
-// that nobody needs to wait for. Returns the grandchild's pid, or -1 with errno's value in `error`.
-pid_t SpawnDetached(const std::string& path, int& error)
+// Starts `path` in a session of its own, `session`, with its folder as the working folder,
+// as a grandchild that nobody needs to wait for. Returns the grandchild's pid, or -1 with
+// errno's value in `error`.
+pid_t SpawnDetached(const std::string& path, int& error, pid_t& session)
 {
     namespace fs = std::filesystem;
     std::string folder = fs::path(path).parent_path().string();
@@ -204,6 +263,7 @@ pid_t SpawnDetached(const std::string& path, int& error)
     close(errPipe[1]);
     pid_t child = -1;
     error = 0;
+    session = middle;  // the middle process leads the new session
     if (middle < 0) {
         error = errno;
     } else {
@@ -249,7 +309,7 @@ bool IsSameOrDescendant(pid_t pid, pid_t ancestor)
     for (int depth = 0; pid > 1 && depth < 256; ++depth) {
         if (pid == ancestor)
             return true;
-        pid = ParentOf(pid);
+        pid = LinksOf(pid).parent;
     }
     return pid == ancestor;
 }
@@ -276,29 +336,39 @@ LaunchedWindow X11Desktop::Launch(const std::string& path, double timeoutSeconds
     LaunchedWindow r;
     Display* d = Dpy(m_display);
     if (!d) {
-        r.failure = "No X display to start it on.";
+        r.failure = "there is no X display to start it on";
+        return r;
+    }
+    const ProgramLookup program = FindProgram(path);
+    if (program.problem != ProgramProblem::Found) {
+        r.failure = DescribeProgramProblem(program);
+        return r;
+    }
+    // The file itself: an instance that a launch hands over to runs this very file.
+    struct stat programFile{};
+    if (::stat(program.path.c_str(), &programFile) != 0) {
+        r.failure = std::string("it could not be started: ") + std::strerror(errno);
         return r;
     }
     XSync(d, False);
     const auto before = ClientList(d);
     int error = 0;
-    r.pid = SpawnDetached(path, error);
+    r.pid = SpawnDetached(program.path.string(), error, r.session);
     if (r.pid < 0) {
-        r.failure = std::string("The application could not be started: ") + std::strerror(error) + ".";
+        r.failure = std::string("it could not be started: ") + std::strerror(error);
         return r;
     }
 
     const double end = Now() + timeoutSeconds;
     while (r.window == 0) {
         XSync(d, False);
-        const Window active = ActiveWindow(d);
         for (unsigned long w : ClientList(d)) {
-            if (!Viewable(d, w))
+            if (std::find(before.begin(), before.end(), w) != before.end() || !Viewable(d, w))
+                continue;
+            if (!OnThisMachine(d, w))
                 continue;
             const pid_t owner = WindowPid(d, w);
-            const bool ours = IsSameOrDescendant(owner, r.pid);
-            const bool handedOver = w == active && std::find(before.begin(), before.end(), w) == before.end();
-            if (ours || handedOver) {
+            if (OfTheLaunch(owner, r) || RunsFile(owner, programFile)) {
                 r.window = w;
                 r.windowPid = owner;
                 break;
@@ -311,8 +381,7 @@ LaunchedWindow X11Desktop::Launch(const std::string& path, double timeoutSeconds
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (r.window == 0) {
-        r.failure = "No window of the application appeared within " + std::to_string(static_cast<int>(timeoutSeconds)) +
-                    " seconds.";
+        r.failure = "no window of it appeared within " + SecondsText(timeoutSeconds);
         return r;
     }
 
@@ -355,7 +424,8 @@ bool X11Desktop::FocusBelongsTo(const LaunchedWindow& target)
     if (client == static_cast<Window>(target.window))
         return true;
     const pid_t owner = WindowPid(d, client);
-    if (owner > 0 && (owner == target.windowPid || IsSameOrDescendant(owner, target.pid)))
+    if (owner > 0 && OnThisMachine(d, client) &&
+        ((owner == target.windowPid && owner != ::getpid()) || OfTheLaunch(owner, target)))
         return true;
     // A dialog without a pid of its own that stands over the target's window.
     Window w = client;

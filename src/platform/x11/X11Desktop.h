@@ -2,12 +2,14 @@
 // The X11 stand-ins for launching an application maximised with the focus and for sending
 // it key strokes. Qt-free; one connection to the display of the session ($DISPLAY).
 //
-// The launcher starts the program detached (its own session, its folder as the working
-// folder) and waits at most a given time for its window: a top-level window whose
-// _NET_WM_PID is the child or one of its descendants, or else a new top-level window that
-// takes the focus after the launch (a program that hands the request to an instance already
-// running). It activates that window and maximises it (EWMH; without a window manager it
-// sets the input focus itself).
+// The launcher finds the program (a bare name on the PATH), starts it detached (its own
+// session, its folder as the working folder) and waits at most a given time for its window:
+// a top-level window, new since the launch, whose _NET_WM_PID is the child, one of its
+// descendants (by parent links, or by the session the launch made), or a process running
+// the very file launched (an instance already running that the child hands the request
+// over to). Any other window, however new and whatever holds the focus, is never taken.
+// It activates that window and maximises it (EWMH; without a window manager it sets the
+// input focus itself).
 //
 // The key sender plays key sequences (platform/SendKeys.h) through XTest with libxdo, which
 // maps each keysym to a key of the current keyboard layout, and syncs with the server after
@@ -22,8 +24,9 @@ namespace brimlow::x11 {
 
 struct LaunchedWindow {
     bool ok = false;
-    std::string failure;      // why not, for the activity log
+    std::string failure;      // why not, in words for the activity log ("the program is not executable")
     pid_t pid = -1;           // the started child
+    pid_t session = -1;       // the session it was started in
     unsigned long window = 0; // its top-level window
     pid_t windowPid = -1;     // the process that owns the window (the child, a descendant, or another instance)
 };
@@ -41,7 +44,8 @@ public:
     LaunchedWindow Launch(const std::string& path, double timeoutSeconds, const std::function<void()>& pump);
 
     // True when the window that has the keyboard focus is the target's window, or another
-    // top-level window of its process (a dialog it opened), or one transient for it.
+    // top-level window of its process or of the launch (a dialog it opened), or one
+    // transient for it.
     bool FocusBelongsTo(const LaunchedWindow& target);
 
     // Plays the sequence to the focused window and waits until the server has taken it.

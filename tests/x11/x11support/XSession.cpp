@@ -238,20 +238,56 @@ int WaitChild(pid_t pid, double seconds)
     return -1;
 }
 
+ChildProcess::~ChildProcess()
+{
+    if (m_pid > 0) {
+        kill(m_pid, SIGTERM);
+        WaitChild(m_pid, 5);
+    }
+}
+
+int ChildProcess::Wait(double seconds)
+{
+    const int status = WaitChild(m_pid, seconds);
+    m_pid = -1;  // reaped: the number may name another process from now on
+    return status;
+}
+
 std::string ReadSinkFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+namespace {
+
+std::vector<pid_t> ProcessesOf(const std::filesystem::path& exe)
+{
+    std::vector<pid_t> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code linkError;
+        // A process that has ended (a zombie too) has no executable any more.
+        if (std::filesystem::read_symlink(e.path() / "exe", linkError) == exe && !linkError)
+            out.push_back(std::stoi(name));
+    }
+    return out;
+}
+
+}  // namespace
+
 void EndProcessesOf(const std::filesystem::path& exe)
 {
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-        std::error_code ec;
-        const std::filesystem::path running = std::filesystem::read_symlink(e.path() / "exe", ec);
-        if (!ec && running == exe)
-            kill(std::stoi(e.path().filename().string()), SIGTERM);
-    }
+    for (pid_t p : ProcessesOf(exe))
+        kill(p, SIGTERM);
+    if (XSession::WaitFor([&] { return ProcessesOf(exe).empty(); }, 5))
+        return;
+    for (pid_t p : ProcessesOf(exe))
+        kill(p, SIGKILL);
+    XSession::WaitFor([&] { return ProcessesOf(exe).empty(); }, 5);
 }
 
 }  // namespace brimlow::test

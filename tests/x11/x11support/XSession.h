@@ -56,10 +56,27 @@ pid_t SpawnOnDisplay(const std::string& display, const std::string& exe, const s
 // Waits at most `seconds` for the child; its exit status, or -1 if it had to be killed.
 int WaitChild(pid_t pid, double seconds);
 
+// A child of the test that is ended (SIGTERM, SIGKILL after 5 s) when the test leaves it,
+// whichever way the test ends, unless the test has waited for it already.
+class ChildProcess {
+public:
+    explicit ChildProcess(pid_t pid) : m_pid(pid) {}
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    pid_t pid() const { return m_pid; }
+    // WaitChild; the child is gone afterwards.
+    int Wait(double seconds);
+
+private:
+    pid_t m_pid;
+};
+
 // What a key sink has written so far: "" before it has written anything.
 std::string ReadSinkFile(const std::filesystem::path& path);
 
-// Ends (SIGTERM) every process whose executable is `exe`: the sinks a test started.
+// Ends every process whose executable is `exe` (the sinks a test started, whoever their
+// parent is now) and waits until they are gone: SIGTERM, then SIGKILL after 5 s.
 void EndProcessesOf(const std::filesystem::path& exe);
 
 }  // namespace brimlow::test
