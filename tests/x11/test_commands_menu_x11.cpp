@@ -21,10 +21,10 @@
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+#include "x11support/XSession.h"
 
 // Last: the X headers define names (None, Bool, Status) that the others use.
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 using namespace brimlow;
 
@@ -42,20 +42,6 @@ void MoveAndClick(QPoint at, unsigned button)
     QTest::qWait(100);
     XTestFakeButtonEvent(g_dpy, button, True, CurrentTime);
     XTestFakeButtonEvent(g_dpy, button, False, CurrentTime);
-    XSync(g_dpy, False);
-}
-
-// A key pressed and released through XTest, as the keyboard does, with Alt held when asked.
-void PressKey(KeySym key, bool alt)
-{
-    const KeyCode altCode = XKeysymToKeycode(g_dpy, XK_Alt_L);
-    const KeyCode code = XKeysymToKeycode(g_dpy, key);
-    if (alt)
-        XTestFakeKeyEvent(g_dpy, altCode, True, CurrentTime);
-    XTestFakeKeyEvent(g_dpy, code, True, CurrentTime);
-    XTestFakeKeyEvent(g_dpy, code, False, CurrentTime);
-    if (alt)
-        XTestFakeKeyEvent(g_dpy, altCode, False, CurrentTime);
     XSync(g_dpy, False);
 }
 
@@ -145,6 +131,8 @@ TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPage)
     tp.platform.storeFolder = dir.storeFolder();
     tp.runner.passThrough = false;  // the menus need no cache
     {
+        test::XSession x;
+        ASSERT_TRUE(x.ok());
         frmMain main(tp.platform);
         main.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
@@ -163,15 +151,15 @@ TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPage)
             const QString textBefore = edit ? edit->text() : QString();
             for (int press = 1; press <= 3; ++press) {
                 SCOPED_TRACE("press " + std::to_string(press));
-                PressKey(XK_c, true);
+                x.Key("c", true);
                 ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000))
                     << "Alt+C opened no menu";
                 QWidget* popup = QApplication::activePopupWidget();
                 EXPECT_EQ(popup->objectName().toStdString(), kCommandsMenuNames[page]);
                 // Escape closes the menu, a second one leaves the menu bar.
-                PressKey(XK_Escape, false);
+                x.Key("Escape");
                 ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 5000));
-                PressKey(XK_Escape, false);
+                x.Key("Escape");
                 ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == control; }, 5000));
             }
             if (edit) {
