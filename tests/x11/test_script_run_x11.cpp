@@ -60,12 +60,15 @@ protected:
         page.reset();
         main.reset();
         test::EndProcessesOf(sink());
+        test::EndProcessesOf(quietSink());
         for (pid_t p : spawned) {
             kill(p, SIGTERM);
             test::WaitChild(p, 5);
         }
     }
     fs::path sink() const { return dir.folder() / "app" / "keysink"; }
+    // A sink that never opens a window (keysink.cpp).
+    fs::path quietSink() const { return dir.folder() / "app" / "keysink-quiet"; }
     std::string Stamp() const
     {
         const QDateTime when = QDateTime::fromSecsSinceEpoch(1765356000);
@@ -85,12 +88,23 @@ protected:
         for (const auto& c : commands)
             page->SE_lstCommands->addItem(FromBytes(c));
     }
+    // Clicks Test and waits (at most 30 s) until the run is over.
     void PlayToTheEnd()
     {
         QTest::mouseClick(page->SE_cmdTest, Qt::LeftButton);
         for (int i = 0; i < 600 && page->IsPlaying(); ++i)
             QTest::qWait(50);
         ASSERT_FALSE(page->IsPlaying());
+    }
+    // A key of the test's own into the sink `w` after a run that must have sent it nothing:
+    // the sink takes its keys in order, so once this one is in its log, any key of the run
+    // would stand before it. The log, once the key is in.
+    std::string LogAfterAKeyOfOurOwn(const test::XWin& w, const fs::path& log)
+    {
+        x.Click(w.x + 30, w.y + 30);
+        x.Key("m");
+        test::XSession::WaitFor([&] { return !test::ReadSinkFile(log).empty(); }, 5);
+        return test::ReadSinkFile(log);
     }
 
     test::XSession x;
@@ -150,24 +164,40 @@ TEST_F(ScriptRunOnX11, ATargetThatDoesNotExistSendsNothingAnywhere)
     ASSERT_TRUE(test::XSession::WaitFor([&] { return !x.WindowsOf(other).empty(); }, 10));
     MakePage();
     SetScript((dir.folder() / "app" / "missing").string(), {"abc", "[ENTER]"});
-    QTest::mouseClick(page->SE_cmdTest, Qt::LeftButton);
     const test::XWin w = x.WindowsOf(other)[0];
     x.Click(w.x + 30, w.y + 30);
-    for (int i = 0; i < 600 && page->IsPlaying(); ++i)
-        QTest::qWait(50);
-    ASSERT_FALSE(page->IsPlaying());
-    // A key of the test's own after the run: the sink takes its keys in order, so once this
-    // one is in its log, any key of the run would stand before it.
-    x.Click(w.x + 30, w.y + 30);
-    x.Key("m");
-    EXPECT_TRUE(test::XSession::WaitFor([&] { return !test::ReadSinkFile(dir.root() / "keysink.log").empty(); }, 5));
-    EXPECT_EQ(test::ReadSinkFile(dir.root() / "keysink.log"), "down M -\nup M -\n");
+    PlayToTheEnd();
+    EXPECT_EQ(LogAfterAKeyOfOurOwn(w, dir.root() / "keysink.log"), "down M -\nup M -\n");
     const std::string log = ReadActivityLog(tp.platform);
     EXPECT_NE(log.find("ERROR: The application did not start, or no window of it appeared within 10 seconds; no "
                        "keys were sent.\r\n"),
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("Sending keys"), std::string::npos);
+}
+
+// The target never opens a window; another program, started with the test, opens one
+// 1.5 s after Test and takes the focus. It gets no key: the run ends with the line that no
+// window of the application appeared, and never says it completed.
+TEST_F(ScriptRunOnX11, AWindowOfAnotherProgramThatOpensDuringTheLaunchGetsNoKey)
+{
+    fs::copy_file(KEYSINK_PATH, quietSink());
+    const fs::path late = dir.root() / "keysink-late";  // another file: another program
+    fs::copy_file(KEYSINK_PATH, late);
+    MakePage();
+    SetScript(quietSink().string(), {"abc", "[ENTER]"});
+    const pid_t other = test::SpawnOnDisplay(x, late.string(), {}, dir.root().string());
+    spawned.push_back(other);
+    PlayToTheEnd();
+    ASSERT_FALSE(x.WindowsOf(other).empty()) << "the other program showed no window while the run waited";
+    EXPECT_EQ(LogAfterAKeyOfOurOwn(x.WindowsOf(other)[0], dir.root() / "keysink.log"), "down M -\nup M -\n");
+    const std::string log = ReadActivityLog(tp.platform);
+    EXPECT_NE(log.find("ERROR: The application did not start, or no window of it appeared within 10 seconds; no "
+                       "keys were sent.\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Sending keys"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Completed script execution"), std::string::npos) << log;
 }
 
 TEST_F(ScriptRunOnX11, ScreenshotOfThePageWithALoadedScript)
