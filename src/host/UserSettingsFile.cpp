@@ -74,20 +74,27 @@ std::string UserSettingsText(const UserSettings& settings)
         text.append(s);
         text.append("\r\n");
     };
-    line(std::to_string(settings.tab));
+    // What no line can hold would read back as other lines: a list entry that did would end
+    // its list early or shift every value after it, so it is left out; a text is written empty.
+    const auto fits = [](std::string_view s) { return s.find('\n') == std::string_view::npos; };
+    const auto list = [&](const std::vector<std::string>& entries) {
+        for (const auto& e : entries)
+            if (fits(e) && e != kSettingsSeparator)
+                line(e);
+    };
+    // A tab number the reader refuses would make it refuse the whole file.
+    line(std::to_string(settings.tab >= 0 && settings.tab <= 5 ? settings.tab : 0));
     line(kSettingsSeparator);
-    for (const auto& c : settings.protectedCookies)
-        line(c);
+    list(settings.protectedCookies);
     line(kSettingsSeparator);
     line(kSettingsSeparator);
-    for (const auto& s : settings.checkedScripts)
-        line(s);
+    list(settings.checkedScripts);
     line(kSettingsSeparator);
     line(kSettingsSeparator);
-    line(settings.delay);
+    line(fits(settings.delay) ? settings.delay : std::string_view());
     line(kSettingsSeparator);
     line(kSettingsSeparator);
-    line(settings.bleachFolder);
+    line(fits(settings.bleachFolder) ? settings.bleachFolder : std::string_view());
     line(kSettingsSeparator);
     return text;
 }

@@ -34,7 +34,10 @@ struct UserSettings {
     std::string bleachFolder;                   // the Bleach Utility's folder
 };
 
-// The file's bytes for these settings.
+// The file's bytes for these settings, which read back as they were written. What no line
+// can hold is not written: a list entry that holds a line end or is the separator itself is
+// left out, a text that holds a line end is written empty, and a tab number outside 0..5 is
+// written as 0.
 std::string UserSettingsText(const UserSettings& settings);
 
 // Writes the file through a temporary file renamed over the old one, so an abrupt end

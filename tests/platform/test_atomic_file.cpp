@@ -29,13 +29,6 @@ std::vector<std::string> Names(const fs::path& folder)
     return names;
 }
 
-mode_t ModeOf(const fs::path& p)
-{
-    struct stat st {};
-    ::lstat(p.c_str(), &st);
-    return st.st_mode & 07777;
-}
-
 }  // namespace
 
 TEST(AtomicFile, AKillAtAnyCallLeavesTheOldFileOrTheNewOneAndTheSweepTakesTheRest)
@@ -83,7 +76,7 @@ TEST(AtomicFile, TheTemporaryNameCannotBeForeseenSoAPlantedLinkIsNotWrittenThrou
     EXPECT_EQ(TempProgramFolder::ReadFile(victim), "precious");
     EXPECT_EQ(dir.Read("alice.dat"), "new");
     EXPECT_FALSE(fs::is_symlink(dir.file("alice.dat")));
-    EXPECT_EQ(ModeOf(dir.file("alice.dat")), 0600u) << "private to its user, whatever the umask";
+    EXPECT_EQ(TempProgramFolder::ModeOf(dir.file("alice.dat")), 0600u) << "private to its user, whatever the umask";
 
     // Two temporary files for one target get two names.
     TemporaryFile a(dir.file("alice.dat"));

@@ -237,13 +237,6 @@ int NumberWithin5s(const std::function<void()>& call)
     return -1;
 }
 
-mode_t ModeOf(const fs::path& p)
-{
-    struct stat st {};
-    ::lstat(p.c_str(), &st);
-    return st.st_mode & 07777;
-}
-
 }  // namespace
 
 TEST(TextFile, AFifoIsRefusedAtOnceInsteadOfBlocking)
@@ -302,5 +295,5 @@ TEST(TextFile, FilesAreCreatedPrivateToTheUser)
     }
     ::umask(oldMask);
     for (const char* name : {"ActivityReport.dat", "BrimlowTemp.dat", "a.scr"})
-        EXPECT_EQ(ModeOf(dir.file(name)), 0600u) << name;
+        EXPECT_EQ(TempProgramFolder::ModeOf(dir.file(name)), 0600u) << name;
 }

@@ -25,6 +25,17 @@ void WriteScriptTool(const test::TempProgramFolder& dir)
     ::chmod(dir.file(kUrlHoundName).c_str(), 0755);
 }
 
+// A platform that runs programs for real, in the test's program folder, over `store`.
+Platform RunnerPlatform(const test::TempProgramFolder& dir, const std::filesystem::path& store,
+                        ProcessRunner& runner)
+{
+    Platform p;
+    p.programFolder = dir.folder();
+    p.storeFolder = store;
+    p.runner = &runner;
+    return p;
+}
+
 }  // namespace
 
 TEST(HiddenRunner, RunsInTheProgramFolderWithArgvAndWaits)
@@ -32,10 +43,7 @@ TEST(HiddenRunner, RunsInTheProgramFolderWithArgvAndWaits)
     test::TempProgramFolder dir;
     WriteScriptTool(dir);
     PosixProcessRunner runner;
-    Platform p;
-    p.programFolder = dir.folder();
-    p.storeFolder = dir.storeFolder();
-    p.runner = &runner;
+    Platform p = RunnerPlatform(dir, dir.storeFolder(), runner);
 
     auto start = std::chrono::steady_clock::now();
     RunHiddenAndWait(p, UrlHoundCommand(p, true));
@@ -55,10 +63,7 @@ TEST(HiddenRunner, UrlHoundWalksThePlatformsStoreWhateverTheEnvironmentSays)
     const std::filesystem::path store = dir.root() / "the platform's store";
     test::SeedEntries(store, 2, {test::SeedKind::Cookie});
     PosixProcessRunner runner;
-    Platform p;
-    p.programFolder = dir.folder();
-    p.storeFolder = store;
-    p.runner = &runner;
+    Platform p = RunnerPlatform(dir, store, runner);
 
     EXPECT_EQ(RunHiddenAndWait(p, UrlHoundCommand(p, true)).exitStatus, 0);
     const std::string dump = dir.Read("OrlinCookie.dat");
@@ -73,10 +78,7 @@ TEST(HiddenRunner, MissingToolReturnsAtOnce)
 {
     test::TempProgramFolder dir;
     PosixProcessRunner runner;
-    Platform p;
-    p.programFolder = dir.folder();
-    p.storeFolder = dir.storeFolder();
-    p.runner = &runner;
+    Platform p = RunnerPlatform(dir, dir.storeFolder(), runner);
     auto start = std::chrono::steady_clock::now();
     RunHiddenAndWait(p, UrlHoundCommand(p, false));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
@@ -100,10 +102,7 @@ TEST(HiddenRunner, ARelativeStoreFolderNamesOneStoreForTheWindowAndUrlHound)
     EXPECT_EQ(store, startedIn / "my store" / "");
 
     PosixProcessRunner runner;
-    Platform p;
-    p.programFolder = dir.folder();
-    p.storeFolder = store;
-    p.runner = &runner;
+    Platform p = RunnerPlatform(dir, store, runner);
     EXPECT_EQ(RunHiddenAndWait(p, UrlHoundCommand(p, true)).exitStatus, 0);
     EXPECT_NE(dir.Read("OrlinCookie.dat").find(test::SeedEntryFor(test::SeedKind::Cookie, 1).sourceUrl),
               std::string::npos);

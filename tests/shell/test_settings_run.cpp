@@ -64,19 +64,6 @@ protected:
         main.reset();
     }
     QuickCleanUpPage& page() { return main->quickCleanUpPage(); }
-    void Seed(const std::vector<std::string>& sources)
-    {
-        std::vector<inetcache::CacheEntry> entries;
-        for (const auto& s : sources) {
-            inetcache::CacheEntry e;
-            e.sourceUrl = s;
-            e.localFileName = "/var/tmp/c/" + s.substr(7) + ".txt";
-            e.expireTime = 133000000000000000ull;
-            e.lastAccessTime = 132000000000000000ull;
-            entries.push_back(e);
-        }
-        test::SeedEntries(dir.storeFolder(), entries);
-    }
     std::string Settings(const std::vector<std::string>& protect)
     {
         std::string text = "0\r\n" + S;
@@ -106,7 +93,7 @@ TEST_F(SettingsRun, ProtectedCookiesOutliveAStoreThatCouldNotBeRead)
 
     // The store healthy again: a source it no longer holds may go now, the other stays protected.
     fs::remove(dir.storeFolder() / "index.sqlite");
-    Seed({Source("keep.example"), Source("other.example")});
+    test::SeedCookieSources(dir.storeFolder(), {Source("keep.example"), Source("other.example")});
     Start();
     EXPECT_EQ(Texts(page().QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
     EXPECT_EQ(Texts(page().QC_lstCookies), std::vector<std::string>{Source("other.example")});

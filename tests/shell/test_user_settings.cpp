@@ -1,12 +1,15 @@
 // The per-user settings file: bytes written at exit, what the next start-up reads back.
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/TextFile.h"
 #include "host/UserSettingsFile.h"
+#include "support/KillPoints.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
 #include "support/Unprivileged.h"
@@ -237,4 +240,49 @@ TEST(BleachFolder, AMissingFolderOpensOnTheRoot)
     EXPECT_EQ(BleachFolderToOpen(dir.folder().string()), dir.folder().string());
     EXPECT_EQ(BleachFolderToOpen((dir.folder() / "gone").string()), "/");
     EXPECT_EQ(BleachFolderToOpen(""), "/");
+}
+
+// What no line can hold is not written, so the rest reads back in its place: before, a
+// protected entry that was the separator itself ended the list and shifted the delay and the
+// folder, and a script name with a line end wrote a line of its own.
+TEST(UserSettingsText, WhatNoLineCanHoldIsLeftOutAndTheRestReadsBackInPlace)
+{
+    UserSettings s = Full();
+    s.tab = 9;
+    s.protectedCookies = {"\x01", "Cookie:tester@a.example/", "Cookie:x\n\x01\n"};
+    s.checkedScripts = {"two\nlines.scr", "mail.scr", "\x01"};
+    s.delay = "\x01";  // a text that is the separator still fits its line
+    s.bleachFolder = "/tmp/a\nb";
+    const auto back = ReadUserSettings(UserSettingsText(s));
+    ASSERT_TRUE(back) << "a tab number outside 0..5 is written as 0";
+    EXPECT_EQ(back->protectedCookies, std::vector<std::string>{"Cookie:tester@a.example/"});
+    EXPECT_EQ(back->selectedScripts, std::vector<std::string>{"mail.scr"});
+    EXPECT_EQ(back->delay, "\x01");
+    EXPECT_EQ(back->bleachFolder, "");
+}
+
+// The settings are written through a temporary file renamed over the old one: a kill at any
+// file call of the save leaves the old settings or the new ones whole, and what it leaves
+// beside them the next start sweeps away.
+TEST_F(SettingsFixture, AKillAtAnyCallOfTheSaveLeavesTheOldSettingsOrTheNew)
+{
+    UserSettings before;
+    before.delay = "50";
+    before.protectedCookies = {"Cookie:tester@old.example/"};
+    const std::string oldText = UserSettingsText(before);
+    const std::string newText = UserSettingsText(Full());
+    for (std::size_t k = 0;; ++k) {
+        dir.Write("tester.dat", oldText);
+        const auto outcome = test::RunKilledAtCall(k, [&](FileCalls& calls) {
+            tp.platform.files = &calls;
+            SaveUserSettings(tp.platform, Full());
+        });
+        const bool renamed = std::find(outcome.calls.begin(), outcome.calls.end(), "rename") != outcome.calls.end();
+        EXPECT_EQ(dir.Read("tester.dat"), renamed ? newText : oldText) << "killed before call " << k;
+        textfile::RemoveLeftTemporaryFiles(dir.folder());
+        EXPECT_EQ(textfile::FolderFiles(dir.folder()).size(), 1u) << "killed before call " << k;
+        if (!outcome.killed)
+            break;
+        ASSERT_LT(k, 50u);
+    }
 }

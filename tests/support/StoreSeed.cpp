@@ -176,4 +176,19 @@ std::string RunSqlite(const fs::path& storeFolder, const std::string& sql, const
     return out.ReadBack();
 }
 
+void SeedCookieSources(const std::filesystem::path& storeFolder, const std::vector<std::string>& sources)
+{
+    std::vector<inetcache::CacheEntry> entries;
+    for (const auto& s : sources) {
+        inetcache::CacheEntry e;
+        e.sourceUrl = s;
+        e.localFileName = "/var/tmp/c/" + s.substr(s.find(':') + 1) + ".txt";
+        e.hitRate = 3;
+        e.expireTime = 133000000000000000ull;
+        e.lastAccessTime = 132000000000000000ull;
+        entries.push_back(e);
+    }
+    SeedEntries(storeFolder, entries);
+}
+
 }  // namespace brimlow::test

@@ -39,6 +39,10 @@ void SeedEntries(const std::filesystem::path& storeFolder, std::size_t count,
 // Writes exactly these entries, in this order.
 void SeedEntries(const std::filesystem::path& storeFolder, const std::vector<inetcache::CacheEntry>& entries);
 
+// One entry per cookie source ("Cookie:<user>@<host><path>"), in this order, each with a
+// local file name made from the source, a hit rate of 3 and fixed times.
+void SeedCookieSources(const std::filesystem::path& storeFolder, const std::vector<std::string>& sources);
+
 // The cookie calls' access to the store in storeFolder for the fake user, at the machine's
 // time now.
 inetcache::StoreAccess TestStoreAccess(const std::filesystem::path& storeFolder);

@@ -76,6 +76,14 @@ std::string TempProgramFolder::Read(const std::string& name) const
     return ReadFile(m_folder / name);
 }
 
+unsigned TempProgramFolder::ModeOf(const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
 std::string TempProgramFolder::ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -30,6 +30,8 @@ public:
     // Writes any file (its folder must exist).
     static void WriteFile(const std::filesystem::path& path, const std::string& bytes);
     static std::string ReadFile(const std::filesystem::path& path);
+    // The permission bits of the path itself (a link is not followed); 0 when it is missing.
+    static unsigned ModeOf(const std::filesystem::path& path);
 
 private:
     std::filesystem::path m_root;
