@@ -161,14 +161,22 @@ std::string TranslateCommand(std::string_view command)
     return BuildSendKeys(TokenizeCommand(command));
 }
 
+std::vector<CompiledCommand> CompileCommands(const std::vector<std::string>& commands)
+{
+    std::vector<CompiledCommand> code;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        std::string r = TranslateCommand(commands[i]);
+        if (!r.empty())
+            code.push_back({std::move(r), i});
+    }
+    return code;
+}
+
 std::vector<std::string> CompileScript(const std::vector<std::string>& commands)
 {
     std::vector<std::string> code;
-    for (const std::string& c : commands) {
-        std::string r = TranslateCommand(c);
-        if (!r.empty())
-            code.push_back(std::move(r));
-    }
+    for (CompiledCommand& c : CompileCommands(commands))
+        code.push_back(std::move(c.keys));
     return code;
 }
 

@@ -5,6 +5,7 @@
 // character. Before a run every command is translated into one key sequence of the key
 // sender ("+", "^", "%" prefixes, parentheses, "{TAB}"); commands that hold "[PAUSE]" pass
 // through unchanged and the runner turns them into waits.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -38,6 +39,15 @@ std::string TranslateCommand(std::string_view command);
 
 // One entry per command that translates to something, in command order.
 std::vector<std::string> CompileScript(const std::vector<std::string>& commands);
+
+// A compiled entry with the index of the command it came from, so that a run names the
+// command it sends even after commands that compiled to nothing.
+struct CompiledCommand {
+    std::string keys;
+    std::size_t line = 0;
+    bool operator==(const CompiledCommand&) const = default;
+};
+std::vector<CompiledCommand> CompileCommands(const std::vector<std::string>& commands);
 
 // A pause entry "[PAUSE]<seconds>": true with the seconds when the rest is a decimal number.
 bool ParsePause(std::string_view entry, double& seconds);

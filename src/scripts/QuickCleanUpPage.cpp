@@ -10,7 +10,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QPlainTextEdit>
-#include <QTimer>
+#include <QScopedValueRollback>
 #include <unordered_set>
 
 #include "host/MActivityReport.h"
@@ -107,14 +107,10 @@ protected:
 }  // namespace
 
 QuickCleanUpPage::QuickCleanUpPage(PageHost& host, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_host(host), m_platform(platform)
+    : QWidget(parent), m_host(host), m_platform(platform), m_journal(platform), m_run(platform, m_journal, *this)
 {
     setObjectName(QStringLiteral("QuickCleanUpPage"));
     BuildControls();
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(50);
-    connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
 }
 
 void QuickCleanUpPage::BuildControls()
@@ -214,7 +210,12 @@ void QuickCleanUpPage::BuildControls()
     connect(QC_cmdDeleteScript, &QPushButton::clicked, this, [this] { QC_cmdDeleteScript_Click(); });
     connect(QC_lstCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstCookies_DblClick(); });
     connect(QC_lstDelCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstDelCookies_DblClick(); });
-    connect(QC_lstScripts, &QListWidget::itemClicked, this, [this] { QC_lstScripts_Click(); });
+    // The description follows the entry the user moves to, by click, arrow key or tick.
+    connect(QC_lstScripts, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* now) {
+        if (now && !m_listQuiet)
+            QC_lstScripts_Click();
+    });
+    connect(QC_lstScripts, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ScriptTicked(item); });
     // The tooltip handlers: a click shows the entry's whole text.
     for (QListWidget* l : {QC_lstCookies, QC_lstDelCookies, QC_lstScriptCommands})
         connect(l, &QListWidget::itemClicked, l, [l] {
@@ -236,18 +237,39 @@ bool QuickCleanUpPage::StartupComplete() const { return m_host.notInitial(); }
 frmRefreshingCache* QuickCleanUpPage::Progress() const { return m_host.refreshingCache(); }
 void QuickCleanUpPage::ShowScriptEditor() { m_host.setCurrentPage(PageHost::kScriptEditor); }
 
+void QuickCleanUpPage::SetCookieEditor(CookieSourceDeleter* cookies)
+{
+    m_cookies = cookies;
+    m_run.SetCookies(cookies);
+}
+
 void QuickCleanUpPage::SetScriptRunner(ScriptRunner* scripts)
 {
     if (m_scripts)
         m_scripts->SetRunListener(nullptr);
     m_scripts = scripts;
+    m_run.SetScripts(scripts);
     if (m_scripts)
         m_scripts->SetRunListener(this);
 }
 
-std::filesystem::path QuickCleanUpPage::ScriptPath(const QString& entry) const
+bool QuickCleanUpPage::Allowed(RunRequest request) const
 {
-    return m_platform.programFolder / ToBytes(entry);
+    return JudgeRunRequest(request, m_scripts && m_scripts->IsPlaying(), m_run.UnderWay()) == RunVerdict::Allow;
+}
+
+std::string QuickCleanUpPage::ScriptName(const QListWidgetItem* entry)
+{
+    // The name's bytes as the folder listed them; the shown text may not give them back.
+    const QByteArray name = entry->data(Qt::UserRole).toByteArray();
+    if (name.isEmpty())
+        return ToBytes(entry->text());
+    return std::string(name.constData(), static_cast<std::size_t>(name.size()));
+}
+
+std::filesystem::path QuickCleanUpPage::ScriptPath(const QListWidgetItem* entry) const
+{
+    return m_platform.programFolder / ScriptName(entry);
 }
 
 // ---- the lists ----
@@ -275,14 +297,17 @@ void QuickCleanUpPage::ListScriptFiles()
         return;  // an unreadable folder adds nothing
     }
     std::unordered_set<std::string> listed;
-    for (const auto& t : Texts(QC_lstScripts))
-        listed.insert(t);
+    for (int i = 0; i < QC_lstScripts->count(); ++i)
+        listed.insert(ScriptName(QC_lstScripts->item(i)));
+    const QScopedValueRollback quiet(m_listQuiet, true);
     for (const auto& f : files) {
         if (!IsScriptFileName(f.name) || listed.count(f.name))
             continue;
-        auto* item = new QListWidgetItem(FromBytes(f.name), QC_lstScripts);
+        auto* item = new QListWidgetItem(FromBytes(f.name));
+        item->setData(Qt::UserRole, QByteArray(f.name.data(), static_cast<qsizetype>(f.name.size())));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
+        QC_lstScripts->addItem(item);
         listed.insert(f.name);
     }
 }
@@ -307,13 +332,21 @@ void QuickCleanUpPage::QC_lstDelCookies_DblClick() { QC_cmdRemove_Click(); }
 
 // ---- scripts ----
 
+void QuickCleanUpPage::ScriptTicked(QListWidgetItem* item)
+{
+    // A tick on another entry than the current one makes it current, which shows it; the
+    // current entry is on show already.
+    if (!m_listQuiet && item && item != QC_lstScripts->currentItem())
+        QC_lstScripts->setCurrentItem(item);
+}
+
 void QuickCleanUpPage::QC_lstScripts_Click()
 {
     QListWidgetItem* item = QC_lstScripts->currentItem();
     if (!item)
         return;
     QC_lstScripts->setToolTip(item->text());
-    const auto path = ScriptPath(item->text());
+    const auto path = ScriptPath(item);
     if (!textfile::FileExists(path)) {
         m_platform.dialogs->MsgBox(MissingScriptMessage(path.string()), kFileIoErrorTitle, MsgBoxButtons::Ok,
                                    MsgBoxIcon::Critical);
@@ -338,20 +371,22 @@ void QuickCleanUpPage::QC_lstScripts_Click()
 
 void QuickCleanUpPage::QC_cmdEditScript_Click()
 {
+    // The editor's script is the run's while one is under way.
+    if (!Allowed(RunRequest::EditScript))
+        return;
     QListWidgetItem* item = QC_lstScripts->currentItem();
     if (!item)
         return;
-    const auto path = ScriptPath(item->text());
-    if (!textfile::FileExists(path))
-        m_platform.dialogs->MsgBox(MissingScriptMessage(path.string()), kFileIoErrorTitle, MsgBoxButtons::Ok,
-                                   MsgBoxIcon::Critical);
-    else if (m_scripts)
-        m_scripts->LoadScriptFile(path);
+    // The editor takes the path also when the file has gone, and says so.
+    if (m_scripts)
+        m_scripts->LoadScriptFile(ScriptPath(item));
     ShowScriptEditor();
 }
 
 void QuickCleanUpPage::QC_cmdNewScript_Click()
 {
+    if (!Allowed(RunRequest::NewScript))
+        return;
     // Name, target and commands go; the description the editor shows stays.
     if (m_scripts)
         m_scripts->EmptyScript();
@@ -362,6 +397,9 @@ void QuickCleanUpPage::QC_cmdNewScript_Click()
 
 void QuickCleanUpPage::QC_cmdDeleteScript_Click()
 {
+    // A clean-up under way reads this list.
+    if (!Allowed(RunRequest::DeleteScript))
+        return;
     QListWidgetItem* item = QC_lstScripts->currentItem();
     if (!item) {
         m_platform.dialogs->MsgBox("   You must first select a script to be deleted.", "Selection Error",
@@ -377,7 +415,7 @@ void QuickCleanUpPage::QC_cmdDeleteScript_Click()
         return;
     }
     Log("Bleach Utility: [Delete Script] confirmed by user\r\n");
-    const auto path = ScriptPath(item->text());
+    const auto path = ScriptPath(item);
     try {
         textfile::DeleteFile(path, true);
     } catch (const RuntimeError& e) {
@@ -389,6 +427,7 @@ void QuickCleanUpPage::QC_cmdDeleteScript_Click()
             return;
         }
     }
+    const QScopedValueRollback quiet(m_listQuiet, true);
     delete QC_lstScripts->takeItem(QC_lstScripts->row(item));
 }
 
@@ -406,7 +445,7 @@ std::vector<std::string> QuickCleanUpPage::CheckedScripts() const
     std::vector<std::string> out;
     for (int i = 0; i < QC_lstScripts->count(); ++i)
         if (QC_lstScripts->item(i)->checkState() == Qt::Checked)
-            out.push_back(ToBytes(QC_lstScripts->item(i)->text()));
+            out.push_back(ScriptName(QC_lstScripts->item(i)));
     return out;
 }
 
@@ -422,9 +461,10 @@ void QuickCleanUpPage::SetDelayText(const std::string& text) { QC_txtDelay->setT
 
 void QuickCleanUpPage::RestoreScriptChecks()
 {
+    const QScopedValueRollback quiet(m_listQuiet, true);
     for (int i = 0; i < QC_lstScripts->count(); ++i) {
         QListWidgetItem* it = QC_lstScripts->item(i);
-        it->setCheckState(IsScriptSelected(ToBytes(it->text())) ? Qt::Checked : Qt::Unchecked);
+        it->setCheckState(IsScriptSelected(ScriptName(it)) ? Qt::Checked : Qt::Unchecked);
     }
 }
 

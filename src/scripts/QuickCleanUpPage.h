@@ -1,14 +1,18 @@
 #pragma once
 // The "Quick Clean Up" page (page 0) of the main window: the cookies a run deletes and those
-// it protects, the scripts it runs, the delay, and the runner that Timer2 drives. The runner
-// deletes through the Cookie Editor and plays scripts through the Script Editor, each
-// reached through its narrow interface only.
+// it protects, the scripts it runs, the delay, and the run that Timer2 drives. The run is a
+// CleanupRun: it deletes through the Cookie Editor and plays scripts through the Script
+// Editor, each reached through its narrow interface only; the page shows the lists and
+// forwards the clicks.
 #include <QWidget>
 #include <string>
 #include <vector>
 
 #include "host/ScriptRunner.h"
 #include "platform/Platform.h"
+#include "scripts/CleanupRun.h"
+#include "scripts/QtRunJournal.h"
+#include "scripts/RunRequests.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +20,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QPlainTextEdit;
-class QTimer;
+class QListWidgetItem;
 
 namespace brimlow {
 
@@ -24,14 +28,20 @@ class CookieSourceDeleter;
 class PageHost;
 class frmRefreshingCache;
 
-class QuickCleanUpPage : public QWidget, public ScriptRunListener {
+class QuickCleanUpPage : public QWidget, public ScriptRunListener, private CleanupRunHost {
     Q_OBJECT
+
+    // First, so that the run exists before the members that show it.
+    PageHost& m_host;
+    Platform& m_platform;
+    QtRunJournal m_journal;
+    CleanupRun m_run;
 
 public:
     QuickCleanUpPage(PageHost& host, Platform& platform, QWidget* parent = nullptr);
 
     // The pages the runner drives; the main window hands them over once they exist.
-    void SetCookieEditor(CookieSourceDeleter* cookies) { m_cookies = cookies; }
+    void SetCookieEditor(CookieSourceDeleter* cookies);
     void SetScriptRunner(ScriptRunner* scripts);
 
     // Rebuilds the cookie lists from the cookie dump; adds new script files to the list.
@@ -55,7 +65,8 @@ public:
     void Image3_MouseUp();
 
     // The script run's end (Timer1's last tick): the clean-up goes on one delay later.
-    bool ScriptRunEnded(ScriptRunEnd how) override;
+    bool ScriptRunEnded(ScriptRunEnd how) override { return m_run.ScriptEnded(how); }
+    bool CleanupUnderWay() const override { return m_run.UnderWay(); }
 
     // For the settings file: the lists' texts and checks, the delay as typed.
     std::vector<std::string> ProtectedCookies() const;
@@ -66,12 +77,15 @@ public:
     // Checks each listed script by the names the settings file held.
     void RestoreScriptChecks();
 
-    // The full path of a script entry.
-    std::filesystem::path ScriptPath(const QString& entry) const;
+    // A script entry's file name as the folder gave it, and its full path.
+    static std::string ScriptName(const QListWidgetItem* entry);
+    std::filesystem::path ScriptPath(const QListWidgetItem* entry) const;
 
-    bool bQuickCleanupRunning = false;
-    std::size_t iScriptStep = 0;
-    bool bCookiesDeleted = false;
+    const CleanupRun& run() const { return m_run; }
+    // Where the run stands, as the run keeps it.
+    const bool& bQuickCleanupRunning = m_run.running();
+    const std::size_t& iScriptStep = m_run.step();
+    const bool& bCookiesDeleted = m_run.cookiesDeleted();
 
     QLabel* Image3 = nullptr;
     QLabel* Label8 = nullptr;
@@ -95,25 +109,38 @@ public:
     QPlainTextEdit* QC_rtfScriptDescription = nullptr;
     QListWidget* QC_lstScriptCommands = nullptr;
     QLabel* Label7 = nullptr;
-    QTimer* Timer2 = nullptr;
+    Timer* const Timer2 = &m_run.timer();
+
+signals:
+    // After every tick of Timer2.
+    void runMoved();
 
 private:
     void BuildControls();
     void MoveSelected(QListWidget* from, QListWidget* to);
-    void DeleteCookiePass();
-    void StartScript(const QString& entry);
     void Log(const std::string& text);
-    std::string Now() const;
+    bool Allowed(RunRequest request) const;
+    void ScriptTicked(QListWidgetItem* item);
+
+    // CleanupRunHost: what the run asks of the page.
+    std::vector<std::string> CookiesToDelete() override;
+    void ClearCookiesToDelete() override;
+    void RebuildCookieLists() override { RefreshCleanupCookieLists(); }
+    std::vector<CleanupScript> ScriptList() override;
+    void PassStarted(std::size_t sources) override;
+    void PassProgress(std::size_t done) override;
+    void PassEnded() override;
+    void RunMoved() override { emit runMoved(); }
 
     // What the page needs of the main window.
     bool StartupComplete() const;
     frmRefreshingCache* Progress() const;
     void ShowScriptEditor();
 
-    PageHost& m_host;
-    Platform& m_platform;
     CookieSourceDeleter* m_cookies = nullptr;
     ScriptRunner* m_scripts = nullptr;
+    // The page itself sets checks or removes an entry: no description is shown for that.
+    bool m_listQuiet = false;
 };
 
 }  // namespace brimlow

@@ -1,14 +1,13 @@
 #include "scripts/ScriptEditorPage.h"
 
-#include <QDateTime>
-#include <algorithm>
+#include <utility>
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QPlainTextEdit>
@@ -21,6 +20,7 @@
 #include "platform/TextFile.h"
 #include "platform/qt/QtText.h"
 #include "host/WebPages.h"
+#include "scripts/MQuickCleanUp.h"
 #include "scripts/MScriptEditor.h"
 #include "scripts/ScriptTutorial.h"
 
@@ -28,10 +28,17 @@ namespace brimlow {
 
 namespace {
 
-constexpr std::chrono::milliseconds kTickInterval{50};
-constexpr std::chrono::milliseconds kWindowWait{10000};
-constexpr const char* kNoTarget = "You must select an application to run your script against.";
-constexpr const char* kNoCommands = "There are no commands in this script.\r\nPlease reference the \"Quick Tutorial\".";
+// "Key Strokes:" shows exactly the command being recorded: text that would come in other
+// than by a key press (a middle-click paste, a drop, an input method) is kept out.
+class KeyStrokeBox final : public QPlainTextEdit {
+public:
+    explicit KeyStrokeBox(QWidget* parent) : QPlainTextEdit(parent) { setAttribute(Qt::WA_InputMethodEnabled, false); }
+
+protected:
+    bool canInsertFromMimeData(const QMimeData*) const override { return false; }
+    void insertFromMimeData(const QMimeData*) override {}
+    void inputMethodEvent(QInputMethodEvent* e) override { e->ignore(); }
+};
 
 // The page icon: a keyboard key with an arrow into a window.
 QPixmap PageIcon(int size)
@@ -65,12 +72,14 @@ void CaretToEnd(QPlainTextEdit* box)
 }  // namespace
 
 ScriptEditorPage::ScriptEditorPage(PageHost& host, Platform& platform, QWidget* parent)
-    : QWidget(parent), m_host(host), m_platform(platform)
+    : QWidget(parent),
+      m_host(host),
+      m_platform(platform),
+      m_journal(platform),
+      m_player(platform, m_journal, [this](ScriptRunEnd how) { HandBack(how); })
 {
     setObjectName(QStringLiteral("ScriptEditorPage"));
     BuildControls();
-    Timer1 = m_platform.scheduler->NewTimer([this] { Timer1_Timer(); });
-    Timer1->setInterval(kTickInterval);
 }
 
 ScriptEditorPage::~ScriptEditorPage() = default;
@@ -146,7 +155,7 @@ void ScriptEditorPage::BuildControls()
     SE_cmdControl = MakeButton(this, "SE_cmdControl", QStringLiteral("CTRL"), {}, 216, {94, 348, 34, 20});
     SE_cmdTab = MakeButton(this, "SE_cmdTab", QStringLiteral("TAB"), {}, 217, {130, 348, 34, 20});
     SE_cmdAlt = MakeButton(this, "SE_cmdAlt", QStringLiteral("ALT"), {}, 218, {164, 348, 34, 20});
-    SE_txtScript = Make<QPlainTextEdit>(this, "SE_txtScript", {8, 370, 190, 24});
+    SE_txtScript = Make<KeyStrokeBox>(this, "SE_txtScript", {8, 370, 190, 24});
     SE_txtScript->setTabChangesFocus(true);
     SE_txtScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     SE_txtScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -268,6 +277,15 @@ int ScriptEditorPage::VirtualKeyOf(int qtKey, bool keypad)
 bool ScriptEditorPage::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
+    if (watched == SE_txtScript && type == QEvent::ShortcutOverride) {
+        // Every key press is recorded here, Alt+F and the other menu keys included: the box
+        // takes the key before any shortcut of the window does.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Tab && key != Qt::Key_Backtab) {
+            event->accept();
+            return true;
+        }
+    }
     if (watched == SE_txtScript && (type == QEvent::KeyPress || type == QEvent::KeyRelease)) {
         auto* e = static_cast<QKeyEvent*>(event);
         if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
@@ -282,15 +300,23 @@ bool ScriptEditorPage::eventFilter(QObject* watched, QEvent* event)
             SE_txtScript_KeyUp(vk, shift);
         return true;  // the box shows the recorded tokens, never the key's own character
     }
-    if (type == QEvent::MouseButtonPress) {
+    if (watched == lblLatestScripts && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)) {
+        // A link acts on a left click: pressed and released inside the label.
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (type == QEvent::MouseButtonPress) {
+            m_linkPressed = e->button() == Qt::LeftButton;
+        } else if (e->button() == Qt::LeftButton) {
+            const bool inside = lblLatestScripts->rect().contains(e->position().toPoint());
+            if (std::exchange(m_linkPressed, false) && inside)
+                lblLatestScripts_Click();
+        }
+    } else if (type == QEvent::MouseButtonPress) {
         if (watched == SE_txtScript->viewport())
             SE_txtScript_Click();
         else if (watched == SE_txtScriptName)
             SE_txtScriptName_Click();
         else if (watched == SE_txtTargetName)
             SE_txtTargetName_Click();
-        else if (watched == lblLatestScripts)
-            lblLatestScripts_Click();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -402,12 +428,12 @@ std::vector<std::string> ScriptEditorPage::Commands() const
 void ScriptEditorPage::SE_cmdSave_Click()
 {
     if (SE_txtTargetName->text().isEmpty()) {
-        m_platform.dialogs->MsgBox(kNoTarget, "Unspecified Target", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        m_platform.dialogs->MsgBox(kNoTargetMessage, kNoTargetTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
         SE_txtTargetName->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (SE_lstCommands->count() == 0) {
-        m_platform.dialogs->MsgBox(kNoCommands, "Commands Unavailable", MsgBoxButtons::Ok, MsgBoxIcon::None);
+        m_platform.dialogs->MsgBox(kNoCommandsMessage, kNoCommandsTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
         SE_txtScript->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -429,23 +455,30 @@ void ScriptEditorPage::SE_cmdSave_Click()
 
 void ScriptEditorPage::SE_cmdLoad_Click()
 {
+    // The script being played stays in the editor until its run is over.
+    if (RefusedWhileRunning(RunRequest::Load))
+        return;
     SE_txtScriptName->setText(FromBytes(ShowOpenDialog("Script Files|*.scr")));
-    LoadScriptFile(ToBytes(SE_txtScriptName->text()));
+    SE_cmdClear_Click();
+    SE_lstCommands->clear();
+    SE_lstScriptCode->clear();
+    const std::string path = ToBytes(SE_txtScriptName->text());
+    if (!path.empty())
+        ReadIntoEditor(path);
 }
 
 bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
 {
+    // As Edit Script: the key strokes being recorded stay as they were.
     SE_txtScriptName->setText(FromBytes(path.string()));
-    SE_cmdClear_Click();
-    SE_lstCommands->clear();
-    SE_lstScriptCode->clear();
-    m_code.clear();
-    if (path.empty())
-        return false;
+    return ReadIntoEditor(path);
+}
+
+bool ScriptEditorPage::ReadIntoEditor(const std::filesystem::path& path)
+{
     if (!textfile::FileExists(path)) {
-        m_platform.dialogs->MsgBox("The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
-                                       path.string(),
-                                   "File I\\O Error", MsgBoxButtons::Ok, MsgBoxIcon::Critical);
+        m_platform.dialogs->MsgBox(MissingScriptMessage(path.string()), kFileIoErrorTitle, MsgBoxButtons::Ok,
+                                   MsgBoxIcon::Critical);
         return false;
     }
     ScriptFileRead r;
@@ -457,6 +490,7 @@ bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
     }
     SE_txtTargetName->setText(FromBytes(r.script.target));
     SE_rtfScriptDescription->setPlainText(ToBoxText(r.script.description));
+    SE_lstCommands->clear();
     for (const std::string& c : r.script.commands)
         SE_lstCommands->addItem(FromBytes(c));
     if (r.shape != ScriptFileShape::Complete) {
@@ -464,7 +498,7 @@ bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
         const char* what = r.shape == ScriptFileShape::TooShort
                                ? "The script file ends before its first command:\r\n"
                                : "The script file ends inside its description, so it has no commands:\r\n";
-        m_platform.dialogs->MsgBox(what + path.string() + "\r\nWhat it holds has been loaded.", "File I\\O Error",
+        m_platform.dialogs->MsgBox(what + path.string() + "\r\nWhat it holds has been loaded.", kFileIoErrorTitle,
                                    MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
     }
     return true;
@@ -479,28 +513,14 @@ void ScriptEditorPage::EmptyScript()
 
 // ---- test runner ----
 
-bool ScriptEditorPage::IsPlaying() const
+bool ScriptEditorPage::RefusedWhileRunning(RunRequest request)
 {
-    return Timer1->isActive() || m_inTick;
-}
-
-std::string ScriptEditorPage::Stamp() const
-{
-    const auto now = m_platform.clock->Now();
-    const QDateTime when = QDateTime::fromMSecsSinceEpoch(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
-    const QLocale locale = QLocale::system();
-    return ToBytes(locale.toString(when.date(), QLocale::ShortFormat)) + "  " +
-           ToBytes(locale.toString(when.time(), QLocale::ShortFormat));
-}
-
-void ScriptEditorPage::Log(const std::string& text)
-{
-    try {
-        AppendActivityLog(m_platform, text);
-    } catch (const RuntimeError&) {
-        // A log that cannot be written does not stop the run.
-    }
+    const bool playing = m_player.IsPlaying();
+    if (JudgeRunRequest(request, playing, m_listener && m_listener->CleanupUnderWay()) == RunVerdict::Allow)
+        return false;
+    m_platform.dialogs->MsgBox(RunningMessage(playing), kTestRunningTitle, MsgBoxButtons::Ok,
+                               MsgBoxIcon::Exclamation);
+    return true;
 }
 
 void ScriptEditorPage::HandBack(ScriptRunEnd how)
@@ -512,101 +532,41 @@ void ScriptEditorPage::HandBack(ScriptRunEnd how)
 
 void ScriptEditorPage::SE_cmdTest_Click()
 {
-    if (IsPlaying()) {
-        // The running script finishes first; a second one would type into its target.
-        m_platform.dialogs->MsgBox("A script is being tested already.\r\nPlease wait until it has finished.",
-                                   "Test Running", MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
-        if (m_listener)
-            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
+    // One run at a time: the running script finishes first.
+    if (RefusedWhileRunning(RunRequest::Test))
         return;
-    }
-    m_code = CompileScript(Commands());
-    SE_lstScriptCode->clear();
-    for (const std::string& c : m_code)
-        SE_lstScriptCode->addItem(FromBytes(c));
-    if (SE_txtTargetName->text().isEmpty()) {
-        m_platform.dialogs->MsgBox(kNoTarget, "Unspecified Target", MsgBoxButtons::Ok, MsgBoxIcon::None);
-        SE_txtTargetName->setFocus(Qt::OtherFocusReason);
-        if (m_listener)
-            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
-        return;
-    }
-    if (m_code.empty()) {
-        m_platform.dialogs->MsgBox(kNoCommands, "Commands Unavailable", MsgBoxButtons::Ok, MsgBoxIcon::None);
-        SE_txtScript->setFocus(Qt::OtherFocusReason);
-        if (m_listener)
-            m_listener->ScriptRunEnded(ScriptRunEnd::Refused);
-        return;
-    }
-    if (m_host.currentPage() == PageHost::kScriptEditor)
-        Log("\r\nScript Editor: [Test] clicked\r\n\r\n");
-    m_step = 0;
-    m_target = 0;
-    Timer1->start();
+    StartTest();
 }
 
-void ScriptEditorPage::EndRun(ScriptRunEnd how)
+bool ScriptEditorPage::StartTest()
 {
-    m_step = 0;
-    m_target = 0;
-    Timer1->stop();
-    HandBack(how);
+    const PlayStart start = m_player.Play(ToBytes(SE_txtTargetName->text()), Commands());
+    if (start == PlayStart::Busy) {
+        m_platform.dialogs->MsgBox(kTestRunningMessage, kTestRunningTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+        return false;
+    }
+    SE_lstScriptCode->clear();
+    for (const CompiledCommand& c : m_player.compiled())
+        SE_lstScriptCode->addItem(FromBytes(c.keys));
+    if (start == PlayStart::NoTarget) {
+        m_platform.dialogs->MsgBox(kNoTargetMessage, kNoTargetTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtTargetName->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (start == PlayStart::NoCommands) {
+        m_platform.dialogs->MsgBox(kNoCommandsMessage, kNoCommandsTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
+        SE_txtScript->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    // The first tick comes one interval later, so this entry stands before the run's.
+    if (m_host.currentPage() == PageHost::kScriptEditor)
+        m_journal.Log("\r\nScript Editor: [Test] clicked\r\n\r\n");
+    return true;
 }
 
 void ScriptEditorPage::Timer1_Timer()
 {
-    // A tick that pauses or waits for the target's window lets messages run; the ticks that
-    // fall due meanwhile do not start another.
-    if (m_inTick)
-        return;
-    struct InTick {
-        bool& flag;
-        explicit InTick(bool& f) : flag(f) { flag = true; }
-        ~InTick() { flag = false; }
-    } inTick(m_inTick);
-
-    if (m_step == 0) {
-        const std::string target = ToBytes(SE_txtTargetName->text());
-        Log("Activating target application: " + Stamp() + "\r\n" + target + "\r\n");
-        const auto launched = m_platform.launcher->LaunchMaximized(target, kWindowWait);
-        if (!launched || launched->window == 0) {
-            Log("ERROR: The application did not start, or no window of it appeared within 10 seconds; no keys were "
-                "sent.\r\n");
-            Log("Stopped script execution: " + Stamp() + "\r\n");
-            EndRun(ScriptRunEnd::Failed);
-            return;
-        }
-        m_target = launched->window;
-    } else if (m_step >= m_code.size()) {
-        m_step = 0;
-        Log("Completed script execution: " + Stamp() + "\r\n");
-        m_target = 0;
-        Timer1->stop();
-        HandBack(ScriptRunEnd::Completed);
-        return;
-    }
-
-    const std::size_t step = m_step;
-    QListWidgetItem* line = SE_lstCommands->item(static_cast<int>(step));
-    Log("Sending keys: " + (line ? ToBytes(line->text()) : std::string()) + "\r\n");
-    const std::string& s = m_code[step];
-    if (IsPauseCommand(s)) {
-        double seconds = 0;
-        if (!ParsePause(s, seconds))
-            Log("ERROR: The pause is not a number of seconds and was skipped: " + s + "\r\n");
-        else if (seconds > 0)
-            m_platform.scheduler->Pause(
-                std::chrono::milliseconds(static_cast<long long>(std::min(seconds, 1e9) * 1000.0 + 0.5)));
-        m_step = step + 1;
-        return;
-    }
-    if (!m_platform.keys->SendKeys(m_target, s)) {
-        Log("ERROR: The targeted application does not have the focus; the script was stopped before: " + s + "\r\n");
-        Log("Stopped script execution: " + Stamp() + "\r\n");
-        EndRun(ScriptRunEnd::Failed);
-        return;
-    }
-    m_step = step + 1;
+    m_player.Tick();
 }
 
 }  // namespace brimlow

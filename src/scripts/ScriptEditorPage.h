@@ -3,9 +3,9 @@
 // the script's target, commands and description, saves and loads script files, and
 // test-runs the script against its target (Timer1, one command per tick).
 //
-// The runner types into another program, so it makes sure of where the keys go: no key
-// when the target did not start or showed no window; before each command the focus must
-// still be on the target's process; a second test while one plays is refused.
+// The run itself is the ScriptPlayer's: it plays a copy of the script, makes sure of where
+// the keys go, and logs every step. The page shows the script, forwards the clicks, and
+// refuses a test or a load while a run is under way (scripts/RunRequests.h).
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -13,6 +13,9 @@
 
 #include "host/ScriptRunner.h"
 #include "platform/Platform.h"
+#include "scripts/QtRunJournal.h"
+#include "scripts/RunRequests.h"
+#include "scripts/ScriptPlayer.h"
 
 class QGroupBox;
 class QLabel;
@@ -64,13 +67,14 @@ public:
     bool LoadScriptFile(const std::filesystem::path& path) override;
     void EmptyScript() override;
     void ClearCommand() override { SE_cmdClear_Click(); }
-    void TestScript() override { SE_cmdTest_Click(); }
-    bool IsPlaying() const override;
+    bool TestScript() override { return StartTest(); }
+    bool IsPlaying() const override { return m_player.IsPlaying(); }
     void SetRunListener(ScriptRunListener* listener) override { m_listener = listener; }
 
     const std::string& strCommand() const { return m_strCommand; }
-    std::size_t iCommandStep() const { return m_step; }
-    Timer& timer1() const { return *Timer1; }
+    std::size_t iCommandStep() const { return m_player.step(); }
+    const ScriptPlayer& player() const { return m_player; }
+    Timer& timer1() const { return m_player.timer(); }
 
     QLabel* Image4 = nullptr;
     QLabel* Label16 = nullptr;
@@ -101,7 +105,6 @@ public:
     QLabel* Label13 = nullptr;
     QPlainTextEdit* SE_rtfScriptDescription = nullptr;
     QLabel* lblLatestScripts = nullptr;
-    std::unique_ptr<Timer> Timer1;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,19 +115,18 @@ private:
     void ShowCommand();
     std::vector<std::string> Commands() const;
     std::string ShowOpenDialog(const std::string& filter);
-    std::string Stamp() const;
-    void Log(const std::string& text);
-    void EndRun(ScriptRunEnd how);
+    bool ReadIntoEditor(const std::filesystem::path& path);
+    bool StartTest();
+    bool RefusedWhileRunning(RunRequest request);
     void HandBack(ScriptRunEnd how);
 
     PageHost& m_host;
     Platform& m_platform;
     std::string m_strCommand;
-    std::vector<std::string> m_code;
-    std::size_t m_step = 0;
-    bool m_inTick = false;
-    WindowId m_target = 0;
+    bool m_linkPressed = false;
     ScriptRunListener* m_listener = nullptr;
+    QtRunJournal m_journal;
+    ScriptPlayer m_player;
 };
 
 }  // namespace brimlow

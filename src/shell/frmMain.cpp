@@ -242,7 +242,6 @@ void frmMain::Form_Load()
     bNotInitial = true;
     if (m_forms && m_forms->splash())
         m_forms->splash()->Timer1->start();
-    m_qc->bCookiesDeleted = false;
 }
 
 void frmMain::InitializeMainForm()

@@ -70,7 +70,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
         qc = &main->quickCleanUpPage();
         se = &main->scriptEditorPage();
-        QObject::connect(qc->Timer2, &QTimer::timeout, [this] { ticks.push_back(Steady::now()); });
+        QObject::connect(qc, &QuickCleanUpPage::runMoved, [this] { ticks.push_back(Steady::now()); });
     }
     void TearDown() override
     {

@@ -221,6 +221,8 @@ class QtTimer final : public Timer {
 public:
     explicit QtTimer(std::function<void()> onTimer)
     {
+        // A script's pause waits on a timer: it must never end early.
+        m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(onTimer));
     }
     void setInterval(std::chrono::milliseconds interval) override { m_timer.setInterval(interval); }
