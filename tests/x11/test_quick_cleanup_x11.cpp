@@ -227,7 +227,10 @@ TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
     qc->QC_lstScripts_Click();
     main->raise();
     main->activateWindow();
-    QTest::qWait(500);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    // Drawn now, and the display holds the drawing, before it is read back.
+    main->repaint();
+    QGuiApplication::sync();
     shoot("quick-cleanup-page.png");
 
     // The pass: the progress window, caught while its bar is under way.

@@ -214,7 +214,10 @@ TEST_F(ScriptRunOnX11, ScreenshotOfThePageWithALoadedScript)
     se.SE_cmdControl_Click();
     main->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-    QTest::qWait(500);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    // Drawn now, and the display holds the drawing, before it is read back.
+    main->repaint();
+    QGuiApplication::sync();
     EXPECT_EQ(se.SE_lstCommands->count(), 7);
     const char* out = std::getenv("BRIMLOW_SCREENSHOT_DIR");
     const fs::path shot = (out ? fs::path(out) : dir.root()) / "script-editor-page.png";
