@@ -4,6 +4,7 @@
 // Commands menu on every page, each time it is pressed.
 #include <QAction>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -119,10 +120,10 @@ TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefre
     ReleaseGlobals();
 }
 
-// Alt+C with the focus in a control of the page (not the Key Strokes box, which records
-// the keys it gets): the current page's Commands menu, on every page, at every press. The
-// menu bar holds one Commands menu per page; the hidden ones must not take the key.
-TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPage)
+// Alt+C with the focus in a control of the page: the current page's Commands menu, on every
+// page, at every press. The menu bar holds one Commands menu per page; the hidden ones must
+// not take the key. The Key Strokes box alone keeps the key, to record it.
+TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPageButTheKeyStrokesBoxRecordsIt)
 {
     ASSERT_NE(g_dpy, nullptr) << "no test display";
     test::TempProgramFolder dir;
@@ -166,6 +167,17 @@ TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPage)
                 EXPECT_EQ(edit->text(), textBefore) << "the key went into the text box";
             }
         }
+        // The Key Strokes box records Alt+C as the keys it is, and no menu opens.
+        main.SSTab1->setCurrentIndex(frmMain::kScriptEditor);
+        auto* strokes = main.findChild<QPlainTextEdit*>(QStringLiteral("SE_txtScript"));
+        ASSERT_NE(strokes, nullptr);
+        strokes->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == strokes; }, 5000));
+        x.Key("c", true);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return strokes->toPlainText().endsWith(QLatin1Char('c')); }, 5000))
+            << strokes->toPlainText().toStdString();
+        EXPECT_TRUE(strokes->toPlainText().contains(QLatin1String("[ALT]"))) << strokes->toPlainText().toStdString();
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         main.hide();
     }
     ReleaseGlobals();
