@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QPlainTextEdit>
@@ -124,10 +125,72 @@ TEST_F(ScriptEditorPageTest, TheLayoutCarriesItsCaptionsHelpNumbersAndFocusOrder
         EXPECT_EQ(next->objectName().toStdString(), order[i]);
     }
 
-    QTest::mouseClick(page->lblLatestScripts, Qt::LeftButton);
-    EXPECT_EQ(tp.browser.opened, std::vector<std::string>{kSupportPage});
     page->ShowTutorial();
     EXPECT_TRUE(page->SE_rtfTutorial->toPlainText().startsWith("\n              QUICK TUTORIAL\n"));
+}
+
+TEST_F(ScriptEditorPageTest, TheLatestScriptsLinkOpensOnALeftClickOnly)
+{
+    QLabel* link = page->lblLatestScripts;
+    const QPoint inside = link->rect().center();
+    QTest::mouseClick(link, Qt::RightButton, {}, inside);
+    QTest::mouseClick(link, Qt::MiddleButton, {}, inside);
+    // Pressed on the link, released off it: the user changed their mind.
+    QTest::mousePress(link, Qt::LeftButton, {}, inside);
+    QTest::mouseRelease(link, Qt::LeftButton, {}, link->rect().bottomRight() + QPoint(20, 20));
+    EXPECT_TRUE(tp.browser.opened.empty());
+    QTest::mouseClick(link, Qt::LeftButton, {}, inside);
+    EXPECT_EQ(tp.browser.opened, std::vector<std::string>{kSupportPage});
+}
+
+TEST_F(ScriptEditorPageTest, TextDroppedOrPastedIntoKeyStrokesNeverGetsIn)
+{
+    page->SE_cmdTab_Click();
+    QWidget* area = page->SE_txtScript->viewport();
+    QMimeData text;
+    text.setText("pasted");
+    const QPoint at = area->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(area, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(area, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(area, &drop);
+    // The box shows exactly the command being recorded, so Next stores just that.
+    EXPECT_EQ(Box(), "[TAB]");
+    page->SE_cmdNext_Click();
+    page->SE_cmdNext_Click();
+    EXPECT_EQ(Commands(), std::vector<std::string>{"[TAB]"});
+}
+
+TEST_F(ScriptEditorPageTest, LoadAndTestAreRefusedWhileAQuickCleanUpIsUnderWay)
+{
+    dir.Write("s.scr", "/opt/x\r\na\r\n");
+    page->SE_txtTargetName->setText("/opt/kept");
+    SetCommands({"kept"});
+    page->SE_cmdAlt_Click();
+    listener.cleanup = true;
+    tp.dialogs.openPaths.push_back(dir.file("s.scr").string());
+    page->SE_cmdLoad_Click();
+    page->SE_cmdTest_Click();
+    ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+    for (const auto& box : tp.dialogs.boxes) {
+        EXPECT_EQ(box.title, "Test Running");
+        EXPECT_EQ(box.text, "The quick clean-up is running.\r\nPlease wait until it has finished.");
+    }
+    EXPECT_TRUE(tp.dialogs.openDialogs.empty());
+    EXPECT_EQ(Commands(), std::vector<std::string>{"kept"});
+    EXPECT_EQ(page->strCommand(), "[ALT]");
+    EXPECT_FALSE(page->IsPlaying());
+    // The clean-up itself starts its script through TestScript, and it plays.
+    EXPECT_TRUE(page->TestScript());
+    EXPECT_TRUE(page->IsPlaying());
+    // Once it stands still, the user may mend and test.
+    Play();
+    listener.cleanup = false;
+    page->SE_cmdLoad_Click();
+    EXPECT_EQ(page->SE_txtTargetName->text(), "/opt/x");
+    EXPECT_EQ(page->strCommand(), "") << "Load clears the command being recorded";
 }
 
 TEST_F(ScriptEditorPageTest, RecordingReplacesWhatTheBoxWouldTypeByTokens)
