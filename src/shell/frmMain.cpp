@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -16,6 +18,7 @@
 #include <QVariant>
 
 #include "bleach/BleachUtilityPage.h"
+#include "bleach/FolderList.h"
 #include "platform/Errors.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "cookies/CookieEditorPage.h"
@@ -141,6 +144,7 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
     SSTab1->installEventFilter(this);
 
     BuildMenus();
+    WatchSettings();
     // After the pages and menus: the items find their buttons, the pop-up its controls.
     m_tabCommandMenus = new TabCommandMenus(*this, *SSTab1, m_commands, [this] { m_qc->Image3_MouseUp(); });
 
@@ -285,7 +289,7 @@ void frmMain::LoadUserSettings()
         m_bu->RestoreFolder(BleachFolderToOpen(*restored->bleachFolder));
 }
 
-void frmMain::SaveUserSettings()
+void frmMain::SaveUserSettings(bool atExit)
 {
     if (!m_settingsReplaceable)
         return;  // the file the start-up could not read stays as it was
@@ -295,14 +299,50 @@ void frmMain::SaveUserSettings()
     settings.checkedScripts = m_qc->CheckedScripts();
     settings.delay = m_qc->DelayText();
     settings.bleachFolder = m_bu->Folder();
+    const std::string text = UserSettingsText(settings);
+    if (!atExit && text == m_settingsWritten)
+        return;
     try {
         brimlow::SaveUserSettings(m_platform, settings);
+        m_settingsWritten = text;
+        m_settingsFailureSaid = false;
     } catch (const RuntimeError& e) {
-        // The shut-down goes on; the old file stays whole.
-        m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) + ": the settings could not be saved.\r\n" +
-                                       UserSettingsPath(m_platform).string(),
-                                   kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+        // The run (or the shut-down) goes on; the old file stays whole. Said once until a
+        // save works again, not at every change.
+        if (!m_settingsFailureSaid)
+            m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) +
+                                           ": the settings could not be saved.\r\n" +
+                                           UserSettingsPath(m_platform).string(),
+                                       kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
+        m_settingsFailureSaid = true;
     }
+}
+
+void frmMain::WatchSettings()
+{
+    const auto changed = [this] { SettingsChanged(); };
+    QAbstractItemModel* protectedList = m_qc->QC_lstDelCookies->model();
+    connect(protectedList, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(protectedList, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(protectedList, &QAbstractItemModel::modelReset, this, changed);
+    connect(m_qc->QC_lstScripts, &QListWidget::itemChanged, this, changed);
+    connect(m_qc->QC_lstScripts->model(), &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(m_qc->QC_txtDelay, &QLineEdit::textChanged, this, changed);
+    connect(m_bu->BU_Dir1, &FolderList::pathChanged, this, changed);
+}
+
+void frmMain::SettingsChanged()
+{
+    // The start-up restores the settings into these controls: nothing is written back
+    // before the load has ended. One write for all that one event changed.
+    if (!bNotInitial || m_unloaded || m_settingsSavePending)
+        return;
+    m_settingsSavePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_settingsSavePending = false;
+        if (!m_unloaded)
+            SaveUserSettings(false);
+    });
 }
 
 // ---- the host of the pages ----
@@ -453,7 +493,7 @@ void frmMain::Form_QueryUnload()
     } else {
         QCoreApplication::processEvents();
     }
-    SaveUserSettings();
+    SaveUserSettings(true);
     ReleaseGlobals();
     DisarmLastResortCleanUp();  // the shut-down destroys them itself, with its message boxes
     BleachDataFiles(m_platform);

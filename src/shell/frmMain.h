@@ -113,13 +113,23 @@ private:
     void SetTabStopsFor(int page);
     void Form_QueryUnload();
     void LoadUserSettings();
-    void SaveUserSettings();
+    // Writes the settings file from the controls; atExit: also when it would hold what this
+    // run wrote last.
+    void SaveUserSettings(bool atExit);
+    // The user's lasting choices (a protection, a check, the delay, the folder) changed: the
+    // settings are written once the event that changed them is done, so a crash or a kill
+    // later in the run loses none of them.
+    void WatchSettings();
+    void SettingsChanged();
 
     Platform& m_platform;
     Forms* m_forms;
     bool m_unloaded = false;
     // False when the start-up found a settings file it could not read: it is kept as it is.
     bool m_settingsReplaceable = true;
+    bool m_settingsSavePending = false;
+    std::string m_settingsWritten;  // the bytes this run wrote last
+    bool m_settingsFailureSaid = false;
 
     QuickCleanUpPage* m_qc = nullptr;
     ScriptEditorPage* m_se = nullptr;

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 #include "bleach/BleachUtilityPage.h"
 #include "bleach/FolderList.h"
@@ -129,17 +130,7 @@ protected:
     }
     void Seed(const std::vector<std::string>& sources)
     {
-        std::vector<inetcache::CacheEntry> entries;
-        for (const auto& s : sources) {
-            inetcache::CacheEntry e;
-            e.sourceUrl = s;
-            e.localFileName = "/var/tmp/c/" + s.substr(7) + ".txt";
-            e.hitRate = 3;
-            e.expireTime = 133000000000000000ull;
-            e.lastAccessTime = 132000000000000000ull;
-            entries.push_back(e);
-        }
-        test::SeedEntries(dir.storeFolder(), entries);
+        test::SeedCookieSources(dir.storeFolder(), sources);
     }
     void Start()
     {
@@ -286,6 +277,7 @@ TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
     dir.Write("X.SCR", "t\r\n");
     dir.Write("a.scr.txt", "t\r\n");
     dir.Write("x.scr", "t\r\n");
+    ASSERT_EQ(::mkfifo(dir.file("pipe.scr").c_str(), 0600), 0);  // no file to read: never a script
     main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
     EXPECT_EQ(Texts(page->QC_lstScripts), (std::vector<std::string>{"old.scr", "x.scr"}));

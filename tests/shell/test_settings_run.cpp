@@ -1,9 +1,13 @@
 // The settings file across whole runs of the main window, with the real runner, UrlHound and
 // store: what a start-up keeps when it cannot trust what it reads, and what the exit writes.
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "bleach/BleachUtilityPage.h"
+#include "bleach/FolderList.h"
 #include "cookies/MCookieEditor.h"
 #include "host/MActivityReport.h"
 #include "host/UserSettingsFile.h"
@@ -119,6 +123,8 @@ TEST_F(SettingsRun, ASettingsFileThatCannotBeReadIsSaidAtStartAndNotReplacedAtEx
     const fs::path path = dir.file(settingsName);
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     Start();
+    page().QC_txtDelay->setText("9");  // a change in the run does not write either
+    QCoreApplication::processEvents();
     ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
     EXPECT_EQ(tp.dialogs.boxes[0].title, "File I\\O Error");
     EXPECT_NE(tp.dialogs.boxes[0].text.find("Settings file: " + path.string()), std::string::npos);
@@ -155,4 +161,88 @@ TEST_F(SettingsRun, ASettingsFileThatCannotBeReadIsSaidAtStartAndNotReplacedAtEx
     EXPECT_EQ(tp.dialogs.boxes.size(), 2u);
     Exit();
     EXPECT_TRUE(dir.Exists(settingsName));
+}
+
+namespace {
+
+// The real calls, counting the files replaced.
+class CountingCalls final : public FileCalls {
+public:
+    int Open(const char* path, int flags) override { return m_real.Open(path, flags); }
+    int Fstat(int fd, struct ::stat* st) override { return m_real.Fstat(fd, st); }
+    long Pwrite(int fd, const void* buf, std::size_t n, std::int64_t off) override
+    {
+        return m_real.Pwrite(fd, buf, n, off);
+    }
+    int Fdatasync(int fd) override { return m_real.Fdatasync(fd); }
+    int Close(int fd) override { return m_real.Close(fd); }
+    int Unlink(const char* path) override { return m_real.Unlink(path); }
+    int Rename(const char* from, const char* to) override
+    {
+        ++renames;
+        return m_real.Rename(from, to);
+    }
+    int renames = 0;
+
+private:
+    PosixFileCalls m_real;
+};
+
+}  // namespace
+
+// Each lasting choice is in the file as soon as the event that made it is done: a run that
+// ends without its shut-down (a crash, SIGKILL) keeps them all. Before, only the exit wrote.
+TEST_F(SettingsRun, EveryLastingChoiceIsWrittenWhenItChanges)
+{
+    CountingCalls calls;
+    tp.platform.files = &calls;
+    test::SeedCookieSources(dir.storeFolder(), {Source("a.example"), Source("b.example"), Source("c.example")});
+    dir.Write("one.scr", "t\r\n");
+    dir.Write("two.scr", "t\r\n");
+    const fs::path kept = dir.root() / "kept folder";
+    fs::create_directories(kept);
+    const auto saved = [&]() -> RestoredSettings {
+        QCoreApplication::processEvents();
+        const auto back = ReadUserSettings(dir.Exists(settingsName) ? dir.Read(settingsName) : "");
+        return back ? *back : RestoredSettings{};
+    };
+
+    Start();
+    EXPECT_FALSE(dir.Exists(settingsName)) << "the start-up restores, it writes nothing";
+
+    for (int row = 0; row < 3; ++row)
+        page().QC_lstCookies->item(row)->setSelected(true);
+    page().QC_lstCookies->setCurrentRow(2, QItemSelectionModel::Select);
+    page().QC_cmdAdd_Click();
+    EXPECT_EQ(saved().protectedCookies,
+              (std::vector<std::string>{Source("c.example"), Source("b.example"), Source("a.example")}));
+    EXPECT_EQ(calls.renames, 1) << "three entries moved by one click are one write";
+
+    page().QC_lstDelCookies->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    page().QC_cmdRemove_Click();
+    EXPECT_EQ(saved().protectedCookies, (std::vector<std::string>{Source("b.example"), Source("a.example")}));
+
+    page().QC_lstScripts->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(saved().selectedScripts, std::vector<std::string>{"two.scr"});
+
+    page().QC_txtDelay->setText("750");
+    EXPECT_EQ(saved().delay, "750");
+
+    main->bleachUtilityPage().BU_Dir1->SetPath(kept.string());
+    EXPECT_EQ(saved().bleachFolder, kept.string());
+
+    // A tab switch that rebuilds the lists without changing them writes nothing.
+    const int writes = calls.renames;
+    main->setCurrentPage(PageHost::kBleachUtility);
+    main->setCurrentPage(PageHost::kQuickCleanUp);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls.renames, writes);
+
+    // The run ends without its shut-down; the next start has every choice back.
+    main.reset();
+    Start();
+    EXPECT_EQ(Texts(page().QC_lstDelCookies), (std::vector<std::string>{Source("b.example"), Source("a.example")}));
+    EXPECT_EQ(page().QC_lstScripts->item(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(page().QC_txtDelay->text().toStdString(), "750");
+    EXPECT_EQ(main->bleachUtilityPage().Folder(), kept.string());
 }
