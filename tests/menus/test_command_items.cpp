@@ -131,6 +131,9 @@ public:
             Named<QAbstractButton>("UH_cmdCacheSearch")->click();
             Named<QPlainTextEdit>("UH_txtCacheSearchString")->setPlainText(QStringLiteral("site2"));
         }
+        // What the arrangement set off is done first: the settings it changed are written
+        // once its events have run.
+        QCoreApplication::processEvents();
         baseline = Observe();
     }
 
