@@ -17,6 +17,15 @@
 
 namespace brimlow::test {
 
+// How often `what` stands in `text`.
+inline std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 class TestJournal final : public RunJournal {
 public:
     void Log(const std::string& text) override { log += text; }

@@ -22,6 +22,7 @@
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+#include "RunFakes.h"
 
 using namespace brimlow;
 using namespace std::chrono_literals;
@@ -42,13 +43,7 @@ void PrintTo(const Outcome& o, std::ostream* os)
     *os << "log:\n" << o.log << "\nstore:\n" << o.store << "keys: " << o.keys.size();
 }
 
-std::size_t Count(const std::string& text, const std::string& what)
-{
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
+using test::Count;
 
 // One program folder, store and main window: three cookie sources of this user, one of
 // another user (refused, so the phase makes all three passes), one checked script.

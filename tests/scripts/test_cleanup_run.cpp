@@ -14,13 +14,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::size_t Count(const std::string& text, const std::string& what)
-{
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
+using test::Count;
 
 class CleanupRunTest : public testing::Test {
 protected:

@@ -33,6 +33,7 @@
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+#include "RunFakes.h"
 
 using namespace brimlow;
 
@@ -90,13 +91,7 @@ std::vector<std::string> Texts(QListWidget* list)
     return out;
 }
 
-std::size_t Count(const std::string& text, const std::string& what)
-{
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
+using test::Count;
 
 class QuickCleanUpTest : public testing::Test {
 protected:

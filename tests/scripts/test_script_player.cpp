@@ -2,28 +2,20 @@
 // date and time. Minutes of play run in milliseconds.
 #include <gtest/gtest.h>
 
-#include "scripts/RunJournal.h"
 #include "scripts/RunRequests.h"
 #include "scripts/ScriptPlayer.h"
 #include "support/TestPlatform.h"
+#include "RunFakes.h"
 
 using namespace brimlow;
 using namespace std::chrono_literals;
 
 namespace {
 
-class TestJournal final : public RunJournal {
-public:
-    void Log(const std::string& text) override { log += text; }
-    std::string DateText() override { return "12/10/26"; }
-    std::string TimeText() override { return "09:00"; }
-    std::string log;
-};
-
 class ScriptPlayerTest : public testing::Test {
 protected:
     test::TestPlatform tp;
-    TestJournal journal;
+    test::TestJournal journal;
     std::vector<ScriptRunEnd> ends;
     ScriptPlayer player{tp.platform, journal, [this](ScriptRunEnd how) { ends.push_back(how); }};
 
