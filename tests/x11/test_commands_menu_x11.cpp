@@ -54,13 +54,23 @@ std::vector<std::string> Lines(QListWidget* list)
     return out;
 }
 
-TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefreshCacheRefreshes)
-{
-    ASSERT_NE(g_dpy, nullptr) << "no test display";
+// A program folder and a store of the test's own; the globals a window loads go with it.
+class CommandsMenuOnX11 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(g_dpy, nullptr) << "no test display";
+        tp.platform.programFolder = dir.folder();
+        tp.platform.storeFolder = dir.storeFolder();
+    }
+    void TearDown() override { ReleaseGlobals(); }
+
     test::TempProgramFolder dir;
     test::TestPlatform tp;
-    tp.platform.programFolder = dir.folder();
-    tp.platform.storeFolder = dir.storeFolder();
+};
+
+TEST_F(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefreshCacheRefreshes)
+{
     dir.WithUrlHound();
     test::SeedEntries(dir.storeFolder(), 3);
     {
@@ -117,19 +127,13 @@ TEST(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRefre
         EXPECT_EQ(list->currentRow(), 0);
         main.hide();
     }
-    ReleaseGlobals();
 }
 
 // Alt+C with the focus in a control of the page: the current page's Commands menu, on every
 // page, at every press. The menu bar holds one Commands menu per page; the hidden ones must
 // not take the key. The Key Strokes box alone keeps the key, to record it.
-TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPageButTheKeyStrokesBoxRecordsIt)
+TEST_F(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPageButTheKeyStrokesBoxRecordsIt)
 {
-    ASSERT_NE(g_dpy, nullptr) << "no test display";
-    test::TempProgramFolder dir;
-    test::TestPlatform tp;
-    tp.platform.programFolder = dir.folder();
-    tp.platform.storeFolder = dir.storeFolder();
     tp.runner.passThrough = false;  // the menus need no cache
     {
         test::XSession x;
@@ -180,7 +184,6 @@ TEST(CommandsMenuOnX11, AltCOpensTheCurrentPagesCommandsMenuOnEveryPageButTheKey
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         main.hide();
     }
-    ReleaseGlobals();
 }
 
 }  // namespace
