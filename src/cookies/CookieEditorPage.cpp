@@ -66,6 +66,11 @@ std::string ItemText(const QListWidget* list, int row)
     return item ? ToBytes(item->text()) : std::string();
 }
 
+std::size_t SlotOf(const QListWidgetItem* item)
+{
+    return static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+}
+
 void AddSlotItem(QListWidget* list, const std::string& text, std::size_t slot)
 {
     auto* item = new QListWidgetItem(FromBytes(text));
@@ -366,20 +371,31 @@ void CookieEditorPage::RefreshAfterChange()
     const std::string text = RememberedSource();
     const std::string source = SourceText();
     for (std::size_t i = 0; i < iCookieCount(); ++i) {
-        if (CookieEntries()[i].Source != source)
-            continue;
-        if (!textfile::FileExists(std::filesystem::path(CookieEntries()[i].FileName))) {
-            ForgetCookieEntry(i);
-            for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
-                list->blockSignals(true);
-                delete list->takeItem(static_cast<int>(i));
-                list->setCurrentRow(-1);
-                list->blockSignals(false);
-            }
+        if (CookieEntries()[i].Source == source) {
+            LookAgain(i);
+            break;
         }
-        break;
     }
     ShowRemembered(text);
+}
+
+bool CookieEditorPage::LookAgain(std::size_t index)
+{
+    inetcache::CacheEntry stored;
+    if (inetcache::FindCookieSource(CookieEntries()[index].Source, stored, inetcache::StoreAccessOf(m_platform))) {
+        UpdateCookieEntry(index, stored);
+        if (QListWidgetItem* file = CE_lstCookieFiles->item(static_cast<int>(index)))
+            file->setText(FromBytes(CookieEntries()[index].FileName));
+        return true;
+    }
+    ForgetCookieEntry(index);
+    for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
+        list->blockSignals(true);
+        delete list->takeItem(static_cast<int>(index));
+        list->setCurrentRow(-1);
+        list->blockSignals(false);
+    }
+    return false;
 }
 
 void CookieEditorPage::CE_lstCookieSources_Click()
@@ -401,9 +417,20 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
         CE_txtSource->setText(CE_lstCookieSources->item(k)->text());
         const std::string source = SourceText();
         CE_txtCookieSearch->setPlainText(FromBytes(source));
+        bool exists = textfile::FileExists(std::filesystem::path(CookieEntries()[static_cast<std::size_t>(k)].FileName));
+        // The dump may be older than the store: another program may have changed the source
+        // (its cookies are in another file now) or deleted it.
+        if (!exists && !CookieSourceUser(source).empty()) {
+            inetcache::CacheEntry stored;
+            if (inetcache::FindCookieSource(source, stored, inetcache::StoreAccessOf(m_platform))) {
+                UpdateCookieEntry(static_cast<std::size_t>(k), stored);
+                CE_lstCookieFiles->item(k)->setText(FromBytes(CookieEntries()[static_cast<std::size_t>(k)].FileName));
+                exists = textfile::FileExists(std::filesystem::path(stored.localFileName.value_or(std::string())));
+            }
+        }
         const CookieEntry& entry = CookieEntries()[static_cast<std::size_t>(k)];
         const std::filesystem::path file(entry.FileName);
-        if (textfile::FileExists(file)) {
+        if (exists) {
             std::string firstName;
             try {
                 textfile::LineReader in(file);
@@ -414,7 +441,7 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
             const std::string live(TrimBlanks(GetCookie(m_platform, CookieUrl(source), firstName)));
             CE_txtTemp->setPlainText(FromBytes(live));
             ParseCookieString(live);
-            LoadCookieFile(std::filesystem::path(ItemText(CE_lstCookieFiles, k)));
+            LoadCookieFile(file);
             if (const auto d = RecognizeDumpDate(entry.Expires))
                 DTPicker1->setDate(QDate(d->year, d->month, d->day));
         } else {
@@ -479,7 +506,7 @@ void CookieEditorPage::CE_lstCookieEntries_Click()
             return;
         CE_lstCookieEntries->setToolTip(item->text());
         CE_txtCookieName->setPlainText(item->text());
-        const auto slot = static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+        const std::size_t slot = SlotOf(item);
         if (slot < LiveCookies().entries.size())
             CE_txtCookieValue->setText(FromBytes(LiveCookies().entries[slot].Value));
     } else {
@@ -494,7 +521,7 @@ void CookieEditorPage::CE_lstExpiredCookies_Click()
         return;
     CE_lstExpiredCookies->setToolTip(item->text());
     CE_txtCookieName->setPlainText(item->text());
-    const auto slot = static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+    const std::size_t slot = SlotOf(item);
     CE_txtCookieValue->setText(slot < FileCookies().size() ? FromBytes(FileCookies()[slot].Value) : QString());
 }
 
@@ -531,7 +558,8 @@ void CookieEditorPage::DTPicker1_Change()
 void CookieEditorPage::SetEditedCookie()
 {
     CE_txtCookieSearch->setPlainText(CE_txtSource->text());
-    const std::string url = CookieUrl(SourceText());
+    const std::string source = SourceText();
+    const std::string url = CookieUrl(source);
     DTPicker1_Change();
     Stopwatch set(figures.setCookieSeconds);
     SetCookie(m_platform, url, ToBytes(CE_txtCookieName->toPlainText()),
@@ -622,8 +650,19 @@ void CookieEditorPage::DeleteCookieSource()
         if (status)
             status->hide();
     };
-    if (!IsOwnCookie(m_platform, SourceText())) {
+    const std::string source = SourceText();
+    if (!IsOwnCookie(m_platform, source)) {
         AppendActivityLog(m_platform, kNotOwnCookieLog);
+        finish();
+        return;
+    }
+    // A source whose cookie file is gone holds no cookie that a deletion could remove: its
+    // entry goes instead.
+    if (!CookieSourceUser(source).empty() &&
+        inetcache::RemoveCookieSourceWithoutFile(source, inetcache::StoreAccessOf(m_platform))) {
+        AppendActivityLog(m_platform, kSourceWithoutFileLog + source + "\r\n");
+        if (m_inPass)
+            m_passChanged = true;  // the lists lose it at the pass's refresh
         finish();
         return;
     }

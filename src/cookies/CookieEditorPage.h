@@ -113,6 +113,9 @@ private:
     bool DeleteListCookies(QListWidget* list);
     void SetPickerToday(int offsetDays);
     std::string SourceText() const;
+    // The loaded source at `index` as the store holds it now; false (and the source has
+    // left the lists) when the store holds it no more.
+    bool LookAgain(std::size_t index);
     // After a cookie of the shown source was set or expired: the whole refresh, or within a
     // deletion pass that source alone looked at again.
     void RefreshAfterChange();

@@ -1,9 +1,11 @@
 #include "cookies/MCookieEditor.h"
 
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 
 #include "cachebrowser/MUrlHound.h"
+#include "cachedump/CacheDumpRecord.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
@@ -105,6 +107,24 @@ void ForgetCookieEntry(std::size_t index)
 {
     if (index < g_cookieEntries.size())
         g_cookieEntries.erase(g_cookieEntries.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+CookieEntry CookieEntryOf(const inetcache::CacheEntry& stored)
+{
+    CookieEntry e;
+    e.Source = stored.sourceUrl;
+    e.FileName = stored.localFileName ? *stored.localFileName : std::string(kNoLocalFile);
+    AppendDumpDate(e.Expires, stored.expireTime);
+    if (!RecognizeDumpDate(e.Expires))
+        e.Expires = kNoExpiryDate;
+    AppendDumpDate(e.Accessed, stored.lastAccessTime);
+    return e;
+}
+
+void UpdateCookieEntry(std::size_t index, const inetcache::CacheEntry& stored)
+{
+    if (index < g_cookieEntries.size())
+        g_cookieEntries[index] = CookieEntryOf(stored);
 }
 
 // ---- cookie files ----
@@ -257,13 +277,26 @@ std::string CookieData(std::string_view value, std::string_view expiryText)
     return std::string(value) + "; expires = " + std::string(expiryText);
 }
 
+std::string_view CookieSourceUser(std::string_view source)
+{
+    if (source.substr(0, 7) != "Cookie:")
+        return {};
+    const std::string_view rest = source.substr(7);
+    const std::size_t at = rest.find('@');
+    return at == std::string_view::npos ? std::string_view() : rest.substr(0, at);
+}
+
 bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data)
 {
-    const bool ok = inetcache::InternetSetCookie(Url, Name, Data, inetcache::StoreAccessOf(platform));
+    inetcache::CookieSetReport report;
+    const bool ok = inetcache::InternetSetCookie(Url, Name, Data, inetcache::StoreAccessOf(platform), &report);
     std::string entry = ok ? std::string() : std::string("ERROR SETTING COOKIE:\r\n");
     entry.append("Source: ").append(Url).append("\r\n");
     entry.append("Name: ").append(Name).append("\r\n");
     entry.append("Value: ").append(Data).append("\r\n");
+    if (!report.leftFile.empty())
+        entry.append(kFileLeftLog).append(report.leftFile).append(" (").append(std::strerror(report.leftError))
+            .append(")\r\n");
     AppendActivityLog(platform, entry);
     return ok;
 }

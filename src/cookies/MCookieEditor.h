@@ -4,6 +4,7 @@
 // hands out for its URL, and the write path that sets or expires one cookie. Qt-free; the
 // Cookie Editor page only shows what lives here and drives it.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "host/DataFiles.h"
 #include "platform/Platform.h"
+#include "platform/inetcache/InetCache.h"
 
 namespace brimlow {
 
@@ -22,6 +24,8 @@ struct CookieEntry {
     std::string Accessed;  // M/D/YYYY as the dump tool wrote it
 };
 
+// The dump's text for a source without a local file.
+inline constexpr const char* kNoLocalFile = "N\\A";
 // What an expiry line that is no date becomes.
 inline constexpr const char* kNoExpiryDate = "12/31/9999";
 // What GetCookie answers when the store hands out nothing for a URL.
@@ -57,6 +61,11 @@ const std::vector<CookieEntry>& CookieEntries();
 std::size_t iCookieCount();
 // Drops one loaded source (one the store no longer holds); an index past the end drops none.
 void ForgetCookieEntry(std::size_t index);
+// The loaded source at `index` as the store holds it now (its file and dates as a dump of
+// the store would give them); an index past the end changes none.
+void UpdateCookieEntry(std::size_t index, const inetcache::CacheEntry& stored);
+// The source as a dump would load it.
+CookieEntry CookieEntryOf(const inetcache::CacheEntry& stored);
 
 // ---- cookie files ----
 
@@ -119,9 +128,17 @@ std::string CookieUrl(std::string_view source);
 // The data a cookie is set with: its value, "; expires = " and the expiry text.
 std::string CookieData(std::string_view value, std::string_view expiryText);
 
+// The user part of a "Cookie:" source (between "Cookie:" and the first "@" after it).
+// Empty for a text that is no "Cookie:" source.
+std::string_view CookieSourceUser(std::string_view source);
+
+// After the lines of a change whose old cookie file could not be removed.
+inline constexpr const char* kFileLeftLog = "ERROR: the old cookie file could not be removed: ";
+
 // Sets the cookie in the store and logs the outcome in the activity log: "Source: ",
-// "Name: " and "Value: " lines, under "ERROR SETTING COOKIE:" when the store refused.
-// True when the store took it.
+// "Name: " and "Value: " lines, under "ERROR SETTING COOKIE:" when the store refused. A
+// change that left its old cookie file behind adds a kFileLeftLog line with the file's
+// path and the reason. True when the store took it.
 bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data);
 
 // True when this user may change the source: it holds no "Cookie:", or its user part is
@@ -130,5 +147,8 @@ bool SetCookie(const Platform& platform, std::string_view Url, std::string_view 
 bool IsOwnCookie(const Platform& platform, std::string_view Source);
 
 inline constexpr const char* kNotOwnCookieLog = "COOKIE does not belong to this user - ABORTING process.\r\n";
+// Before the source's text, when a deletion finds the source without its cookie file and
+// removes it from the store.
+inline constexpr const char* kSourceWithoutFileLog = "Cookie source without its cookie file - removed: ";
 
 }  // namespace brimlow

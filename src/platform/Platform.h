@@ -196,8 +196,8 @@ public:
     virtual bool SendKeys(WindowId window, const std::string& keys) = 0;
 };
 
-// The file calls that destroying a file and replacing a file make, so that a test can watch
-// their order, stage a fault or end the process at a chosen call. Each returns what the
+// The file calls that destroying a file, replacing a file and changing a cookie make, so
+// that a test can watch their order, stage a fault or end the process at a chosen call. Each returns what the
 // POSIX call returns and leaves errno as it does. The calls of a replacement make the real
 // calls unless a watcher takes them over too.
 class FileCalls {

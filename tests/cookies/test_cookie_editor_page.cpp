@@ -12,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "cookies/CookieEditorPage.h"
 #include "cookies/MCookieEditor.h"
 #include "platform/FileTime.h"
@@ -35,10 +38,15 @@ class HookRunner final : public ProcessRunner {
 public:
     void RunAndWait(const std::vector<std::string>& argv, const std::filesystem::path& folder) override
     {
+        RunAndReport(argv, folder, {});
+    }
+    RunOutcome RunAndReport(const std::vector<std::string>& argv, const std::filesystem::path& folder,
+                            const RunEnvironment& environment) override
+    {
         ++runs;
         if (duringRun)
             duringRun();
-        real.RunAndWait(argv, folder);
+        return real.RunAndReport(argv, folder, environment);
     }
     std::function<void()> duringRun;
     int runs = 0;
@@ -92,10 +100,29 @@ protected:
         main.reset();
         ReleaseCookieTables();
     }
+    // At the page's own time, so that two runs write the same bytes.
     void Set(const std::string& host, const std::string& name, const std::string& value)
     {
         ASSERT_TRUE(inetcache::InternetSetCookie("http://" + host + "/", name, value + "; expires = " + kFuture,
-                                                 test::TestStoreAccess(dir.storeFolder())));
+                                                 inetcache::StoreAccessOf(tp.platform)));
+    }
+    // Every row of the index, and the bytes of the file each names; a cookie file's version
+    // (random in its name) shows as "*".
+    std::string StoreImage() const
+    {
+        const std::string rows = test::RunSqlite(dir.storeFolder(), "SELECT url, local_file, hit_rate, expire_time, "
+                                                 "last_access_time FROM entries ORDER BY url;", {"-separator", "\t"});
+        std::string image;
+        for (std::size_t pos = 0, lf; (lf = rows.find('\n', pos)) != std::string::npos; pos = lf + 1) {
+            std::string row = rows.substr(pos, lf - pos);
+            const std::size_t t1 = row.find('\t'), t2 = row.find('\t', t1 + 1);
+            const std::string file = row.substr(t1 + 1, t2 - t1 - 1);
+            const std::string bytes = std::filesystem::exists(file) ? textfile::ReadAll(file) : "<no file>";
+            if (file.size() > 7 && file[file.size() - 7] == '.')
+                row.replace(t1 + 1 + file.size() - 6, 6, "*");
+            image += row + "\n" + bytes;
+        }
+        return image;
     }
     std::string Source(const std::string& host) const { return "Cookie:" + user + "@" + host + "/"; }
     int Row(const std::string& source) const
@@ -105,6 +132,45 @@ protected:
         return it == sources.end() ? -1 : static_cast<int>(it - sources.begin());
     }
     void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    // What a run of deletions leaves: the log, the store, the page's lists and boxes (a cookie
+    // file's version shows as "*"), and the UrlHound runs it took.
+    struct Outcome {
+        std::string log, store, sources, files, active, expired, name, value;
+        int runs = 0;
+    };
+    Outcome Capture() const
+    {
+        const auto lines = [](QListWidget* list) {
+            std::string out;
+            for (const auto& line : Lines(list))
+                out += line + "\n";
+            return out;
+        };
+        Outcome o;
+        o.log = Log();
+        o.store = StoreImage();
+        o.sources = lines(page->CE_lstCookieSources);
+        for (const auto& line : Lines(page->CE_lstCookieFiles))
+            o.files += line.substr(0, line.size() > 7 ? line.size() - 7 : 0) + "\n";
+        o.active = lines(page->CE_lstCookieEntries);
+        o.expired = lines(page->CE_lstExpiredCookies);
+        o.name = page->CE_txtCookieName->toPlainText().toStdString();
+        o.value = page->CE_txtCookieValue->text().toStdString();
+        o.runs = runner.runs;
+        return o;
+    }
+    static void ExpectSame(const Outcome& pass, const Outcome& single)
+    {
+        EXPECT_EQ(pass.log, single.log);
+        EXPECT_EQ(pass.store, single.store);
+        EXPECT_EQ(pass.sources, single.sources);
+        EXPECT_EQ(pass.files, single.files);
+        EXPECT_EQ(pass.active, single.active);
+        EXPECT_EQ(pass.expired, single.expired);
+        EXPECT_EQ(pass.name, single.name);
+        EXPECT_EQ(pass.value, single.value);
+    }
     std::string Log() const { return ReadActivityLog(tp.platform); }
 };
 
@@ -349,10 +415,6 @@ TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOne
         textfile::WriteAll(*theirs.localFileName, "t\nsecret\ntheir.example/\n1024\n0\n999999999\n0\n0\n*\n");
         ASSERT_TRUE(inetcache::CommitUrlCacheEntry(theirs, dir.storeFolder()));
     };
-    struct Outcome {
-        std::string log, urls, sources, cookies;
-        int runs = 0;
-    };
     const auto run = [&](bool pass) {
         seed();
         Start();
@@ -373,28 +435,62 @@ TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOne
         }
         if (pass)
             page->EndDeletionPass();
-        Outcome o;
-        o.log = Log();
-        o.urls = test::RunSqlite(dir.storeFolder(), "SELECT url, local_file FROM entries ORDER BY url;");
-        for (const auto& line : Lines(page->CE_lstCookieSources))
-            o.sources += line + "\n";
-        for (const auto& line : Lines(page->CE_lstCookieEntries))
-            o.cookies += line + "\n";
-        o.runs = runner.runs;
+        const Outcome o = Capture();
         main.reset();
         ReleaseCookieTables();
         return o;
     };
     const Outcome single = run(false);
     const Outcome pass = run(true);
-    EXPECT_EQ(pass.log, single.log);
-    EXPECT_EQ(pass.urls, single.urls);
-    EXPECT_EQ(pass.sources, single.sources);
-    EXPECT_EQ(pass.cookies, single.cookies);
-    EXPECT_EQ(single.urls.find("two.example"), std::string::npos);
-    EXPECT_NE(single.urls.find("stuck.example"), std::string::npos);
+    ExpectSame(pass, single);
+    EXPECT_EQ(single.store.find("two.example"), std::string::npos);
+    EXPECT_NE(single.store.find("stuck.example"), std::string::npos);
     EXPECT_NE(single.log.find("DELETION ERROR:\r\nName:x;1\r\n"), std::string::npos) << single.log;
     EXPECT_NE(single.log.find("not listed: " + Source("two.example")), std::string::npos);
     EXPECT_EQ(single.runs, 5) << "one refresh per cookie set: a, b, ok, x;1, c";
     EXPECT_EQ(pass.runs, 1);
+}
+
+// A change whose old cookie file cannot be removed says so in the log, with the file; a
+// source whose cookie file is gone is removed by Delete File, which says so once.
+TEST_F(CookieEditorPageTest, ALeftCookieFileIsLoggedAndASourceWithoutItsFileIsRemoved)
+{
+    Set("left.example", "a", "1");
+    Set("left.example", "b", "2");
+    Set("lost.example", "c", "3");
+    Start();
+    struct BusyUnlink final : FileCalls {
+        int Open(const char* p, int flags) override { return real.Open(p, flags); }
+        int MakeTemporary(char* pattern) override { return real.MakeTemporary(pattern); }
+        int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
+        long Pwrite(int fd, const void* b, std::size_t n, std::int64_t off) override { return real.Pwrite(fd, b, n, off); }
+        int Fdatasync(int fd) override { return real.Fdatasync(fd); }
+        int Close(int fd) override { return real.Close(fd); }
+        int Unlink(const char*) override
+        {
+            errno = EBUSY;
+            return -1;
+        }
+        PosixFileCalls real;
+    } calls;
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("left.example")));
+    const std::string old = CookieEntries()[static_cast<std::size_t>(Row(Source("left.example")))].FileName;
+    tp.platform.files = &calls;
+    Click(page->CE_cmdDeleteCookie);
+    tp.platform.files = nullptr;
+    EXPECT_EQ(Count(Log(), std::string(kFileLeftLog) + old + " (" + std::strerror(EBUSY) + ")\r\n"), 1u) << Log();
+    EXPECT_TRUE(std::filesystem::exists(old));
+
+    const std::string lost =
+        test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%lost.example%';");
+    std::filesystem::remove(lost.substr(0, lost.size() - 1));
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("lost.example")));
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);  // shown by the click: its file does not exist
+    ResetActivityLog(tp.platform);
+    Click(page->CE_cmdDeleteFile);
+    EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Delete File] clicked\r\n\r\n" + std::string(kSourceWithoutFileLog) +
+                         Source("lost.example") + "\r\n");
+    EXPECT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries WHERE url LIKE '%lost.example%';"),
+              "0\n");
 }

@@ -155,14 +155,20 @@ TEST_F(CookieTest, SessionAndPersistentCookiesAreSetGotAndRemoved)
     EXPECT_EQ(RunSqlite(store, "SELECT expire_time FROM entries WHERE url = '" + source + "';"),
               std::to_string(Ft(2100, 1, 1)) + "\n");
 
-    // The spaced form of the editor with a past date removes the cookie of that name.
+    // The spaced form of the editor with a past date removes the cookie of that name. The
+    // source's cookies are in a new file now, and the old one is gone.
     ASSERT_TRUE(Set(url, "n", "v; expires = Tue,5-Mar-2002 00:00:00 GMT"));
     EXPECT_EQ(Get(url, store), "s=1; p=two words");
-    ASSERT_TRUE(fs::exists(*file));
+    const auto next = LocalFileOf(source);
+    ASSERT_TRUE(next);
+    EXPECT_NE(*next, *file);
+    EXPECT_FALSE(fs::exists(*file));
+    ASSERT_TRUE(fs::exists(*next));
     // Removing the last one takes its file and entry with it.
     ASSERT_TRUE(Set(url, "p", "x; expires = Tue,5-Mar-2002 00:00:00 GMT"));
-    EXPECT_FALSE(fs::exists(*file));
+    EXPECT_FALSE(fs::exists(*next));
     EXPECT_EQ(CookieEntries(), "");
+    EXPECT_TRUE(fs::is_empty(store / "Cookies"));
     // A past date removes a session cookie of that key too.
     ASSERT_TRUE(Set(url, "", "s=; expires=Thu, 01 Jan 1970 00:00:00 GMT"));
     EXPECT_EQ(Get(url, store), "<error 259>");
@@ -340,10 +346,14 @@ TEST_F(CookieTest, CookieFilesWrittenByOthersAreReadAndExpiredOnesHidden)
     entry.localFileName = file.string();
     SeedEntries(store, {entry});
     EXPECT_EQ(Get("http://o.example.test/", store), "live=yes");
-    // A change rewrites the same file and keeps the expired cookie for the editor to show.
+    // A change writes the source's file afresh and keeps the expired cookie for the editor
+    // to show.
     ASSERT_TRUE(Set("http://o.example.test/", "", "new=1; expires=Fri, 01 Jan 2100 00:00:00 GMT"));
     EXPECT_EQ(Get("http://o.example.test/", store), "live=yes; new=1");
-    EXPECT_EQ(TempProgramFolder::ReadFile(file).substr(0, 9), "old\ngone\n");
+    const auto now = LocalFileOf(CookieSource("o.example.test/"));
+    ASSERT_TRUE(now);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(TempProgramFolder::ReadFile(*now).substr(0, 9), "old\ngone\n");
 }
 
 TEST_F(CookieTest, ARefusedStoreIsNotWritten)

@@ -1,11 +1,12 @@
 #include "platform/inetcache/CookieFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "platform/PosixIo.h"
+#include "platform/Platform.h"
 #include "platform/inetcache/InetCache.h"
 #include "platform/inetcache/Store.h"
 
@@ -18,17 +19,37 @@ std::string SourceUrl(const std::string& user, const Cookie& c)
     return "Cookie:" + user + "@" + c.domain + c.path;
 }
 
-std::vector<Cookie> ReadCookieFile(const fs::path& file, std::string_view domain, std::string_view path)
+std::vector<Cookie> ReadCookieFile(const fs::path& file, std::string_view domain, std::string_view path,
+                                   CookieFileRead* outcome)
 {
     std::vector<Cookie> cookies;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return cookies;
+    CookieFileRead result = CookieFileRead::Read;
     std::string text;
-    char buf[16384];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<std::size_t>(n));
-    ::close(fd);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0) {
+        result = errno == ENOENT || errno == ENOTDIR ? CookieFileRead::Gone : CookieFileRead::Unreadable;
+    } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = CookieFileRead::Unreadable;
+    } else {
+        char buf[16384];
+        ssize_t n;
+        while ((n = ::read(fd, buf, sizeof buf)) != 0) {
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                result = CookieFileRead::Unreadable;
+                break;
+            }
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (outcome)
+        *outcome = result;
+    if (result != CookieFileRead::Read)
+        return cookies;
 
     std::vector<std::string_view> lines;
     std::string_view rest(text);
@@ -95,44 +116,67 @@ std::string CookieFileText(const std::vector<Cookie>& cookies)
     throw StoreError(e == EACCES || e == EPERM || e == EROFS ? kErrorAccessDenied : kErrorInternal, what);
 }
 
-// The rename itself is not flushed: like the index's
-// last commits, a crash may undo the last change, but it cannot corrupt the file.
-void WriteFileAtomically(const fs::path& file, const std::string& text)
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+constexpr std::size_t kVersionLength = 6;  // the XXXXXX of mkostemp
+
+bool IsNameByte(unsigned char ch) noexcept
 {
-    const fs::path tmp = file.parent_path() / ("." + file.filename().string() + ".tmp" + std::to_string(::getpid()));
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        ThrowErrno("cannot create " + tmp.string());
-    if (!posix::WriteAll(fd, text)) {
-        const int e = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        errno = e;
-        ThrowErrno("cannot write " + tmp.string());
-    }
-    if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
-        ::unlink(tmp.c_str());
-        ThrowErrno("cannot write " + tmp.string());
-    }
-    if (::rename(tmp.c_str(), file.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        ThrowErrno("cannot replace " + file.string());
-    }
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || IsDigit(static_cast<char>(ch)) || ch == '.' ||
+           ch == '@' || ch == '_' || ch == '-';
 }
 
-std::string CookieFileName(const std::string& user, const Cookie& c)
+}  // namespace
+
+fs::path WriteNewCookieFile(const fs::path& folder, const std::string& stem, const std::string& text, FileCalls& calls,
+                            bool sync)
 {
-    static const char hex[] = "0123456789ABCDEF";
+    std::string pattern = (folder / (stem + "." + std::string(kVersionLength, 'X'))).string();
+    const int fd = calls.MakeTemporary(pattern.data());
+    if (fd < 0)
+        ThrowErrno("cannot create " + pattern);
+    const fs::path file(pattern);
+    const auto fail = [&](const char* what) {
+        const int e = errno;
+        calls.Close(fd);
+        calls.Unlink(file.c_str());
+        errno = e;
+        ThrowErrno(std::string(what) + " " + file.string());
+    };
+    for (std::size_t done = 0; done < text.size();) {
+        const long n = calls.Pwrite(fd, text.data() + done, text.size() - done, static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            fail("cannot write");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (sync && calls.Fdatasync(fd) != 0)
+        fail("cannot write");
+    if (calls.Close(fd) != 0) {
+        const int e = errno;
+        calls.Unlink(file.c_str());
+        errno = e;
+        ThrowErrno("cannot write " + file.string());
+    }
+    return file;
+}
+
+std::string CookieFileStem(const std::string& user, const Cookie& c)
+{
     std::string name;
     const std::string source = user + "@" + c.domain + (c.path == "/" ? std::string() : c.path);
     for (unsigned char ch : source) {
-        if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || IsDigit(static_cast<char>(ch)) || ch == '.' ||
-            ch == '@' || ch == '_' || ch == '-') {
+        if (IsNameByte(ch)) {
             name += static_cast<char>(ch);
         } else {
             name += '%';
-            name += hex[ch >> 4];
-            name += hex[ch & 15];
+            name += kHex[ch >> 4];
+            name += kHex[ch & 15];
         }
     }
     if (name.size() > 200) {
@@ -141,10 +185,28 @@ std::string CookieFileName(const std::string& user, const Cookie& c)
             h = (h ^ ch) * 1099511628211ull;
         std::string tail;
         for (int i = 0; i < 16; ++i)
-            tail += hex[(h >> (60 - 4 * i)) & 15];
+            tail += kHex[(h >> (60 - 4 * i)) & 15];
         name = name.substr(0, 150) + "~" + tail;
     }
-    return name + ".txt";
+    return name;
+}
+
+bool IsStoreCookieFileName(std::string_view name) noexcept
+{
+    // Versions "<user>@<host...>.<version>", and the files of older stores
+    // "<user>@<host...>.txt". Older stores' temporary files: ".<file name>.tmp<pid>".
+    const auto isVersion = [&] {
+        if (name.size() <= kVersionLength + 1 || name[name.size() - kVersionLength - 1] != '.')
+            return false;
+        for (char c : name.substr(name.size() - kVersionLength))
+            if (!IsNameByte(static_cast<unsigned char>(c)) || c == '.' || c == '@' || c == '_' || c == '-')
+                return false;
+        return true;
+    };
+    const bool cookieFile = !name.empty() && name.front() != '.' && name.find('@') != std::string_view::npos &&
+                            ((name.size() > 4 && name.substr(name.size() - 4) == ".txt") || isVersion());
+    const bool oldTemporary = name.size() > 1 && name.front() == '.' && name.find(".txt.tmp") != std::string_view::npos;
+    return cookieFile || oldTemporary;
 }
 
 void SplitSource(std::string_view rest, std::string& domain, std::string& path)

@@ -17,6 +17,7 @@
 #include <string_view>
 
 namespace brimlow {
+class FileCalls;
 struct Platform;
 }
 
@@ -56,7 +57,11 @@ struct StoreAccess {
     fs::path folder;        // empty: no store is named, and the call fails with 87
     std::string user;       // lower case
     std::uint64_t now = 0;  // FILETIME
+    FileCalls* files = nullptr;  // the calls that write and remove cookie files; nullptr: the real ones
 };
+
+// The user part of the cookie sources that belong to every user.
+inline constexpr const char* kAnyUser = "anyuser";
 
 // The user part of the Platform's user's cookie sources: the login name in lower case.
 std::string CookieUserOf(const Platform& platform);
@@ -131,6 +136,18 @@ bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder);
 bool InternetGetCookie(std::string_view url, std::string_view name, std::string* data, std::uint32_t* size,
                        const StoreAccess& store);
 
+// What a set call changed.
+struct CookieSetReport {
+    // False when the call asked to remove a cookie that the store did not hold: nothing was
+    // removed.
+    bool changed = false;
+    // A cookie file that the change left behind although no entry names it any more (its
+    // old version, which holds the cookies as they were), and the errno of the failed
+    // removal. The store removes it when it next finds it.
+    std::string leftFile;
+    int leftError = 0;
+};
+
 // Sets a cookie: data is "value; attr; attr" when name is given, else "name=value; attr...".
 // Attributes: Expires (any common date form), Max-Age (wins over Expires), Domain (must
 // domain-match the url's host), Path (default: the url's directory, with its closing "/"),
@@ -138,10 +155,23 @@ bool InternetGetCookie(std::string_view url, std::string_view name, std::string*
 // which replaces a stored cookie of the same name, domain and path. Expiry not after
 // store.now: removes the cookie of that name, domain and path. Each source is one entry
 // "Cookie:<store.user>@<domain><path>" naming a cookie text file in Cookies/ (nine lines
-// per cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*"),
-// rewritten atomically inside one write transaction. Bad url or data, or no store named:
-// false with 87 and nothing written.
-bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data,
-                       const StoreAccess& store);
+// per cookie: name, value, domain+path, flags, expiry low/high, creation low/high, "*").
+// A change writes the source's cookies into a new file and then commits the entry naming
+// it in place of the old file, which goes after the commit: a kill at any call leaves the
+// entry naming a whole file of the cookies before the change or after it. Files of the
+// store's making that no entry names (left by a killed process) are removed by the first
+// change a process makes. Bad url or data, or no store named: false with 87 and nothing
+// written. `report`, when given, tells what the call changed.
+bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data, const StoreAccess& store,
+                       CookieSetReport* report = nullptr);
+
+// The entry of a cookie source ("Cookie:<user>@<domain><path>") as the store holds it now.
+// False with 2 when the store holds none.
+bool FindCookieSource(std::string_view sourceUrl, CacheEntry& entry, const StoreAccess& store);
+
+// Removes a source whose cookie file is gone: it holds no cookie, and no change of a cookie
+// could ever delete it. Only a source of store.user or of every user, and only while its
+// entry still names a file that is not there; true when it was removed.
+bool RemoveCookieSourceWithoutFile(std::string_view sourceUrl, const StoreAccess& store);
 
 }  // namespace brimlow::inetcache

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <mutex>
@@ -42,6 +43,7 @@ StoreAccess StoreAccessOf(const Platform& platform)
     access.user = CookieUserOf(platform);
     if (platform.clock)
         access.now = FileTimeFromTimePoint(platform.clock->Now());
+    access.files = platform.files;
     return access;
 }
 
@@ -180,7 +182,10 @@ struct KeptConnection {
     std::optional<sqlite::Db> db;
     dev_t dev = 0;
     ino_t ino = 0;
+    std::atomic<std::uint64_t> begun{0};  // sessions begun with none live
 };
+
+
 
 KeptConnection& Kept()
 {
@@ -275,6 +280,12 @@ std::optional<WriteConnection> BorrowKeptConnection(const fs::path& storeFolder)
     return WriteConnection(std::move(lock), &*kept.db);
 }
 
+std::uint64_t SessionsBegun()
+{
+    // Read with the kept connection leased or not: a count, not the connection.
+    return Kept().begun.load();
+}
+
 void EnsureSchema(sqlite::Db& db)
 {
     try {
@@ -293,7 +304,8 @@ void EnsureSchema(sqlite::Db& db)
 StoreSession::StoreSession()
 {
     std::lock_guard lock(detail::Kept().mutex);
-    ++detail::Kept().sessions;
+    if (detail::Kept().sessions++ == 0)
+        ++detail::Kept().begun;
 }
 
 StoreSession::~StoreSession()

@@ -78,6 +78,10 @@ WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
 // else nothing, and the reader opens the store as always.
 std::optional<WriteConnection> BorrowKeptConnection(const std::filesystem::path& storeFolder);
 
+// How many times a session has begun with none live (0 before the first): what happens once
+// per session compares it.
+std::uint64_t SessionsBegun();
+
 // Inside a write transaction: re-checks the version and creates the table when missing.
 void EnsureSchema(sqlite::Db& db);
 
