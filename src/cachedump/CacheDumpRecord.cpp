@@ -1,11 +1,14 @@
 #include "cachedump/CacheDumpRecord.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/FileTime.h"
+#include "platform/PosixIo.h"
 
 namespace brimlow {
 
@@ -25,11 +28,27 @@ void AppendDecimal(std::string& out, T value)
 // the next field and read every later record out of step. The store refuses such texts, but
 // another program may have written them; their CR and LF go out as the percent escapes a
 // URL carries them in, so the line stays one line and still shows where they stood.
+// The first CR or LF of `text` from `from` on, or npos. (find_first_of asks, for every byte,
+// whether it is in the set: a walk spent more time there than in writing.)
+std::size_t FindLineEnd(std::string_view text, std::size_t from) noexcept
+{
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == '\n' || text[i] == '\r')
+            return i;
+    return std::string_view::npos;
+}
+
 void AppendLine(std::string& out, std::string_view text)
 {
+    // Texts without a line end, all but never, take two library scans and one copy.
+    if (text.empty() ||
+        (!std::memchr(text.data(), '\n', text.size()) && !std::memchr(text.data(), '\r', text.size()))) {
+        out.append(text);
+        out.push_back('\n');
+        return;
+    }
     std::size_t start = 0;
-    for (std::size_t at = text.find_first_of("\r\n"); at != std::string_view::npos;
-         at = text.find_first_of("\r\n", start)) {
+    for (std::size_t at = FindLineEnd(text, 0); at != std::string_view::npos; at = FindLineEnd(text, start)) {
         out.append(text.substr(start, at - start));
         out.append(text[at] == '\n' ? "%0A" : "%0D");
         start = at + 1;
@@ -69,13 +88,32 @@ void AppendHeaderBlock(std::string& out, std::string_view header)
 
 void AppendDumpDate(std::string& out, std::uint64_t fileTime)
 {
-    const auto st = FileTimeToSystemTime(fileTime);
-    const SystemTime date = st ? *st : SystemTime{};
-    AppendDecimal(out, date.month);
-    out.push_back('/');
-    AppendDecimal(out, date.day);
-    out.push_back('/');
-    AppendDecimal(out, date.year);
+    // Only the calendar day is written: the whole days since 1601 (1601-01-01 lies 134774
+    // days before 1970-01-01), as the system conversion gives it. The entries of a cache
+    // share few days, so the texts of the days met are kept, one slot per day number (any
+    // run of 1024 days in a row stays).
+    struct DayText {
+        std::int64_t day = -1;
+        std::size_t size = 0;
+        char text[24];
+    };
+    thread_local std::array<DayText, 1024> recent;
+    constexpr std::uint64_t kTicksPerDay = kTicksPerSecond * 86400;
+    const auto days1601 = static_cast<std::int64_t>(fileTime >> 63 ? 0 : fileTime / kTicksPerDay);
+    DayText& slot = recent[static_cast<std::size_t>(days1601) % recent.size()];
+    if (slot.day != days1601) {
+        std::int64_t year;
+        unsigned month, day;
+        CivilFromDays(days1601 - 134774, year, month, day);
+        char* p = std::to_chars(slot.text, slot.text + 3, month).ptr;
+        *p++ = '/';
+        p = std::to_chars(p, p + 3, day).ptr;
+        *p++ = '/';
+        p = std::to_chars(p, std::end(slot.text), year).ptr;
+        slot.size = static_cast<std::size_t>(p - slot.text);
+        slot.day = days1601;
+    }
+    out.append(slot.text, slot.size);
 }
 
 void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry)
@@ -105,10 +143,12 @@ std::string FormatCacheDumpRecord(const inetcache::CacheEntry& entry)
     return out;
 }
 
-CacheDumpWriter::CacheDumpWriter(const std::string& path)
+CacheDumpWriter::CacheDumpWriter(const std::string& path) : m_path(path), m_tempPath(path + kDumpTempSuffix)
 {
+    // A file of its own, made anew (so 0600 and never a link's target), which takes the
+    // dump's name only once it is whole.
     do {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        m_fd = ::mkostemp(m_tempPath.data(), O_CLOEXEC);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0)
         m_error = errno;
@@ -129,20 +169,18 @@ void CacheDumpWriter::WriteRecord(const inetcache::CacheEntry& entry)
         Flush();
 }
 
+void CacheDumpWriter::Fail(int error)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_error = error;
+    }
+}
+
 void CacheDumpWriter::Flush()
 {
-    std::size_t done = 0;
-    while (!m_failed && done < m_buf.size()) {
-        const ssize_t n = ::write(m_fd, m_buf.data() + done, m_buf.size() - done);
-        if (n < 0) {
-            if (errno != EINTR) {
-                m_failed = true;  // a full disk, say: the rest of this file is lost
-                m_error = errno;
-            }
-            continue;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (!m_failed && !posix::WriteAll(m_fd, m_buf))
+        Fail(errno);  // a full disk, say: the rest of this file is lost
     m_buf.clear();
 }
 
@@ -151,11 +189,15 @@ bool CacheDumpWriter::Close()
     if (m_fd < 0)
         return false;
     Flush();
-    if (::close(m_fd) != 0 && !m_failed) {
-        m_failed = true;
-        m_error = errno;
-    }
+    if (::close(m_fd) != 0 && errno != EINTR)
+        Fail(errno);
     m_fd = -1;
+    // Not synced: a dump is rewritten at every refresh and destroyed at exit, and a start
+    // destroys what a lost run left. The rename keeps readers from ever seeing half a file.
+    if (!m_failed && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0)
+        Fail(errno);
+    if (m_failed)
+        ::unlink(m_tempPath.c_str());  // the old dump, if any, stays as it was
     return !m_failed;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/DataFiles.h"
 #include "platform/inetcache/InetCache.h"
 
 namespace brimlow {
@@ -21,9 +22,12 @@ void AppendDumpDate(std::string& out, std::uint64_t fileTime);
 void AppendCacheDumpRecord(std::string& out, const inetcache::CacheEntry& entry);
 std::string FormatCacheDumpRecord(const inetcache::CacheEntry& entry);
 
-// A dump file opened for writing with truncation, written through a 64 KiB buffer. A file
-// that cannot be created or written swallows the rest of its output, so the walk goes on;
-// error() then tells why (the errno of the first failure), for UrlHound to report.
+// A dump file written through a 64 KiB buffer into a temporary file of its own beside it
+// (the dump's name and kDumpTempSuffix, made by mkstemp: mode 0600, and a link planted under
+// the dump's name is never followed), which Close renames over the dump. A file that cannot
+// be created or written swallows the rest of its output, so the walk goes on, and leaves the
+// old dump as it was; error() then tells why (the errno of the first failure), for UrlHound
+// to report.
 class CacheDumpWriter {
 public:
     static constexpr std::size_t kBufferSize = 64 * 1024;
@@ -34,14 +38,17 @@ public:
     CacheDumpWriter& operator=(const CacheDumpWriter&) = delete;
 
     bool isOpen() const noexcept { return m_fd >= 0; }
-    // 0, or the errno of the first failure to create, write or close the file.
+    // 0, or the errno of the first failure to create, write, close or rename the file.
     int error() const noexcept { return m_error; }
     void WriteRecord(const inetcache::CacheEntry& entry);
-    // Flushes and closes; true when every byte reached the file.
+    // Flushes, closes and puts the file in the dump's place; true when every byte got there.
     bool Close();
 
 private:
     void Flush();
+    void Fail(int error);
+    std::string m_path;
+    std::string m_tempPath;
     int m_fd = -1;
     bool m_failed = false;
     int m_error = 0;

@@ -3,6 +3,7 @@
 // leading "\" is the folder separator as the names are written; textfile::InFolder joins
 // them to a folder, and the names match without regard to letter case.
 #include <array>
+#include <string_view>
 
 namespace brimlow {
 
@@ -10,6 +11,27 @@ namespace brimlow {
 inline constexpr const char* kVisitedDumpName = "\\OrlinVisited.dat";
 inline constexpr const char* kCookieDumpName = "\\OrlinCookie.dat";
 inline constexpr const char* kAllDumpName = "\\OrlinAll.dat";
+// A dump is written under its name with this suffix (mkstemp fills in the X's) and renamed
+// into place once whole; a run that was killed leaves such a file behind.
+inline constexpr const char* kDumpTempSuffix = ".XXXXXX";
+
+// Whether a file name is that of a dump being written: a dump's name as UrlHound writes it,
+// "." and six letters or digits.
+constexpr bool IsDumpTempName(std::string_view name) noexcept
+{
+    for (std::string_view dump : {kVisitedDumpName, kCookieDumpName, kAllDumpName}) {
+        dump.remove_prefix(1);  // the separator
+        if (name.size() != dump.size() + 7 || name.substr(0, dump.size()) != dump || name[dump.size()] != '.')
+            continue;
+        bool random = true;
+        for (const char c : name.substr(dump.size() + 1))
+            random = random && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+        if (random)
+            return true;
+    }
+    return false;
+}
+
 // The cache search report the Url Hound tab builds for the Activity Report tab.
 inline constexpr const char* kSearchReportName = "\\BrimlowTemp.dat";
 // The activity log every tab appends to.

@@ -3,6 +3,7 @@
 #include "bleach/MBleachUtility.h"
 #include "cachebrowser/MUrlHound.h"
 #include "cookies/MCookieEditor.h"
+#include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "host/UserSettingsFile.h"
 
@@ -21,6 +22,18 @@ void ReleaseGlobals()
 void BleachDataFiles(const Platform& platform)
 {
     for (const char* name : kExitDataFiles) {
+        // A UrlHound killed while it wrote left the dump under its temporary name: it holds
+        // the same history, and goes with the dumps.
+        if (name == kSearchReportName) {
+            std::vector<textfile::FolderFile> files;
+            try {
+                files = textfile::FolderFiles(platform.programFolder);
+            } catch (const RuntimeError&) {
+            }
+            for (const auto& f : files)
+                if (IsDumpTempName(f.name))
+                    DestroyFile(platform, f.path, true);
+        }
         const auto path = textfile::InFolder(platform.programFolder, name);
         if (textfile::FileExists(path))
             DestroyFile(platform, path, true);

@@ -25,6 +25,7 @@
 #include "cachebrowser/MUrlHound.h"
 #include "cachedump/CacheDumpRecord.h"
 #include "cachedump/DumpUrlCache.h"
+#include "host/DataFiles.h"
 #include "platform/FileTime.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
@@ -146,13 +147,15 @@ ToolRun RunUrlHound(const test::TempProgramFolder& dir, const std::vector<std::s
     return run;
 }
 
-// The opens and closes of the dump files in the program folder, in the order they happened.
+// The opens and closes of the dump files in the program folder, and the renames that put
+// them in place, in the order they happened. A dump is written under its temporary name
+// (the dump's name and six random letters or digits), which counts as the dump's.
 class DumpFileEvents {
 public:
     explicit DumpFileEvents(const fs::path& folder)
     {
         m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
+        ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_MOVED_TO);
     }
     ~DumpFileEvents() { ::close(m_fd); }
 
@@ -166,12 +169,16 @@ public:
                 break;
             for (char* p = buf; p < buf + n;) {
                 const auto* ev = reinterpret_cast<const inotify_event*>(p);
-                const std::string name = ev->len ? ev->name : "";
+                std::string name = ev->len ? ev->name : "";
+                if (IsDumpTempName(name))
+                    name.resize(name.size() - 7);
                 if (name.rfind("Orlin", 0) == 0) {
                     if (ev->mask & IN_OPEN)
                         out.push_back("open " + name);
                     if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
                         out.push_back("close " + name);
+                    if (ev->mask & IN_MOVED_TO)
+                        out.push_back("in place " + name);
                 }
                 p += sizeof(inotify_event) + ev->len;
             }
@@ -189,6 +196,7 @@ std::vector<std::string> Walks(std::initializer_list<const char*> files)
     for (const char* f : files) {
         out.push_back(std::string("open ") + f);
         out.push_back(std::string("close ") + f);
+        out.push_back(std::string("in place ") + f);
     }
     return out;
 }
@@ -542,7 +550,8 @@ TEST(UrlHound, AFolderItCannotWriteLosesTheOutputButNotTheWalk)
     Seed(dir, all);
     AllowNobodyThrough(dir);
     ChownTree(dir.storeFolder(), kNobody);  // the store is the user's own
-    // The program folder stays root's (0755); only a cookie dump left writable for the user.
+    // The program folder stays root's (0755); a cookie dump left there is the user's own, but
+    // a dump is only ever put in place whole, through a new file beside it.
     dir.Write(kC, "old\n");
     ASSERT_EQ(::chown(dir.file(kC).c_str(), kNobody, kNobody), 0);
 
@@ -553,7 +562,51 @@ TEST(UrlHound, AFolderItCannotWriteLosesTheOutputButNotTheWalk)
     EXPECT_EQ(run.output, "UrlHound: cannot write " + dir.file(kV).string() + ": Permission denied\n");
     EXPECT_FALSE(dir.Exists(kV));
     EXPECT_FALSE(dir.Exists(kA));
+    EXPECT_EQ(dir.Read(kC), "old\n");
+}
+
+// The dumps hold the user's history: each is a file of its own, readable by the user alone,
+// whatever stood under its name before. A link planted there is replaced, never written
+// through, and a dangling one does not bring its target into being.
+TEST(UrlHound, DumpsAreNewFilesOfTheUserAloneAndLinksInTheirPlaceAreNotFollowed)
+{
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    const auto all = MixedEntries();
+    Seed(dir, all);
+    const fs::path precious = dir.root() / "precious.txt";
+    test::TempProgramFolder::WriteFile(precious, "the user's own file\n");
+    ASSERT_EQ(::chmod(precious.c_str(), 0644), 0);
+    const fs::path nowhere = dir.root() / "made-by-the-dump.txt";
+    fs::create_symlink(precious, dir.file(kA));
+    fs::create_symlink(nowhere, dir.file(kV));
+    dir.Write(kC, "an older dump\n");
+    ASSERT_EQ(::chmod(dir.file(kC).c_str(), 0644), 0);
+
+    const mode_t oldMask = ::umask(022);  // the usual mask, which left the dumps 0644
+    const ToolRun run = RunUrlHound(dir);
+    ::umask(oldMask);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "");
+
+    EXPECT_EQ(textfile::ReadAll(precious), "the user's own file\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+    for (const char* f : {kV, kC, kA}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(dir.file(f).c_str(), &st), 0) << f;
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << f;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << f;
+    }
+    EXPECT_EQ(dir.Read(kV), Records(Pick(all, {0, 3})));
     EXPECT_EQ(dir.Read(kC), Records(Pick(all, {1, 4})));
+    EXPECT_EQ(dir.Read(kA), Records(all));
+    // Nothing is left under a temporary name.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{kA, kC, kV, "UrlHound"}));
 }
 
 TEST(UrlHound, AStoreItCannotReadGivesEmptyFiles)

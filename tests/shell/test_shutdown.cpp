@@ -52,6 +52,8 @@ TEST_P(Shutdown, DestroysTheDataFilesAndEndsOnce)
     dir.Write("OrlinAll.dat", "http://a.example/\n");
     dir.Write("orlincookie.DAT", "Cookie:tester@a.example/\n");  // another letter case
     dir.Write("OrlinVisited.dat", "Visited: x\n");
+    dir.Write("OrlinCookie.dat.q7Zk2M", "Cookie:tester@b.example/\n");  // a killed UrlHound's
+    dir.Write("OrlinCookie.dat.keep", "not a dump being written\n");
     dir.Write("BrimlowTemp.dat", "report\r\n");
     dir.Write("ActivityReport.dat", "Bleach Utility: [Execute] clicked\r\n\r\n");
     dir.Write("keep.scr", "script\n");
@@ -106,9 +108,11 @@ TEST_P(Shutdown, DestroysTheDataFilesAndEndsOnce)
     EXPECT_TRUE(windowsUnloaded);
     EXPECT_EQ(TheDestructionList().size(), 0u);
 
-    for (const char* gone : {"OrlinAll.dat", "orlincookie.DAT", "OrlinVisited.dat", "BrimlowTemp.dat"})
+    for (const char* gone :
+         {"OrlinAll.dat", "orlincookie.DAT", "OrlinVisited.dat", "OrlinCookie.dat.q7Zk2M", "BrimlowTemp.dat"})
         EXPECT_FALSE(dir.Exists(gone)) << gone;
     EXPECT_TRUE(dir.Exists("keep.scr"));
+    EXPECT_TRUE(dir.Exists("OrlinCookie.dat.keep"));
     EXPECT_EQ(dir.Read("ActivityReport.dat"),
               "File deleted\r\n" + (dir.folder() / "ActivityReport.dat").string() + "\r\nBleached: True\r\n");
     EXPECT_TRUE(tp.dialogs.boxes.empty());
