@@ -218,7 +218,7 @@ public:
 };
 
 // The real calls.
-class PosixFileCalls final : public FileCalls {
+class PosixFileCalls : public FileCalls {
 public:
     int Open(const char* path, int flags) override;
     int Fstat(int fd, struct ::stat* st) override;

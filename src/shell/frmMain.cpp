@@ -156,6 +156,10 @@ frmMain::frmMain(Platform& platform, Forms* forms, QWidget* parent)
 
 frmMain::~frmMain()
 {
+    // The pages go after this body, and their lists empty as they go: none of that is a
+    // change of the settings, and this window can no longer hear it.
+    for (const auto& c : m_settingsWatch)
+        disconnect(c);
     DisarmLastResortCleanUp();
     // The about box has no owner window; the window that loaded it unloads it.
     delete m_about.data();
@@ -322,13 +326,15 @@ void frmMain::WatchSettings()
 {
     const auto changed = [this] { SettingsChanged(); };
     QAbstractItemModel* protectedList = m_qc->QC_lstDelCookies->model();
-    connect(protectedList, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(protectedList, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(protectedList, &QAbstractItemModel::modelReset, this, changed);
-    connect(m_qc->QC_lstScripts, &QListWidget::itemChanged, this, changed);
-    connect(m_qc->QC_lstScripts->model(), &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(m_qc->QC_txtDelay, &QLineEdit::textChanged, this, changed);
-    connect(m_bu->BU_Dir1, &FolderList::pathChanged, this, changed);
+    m_settingsWatch = {
+        connect(protectedList, &QAbstractItemModel::rowsInserted, this, changed),
+        connect(protectedList, &QAbstractItemModel::rowsRemoved, this, changed),
+        connect(protectedList, &QAbstractItemModel::modelReset, this, changed),
+        connect(m_qc->QC_lstScripts, &QListWidget::itemChanged, this, changed),
+        connect(m_qc->QC_lstScripts->model(), &QAbstractItemModel::rowsRemoved, this, changed),
+        connect(m_qc->QC_txtDelay, &QLineEdit::textChanged, this, changed),
+        connect(m_bu->BU_Dir1, &FolderList::pathChanged, this, changed),
+    };
 }
 
 void frmMain::SettingsChanged()

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/PageHost.h"
 #include "platform/Platform.h"
@@ -130,6 +131,7 @@ private:
     bool m_settingsSavePending = false;
     std::string m_settingsWritten;  // the bytes this run wrote last
     bool m_settingsFailureSaid = false;
+    std::vector<QMetaObject::Connection> m_settingsWatch;
 
     QuickCleanUpPage* m_qc = nullptr;
     ScriptEditorPage* m_se = nullptr;
