@@ -438,7 +438,7 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
             } catch (const RuntimeError&) {
                 firstName.clear();  // unreadable: the store is asked without a name
             }
-            const std::string live(TrimBlanks(GetCookie(m_platform, CookieUrl(source), firstName)));
+            const std::string live(TrimBlanks(GetCookie(m_platform, LiveCookieUrl(source), firstName)));
             CE_txtTemp->setPlainText(FromBytes(live));
             ParseCookieString(live);
             LoadCookieFile(file);
@@ -563,7 +563,8 @@ void CookieEditorPage::SetEditedCookie()
     DTPicker1_Change();
     Stopwatch set(figures.setCookieSeconds);
     SetCookie(m_platform, url, ToBytes(CE_txtCookieName->toPlainText()),
-              CookieData(ToBytes(CE_txtCookieValue->text()), ToBytes(CE_txtDateExpires->text())));
+              SourceCookieData(source, ToBytes(CE_txtCookieValue->text()), ToBytes(CE_txtDateExpires->text())),
+              CookieSourceUser(source));
 }
 
 void CookieEditorPage::CE_cmdSetCookie_Click()

@@ -286,11 +286,43 @@ std::string_view CookieSourceUser(std::string_view source)
     return at == std::string_view::npos ? std::string_view() : rest.substr(0, at);
 }
 
-bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data)
+std::string_view CookieSourcePath(std::string_view source)
 {
+    if (source.substr(0, 7) != "Cookie:")
+        return {};
+    const std::size_t at = source.find('@', 7);
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t slash = source.find('/', at + 1);
+    return slash == std::string_view::npos ? std::string_view("/") : source.substr(slash);
+}
+
+std::string SourceCookieData(std::string_view source, std::string_view value, std::string_view expiryText)
+{
+    std::string data = CookieData(value, expiryText);
+    const std::string_view path = CookieSourcePath(source);
+    if (!path.empty() && path.back() != '/')
+        data.append("; path=").append(path);
+    return data;
+}
+
+std::string LiveCookieUrl(std::string_view source)
+{
+    return "https://" + CookieUrl(source).substr(7);
+}
+
+SetOutcome SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data,
+                     std::string_view sourceUser)
+{
+    inetcache::StoreAccess store = inetcache::StoreAccessOf(platform);
+    if (sourceUser == inetcache::kAnyUser)
+        store.user = inetcache::kAnyUser;
     inetcache::CookieSetReport report;
-    const bool ok = inetcache::InternetSetCookie(Url, Name, Data, inetcache::StoreAccessOf(platform), &report);
-    std::string entry = ok ? std::string() : std::string("ERROR SETTING COOKIE:\r\n");
+    const bool ok = inetcache::InternetSetCookie(Url, Name, Data, store, &report);
+    const SetOutcome outcome = !ok ? SetOutcome::Refused : report.changed ? SetOutcome::Set : SetOutcome::NothingFound;
+    std::string entry = outcome == SetOutcome::Refused        ? std::string("ERROR SETTING COOKIE:\r\n")
+                        : outcome == SetOutcome::NothingFound ? std::string(kNothingRemovedLog)
+                                                              : std::string();
     entry.append("Source: ").append(Url).append("\r\n");
     entry.append("Name: ").append(Name).append("\r\n");
     entry.append("Value: ").append(Data).append("\r\n");
@@ -298,7 +330,7 @@ bool SetCookie(const Platform& platform, std::string_view Url, std::string_view 
         entry.append(kFileLeftLog).append(report.leftFile).append(" (").append(std::strerror(report.leftError))
             .append(")\r\n");
     AppendActivityLog(platform, entry);
-    return ok;
+    return outcome;
 }
 
 bool IsOwnCookie(const Platform& platform, std::string_view Source)
@@ -310,7 +342,7 @@ bool IsOwnCookie(const Platform& platform, std::string_view Source)
     if (at == std::string_view::npos)
         return false;  // names no user: nobody's to change
     const std::string_view user = rest.substr(0, at);
-    if (user == "anyuser")
+    if (user == inetcache::kAnyUser)
         return true;
     return user == inetcache::CookieUserOf(platform);
 }

@@ -128,18 +128,37 @@ std::string CookieUrl(std::string_view source);
 // The data a cookie is set with: its value, "; expires = " and the expiry text.
 std::string CookieData(std::string_view value, std::string_view expiryText);
 
-// The user part of a "Cookie:" source (between "Cookie:" and the first "@" after it).
-// Empty for a text that is no "Cookie:" source.
+// The user part of a "Cookie:" source (between "Cookie:" and the first "@" after it), and
+// its path (from the first "/" after the "@"; "/" when it has none). Empty for a text
+// that is no "Cookie:" source.
 std::string_view CookieSourceUser(std::string_view source);
+std::string_view CookieSourcePath(std::string_view source);
 
+// The data a cookie of the source is set with: CookieData, and for a source whose path
+// does not end in "/" that path as the cookie's, since the URL of such a source names the
+// folder below it.
+std::string SourceCookieData(std::string_view source, std::string_view value, std::string_view expiryText);
+
+// The URL whose live cookies are those of the source: CookieUrl's, asked as a secure
+// request, so that the source's Secure cookies count among them.
+std::string LiveCookieUrl(std::string_view source);
+
+// What a set call did, as SetCookie logs it.
+enum class SetOutcome {
+    Set,           // the store took it: "Source: ", "Name: " and "Value: " lines
+    Refused,       // under "ERROR SETTING COOKIE:"
+    NothingFound,  // a removal of a cookie the store did not hold, under kNothingRemovedLog
+};
+
+inline constexpr const char* kNothingRemovedLog = "COOKIE NOT IN THE STORE - nothing removed:\r\n";
 // After the lines of a change whose old cookie file could not be removed.
 inline constexpr const char* kFileLeftLog = "ERROR: the old cookie file could not be removed: ";
 
-// Sets the cookie in the store and logs the outcome in the activity log: "Source: ",
-// "Name: " and "Value: " lines, under "ERROR SETTING COOKIE:" when the store refused. A
-// change that left its old cookie file behind adds a kFileLeftLog line with the file's
-// path and the reason. True when the store took it.
-bool SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data);
+// Sets the cookie in the store for the user part `sourceUser` (this user's own when it is
+// not "anyuser") and logs the outcome in the activity log. A change that left its old
+// cookie file behind adds a kFileLeftLog line with the file's path and the reason.
+SetOutcome SetCookie(const Platform& platform, std::string_view Url, std::string_view Name, std::string_view Data,
+                     std::string_view sourceUser = {});
 
 // True when this user may change the source: it holds no "Cookie:", or its user part is
 // "anyuser" or the lower-cased login name. A "Cookie:" source without "@" after the user

@@ -451,6 +451,74 @@ TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOne
     EXPECT_EQ(pass.runs, 1);
 }
 
+// The store's own rules as the editor meets them: a source of every user, a source whose
+// path does not end in "/", Secure and HttpOnly cookies. Each is listed by its expiry and
+// deleted by Delete File, and a removal is logged as done only when it removed something.
+TEST_F(CookieEditorPageTest, EverySourceKindIsListedByItsExpiryAndDeletedForReal)
+{
+    struct Case {
+        const char* what;
+        const char* url;
+        std::string user;  // whose source it is
+        std::string data;
+        std::string source;
+    };
+    const std::string future = "; expires=Fri, 31 Dec 2100 00:00:00 GMT";
+    const std::vector<Case> cases{
+        {"every user's", "http://all.example/", inetcache::kAnyUser, "n=1" + future, "Cookie:anyuser@all.example/"},
+        {"a path without a closing slash", "http://p.example/docs/x", user, "n=1; Path=/docs" + future,
+         Source("p.example") + "docs"},
+        {"a Secure cookie", "https://s.example/", user, "n=1; Secure" + future, Source("s.example")},
+        {"an HttpOnly cookie", "http://h.example/", user, "n=1; HttpOnly" + future, Source("h.example")},
+        {"a Secure HttpOnly cookie", "https://b.example/", user, "n=1; Secure; HttpOnly" + future, Source("b.example")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir.storeFolder());
+        inetcache::StoreAccess access = inetcache::StoreAccessOf(tp.platform);
+        access.user = c.user;
+        ASSERT_TRUE(inetcache::InternetSetCookie(c.url, "", c.data, access));
+        Set("other.example", "o", "1");
+        Start();
+        ASSERT_GE(Row(c.source), 0);
+        page->CE_lstCookieSources->setCurrentRow(Row(c.source));
+        EXPECT_EQ(Lines(page->CE_lstCookieEntries), std::vector<std::string>{"n"});
+        EXPECT_TRUE(Lines(page->CE_lstExpiredCookies).empty());
+        Click(page->CE_cmdDeleteFile);
+        EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT url FROM entries;"), Source("other.example") + "\n");
+        EXPECT_EQ(Row(c.source), -1);
+        EXPECT_EQ(Count(Log(), "Source: "), 1u) << Log();
+        EXPECT_EQ(Count(Log(), "NOT IN THE STORE"), 0u) << Log();
+        EXPECT_EQ(Count(Log(), "ERROR"), 0u) << Log();
+        main.reset();
+    }
+
+    // Set Cookie on a source of every user sets it there, for every user.
+    std::filesystem::remove_all(dir.storeFolder());
+    Start();
+    page->CE_txtSource->setText("Cookie:anyuser@all.example/");
+    page->CE_txtCookieName->setPlainText("shared");
+    page->CE_txtCookieValue->setText("7");
+    page->DTPicker1->setDate(QDate(2100, 12, 31));
+    Click(page->CE_cmdSetCookie);
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT url FROM entries;"), "Cookie:anyuser@all.example/\n");
+    EXPECT_EQ(Lines(page->CE_lstCookieEntries), std::vector<std::string>{"shared"});
+
+    // A cookie that another program removed meanwhile: its removal is not logged as done.
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://all.example/", "shared", "7; expires = Sat,1-Jan-2005 00:00:00 GMT",
+                                             [&] {
+                                                 auto a = inetcache::StoreAccessOf(tp.platform);
+                                                 a.user = inetcache::kAnyUser;
+                                                 return a;
+                                             }()));
+    ResetActivityLog(tp.platform);
+    Click(page->CE_cmdDeleteCookie);
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Delete Cookie] clicked\r\n\r\nCOOKIE NOT IN THE STORE - nothing removed:\r\n"
+                     "Source: http://all.example/\r\nName: shared\r\nValue: 7; expires = " +
+                         ExpiryText({yesterday.year(), yesterday.month(), yesterday.day()}) + "\r\n");
+}
+
 // A change whose old cookie file cannot be removed says so in the log, with the file; a
 // source whose cookie file is gone is removed by Delete File, which says so once.
 TEST_F(CookieEditorPageTest, ALeftCookieFileIsLoggedAndASourceWithoutItsFileIsRemoved)

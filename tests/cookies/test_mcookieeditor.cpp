@@ -244,19 +244,24 @@ TEST_F(CookieDump, SetCookieLogsEitherFormAndTheStoreAnswers)
     EXPECT_EQ(GetCookie(tp.platform, url, "cart"), kCookieErrorText);
 
     const std::string data = CookieData("42", "Fri,31-Dec-2100 00:00:00 GMT");
-    EXPECT_TRUE(SetCookie(tp.platform, url, "cart", data));
+    EXPECT_EQ(SetCookie(tp.platform, url, "cart", data), SetOutcome::Set);
     EXPECT_EQ(ReadActivityLog(tp.platform),
               "Source: http://shop.example/\r\nName: cart\r\nValue: 42; expires = Fri,31-Dec-2100 00:00:00 GMT\r\n");
     EXPECT_EQ(GetCookie(tp.platform, url, "cart"), "cart=42");
 
     ResetActivityLog(tp.platform);
-    EXPECT_FALSE(SetCookie(tp.platform, "no url", "cart", data));
+    EXPECT_EQ(SetCookie(tp.platform, "no url", "cart", data), SetOutcome::Refused);
     EXPECT_EQ(ReadActivityLog(tp.platform), "\r\n\r\nERROR SETTING COOKIE:\r\nSource: no url\r\nName: cart\r\nValue: " +
                                                 data + "\r\n");
 
-    // Yesterday's date removes it.
-    EXPECT_TRUE(SetCookie(tp.platform, url, "cart", CookieData("42", "Sat,1-Jan-2005 00:00:00 GMT")));
+    // Yesterday's date removes it; a second time there is nothing to remove, which is no success.
+    const std::string past = CookieData("42", "Sat,1-Jan-2005 00:00:00 GMT");
+    EXPECT_EQ(SetCookie(tp.platform, url, "cart", past), SetOutcome::Set);
     EXPECT_EQ(GetCookie(tp.platform, url, "cart"), kCookieErrorText);
+    ResetActivityLog(tp.platform);
+    EXPECT_EQ(SetCookie(tp.platform, url, "cart", past), SetOutcome::NothingFound);
+    EXPECT_EQ(ReadActivityLog(tp.platform), "\r\n\r\nCOOKIE NOT IN THE STORE - nothing removed:\r\nSource: " + url +
+                                                "\r\nName: cart\r\nValue: " + past + "\r\n");
 }
 
 TEST_F(CookieDump, LiveTextLongerThanTheOldBufferComesWhole)
@@ -264,7 +269,7 @@ TEST_F(CookieDump, LiveTextLongerThanTheOldBufferComesWhole)
     const std::string url = "http://big.example/";
     const std::string value(3000, 'v');
     for (const char* name : {"a", "b", "c"})
-        ASSERT_TRUE(SetCookie(tp.platform, url, name, CookieData(value, "Fri,31-Dec-2100 00:00:00 GMT")));
+        ASSERT_EQ(SetCookie(tp.platform, url, name, CookieData(value, "Fri,31-Dec-2100 00:00:00 GMT")), SetOutcome::Set);
     const std::string live = GetCookie(tp.platform, url, "a");
     EXPECT_EQ(live, "a=" + value + "; b=" + value + "; c=" + value);
     ParseCookieString(TrimBlanks(live));

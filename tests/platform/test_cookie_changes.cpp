@@ -317,3 +317,46 @@ TEST(CookieChangeReports, ARemovalThatFindsNothingSaysSoAndASourceWithoutItsFile
                       "b=2 " + std::to_string(*FileTimeFromUtc(2100, 12, 31)) + "\n");
     }
 }
+
+// The sources of every user ("anyuser") are live for each user and changed through their
+// own user part; Secure cookies go only with https, HttpOnly ones with either.
+TEST(CookieRules, EveryUsersSourcesAreLiveForEachUserAndSecureOnesGoWithHttps)
+{
+    TempProgramFolder tmp;
+    const fs::path store = tmp.storeFolder();
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "", "shared=1" + kFuture, Access(store, nullptr, kAnyUser)));
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "", "mine=2" + kFuture, Access(store)));
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "", "sec=3; Secure" + kFuture, Access(store)));
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "", "ho=4; HttpOnly" + kFuture, Access(store)));
+    EXPECT_EQ(RunSqlite(store, "SELECT url FROM entries ORDER BY seq;"),
+              Source("all.example/", kAnyUser) + "\n" + Source("all.example/") + "\n");
+    const auto get = [&](const std::string& url, const std::string& user) {
+        std::uint32_t size = 0;
+        std::string data;
+        if (!InternetGetCookie(url, "", nullptr, &size, Access(store, nullptr, user)) ||
+            !InternetGetCookie(url, "", &data, &size, Access(store, nullptr, user)))
+            return "<error " + std::to_string(GetLastError()) + ">";
+        return data;
+    };
+    struct Case {
+        const char* url;
+        const char* user;
+        const char* cookies;
+    };
+    const std::vector<Case> cases{
+        {"http://all.example/", test::kTestUser, "mine=2; ho=4; shared=1"},
+        {"https://all.example/", test::kTestUser, "mine=2; sec=3; ho=4; shared=1"},
+        {"http://all.example/", "someone", "shared=1"},
+        {"http://all.example/", kAnyUser, "shared=1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(get(c.url, c.user), c.cookies) << c.url << " " << c.user;
+
+    // Removed for this user, the shared cookie stays; removed through its own user part, it goes.
+    CookieSetReport report;
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "shared", "1" + kPast, Access(store), &report));
+    EXPECT_FALSE(report.changed);
+    ASSERT_TRUE(InternetSetCookie("http://all.example/", "shared", "1" + kPast, Access(store, nullptr, kAnyUser), &report));
+    EXPECT_TRUE(report.changed);
+    EXPECT_EQ(get("http://all.example/", "someone"), "<error 259>");
+}

@@ -297,29 +297,34 @@ bool InternetGetCookie(std::string_view url, std::string_view /*name*/, std::str
         if (!kept)
             own = OpenForRead(storeFolder);
         if (sqlite::Db* db = kept ? &kept->db() : own ? &*own : nullptr) {
-            const std::string& user = store.user;
-            // The sources of the host and of every domain above it: a range on url each.
+            // The sources of the host and of every domain above it, this user's and every
+            // user's: a range on url each.
             sqlite::Statement q(*db, "SELECT url, local_file FROM entries WHERE url >= ?1 AND url < ?2");
-            std::string_view domain = u->host;
-            while (!domain.empty()) {
-                const std::string low = "Cookie:" + user + "@" + std::string(domain) + "/";
-                std::string high = low;
-                high.back() = '/' + 1;
-                q.Bind(1, std::string_view(low)).Bind(2, std::string_view(high));
-                while (q.Step()) {
-                    if (q.IsNull(1))
-                        continue;
-                    std::string d, p;
-                    SplitSource(q.Text(0).substr(7 + user.size() + 1), d, p);
-                    for (Cookie& c : ReadCookieFile(fs::path(std::string(q.Text(1))), d, p))
-                        if (wanted(c))
-                            found.push_back(std::move(c));
+            std::vector<std::string> users{store.user};
+            if (store.user != kAnyUser)
+                users.emplace_back(kAnyUser);
+            for (const std::string& user : users) {
+                std::string_view domain = u->host;
+                while (!domain.empty()) {
+                    const std::string low = "Cookie:" + user + "@" + std::string(domain) + "/";
+                    std::string high = low;
+                    high.back() = '/' + 1;
+                    q.Bind(1, std::string_view(low)).Bind(2, std::string_view(high));
+                    while (q.Step()) {
+                        if (q.IsNull(1))
+                            continue;
+                        std::string d, p;
+                        SplitSource(q.Text(0).substr(7 + user.size() + 1), d, p);
+                        for (Cookie& c : ReadCookieFile(fs::path(std::string(q.Text(1))), d, p))
+                            if (wanted(c))
+                                found.push_back(std::move(c));
+                    }
+                    q.Reset();
+                    if (IsIpAddress(domain))
+                        break;
+                    const std::size_t dot = domain.find('.');
+                    domain = dot == std::string_view::npos ? std::string_view() : domain.substr(dot + 1);
                 }
-                q.Reset();
-                if (IsIpAddress(domain))
-                    break;
-                const std::size_t dot = domain.find('.');
-                domain = dot == std::string_view::npos ? std::string_view() : domain.substr(dot + 1);
             }
         }
     } catch (...) {

@@ -60,7 +60,8 @@ struct StoreAccess {
     FileCalls* files = nullptr;  // the calls that write and remove cookie files; nullptr: the real ones
 };
 
-// The user part of the cookie sources that belong to every user.
+// The user part of the cookie sources that belong to every user: they are live for each
+// user, and a change made for this user part changes them.
 inline constexpr const char* kAnyUser = "anyuser";
 
 // The user part of the Platform's user's cookie sources: the login name in lower case.
@@ -130,9 +131,10 @@ bool UrlCacheStoreExists(const fs::path& storeFolder);
 // the store stayed busy.
 bool CommitUrlCacheEntry(const CacheEntry& entry, const fs::path& storeFolder);
 
-// The live cookies of the url as "n1=v1; n2=v2". With data null, only the size needed
-// (including the terminating zero) is put into size. False with 259 when there are none,
-// 122 when *size is too small. The name is ignored.
+// The live cookies of the url as "n1=v1; n2=v2": those of this user's sources and of the
+// sources of every user ("anyuser"); Secure ones only for an https url. With data null,
+// only the size needed (including the terminating zero) is put into size. False with 259
+// when there are none, 122 when *size is too small. The name is ignored.
 bool InternetGetCookie(std::string_view url, std::string_view name, std::string* data, std::uint32_t* size,
                        const StoreAccess& store);
 
