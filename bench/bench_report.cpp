@@ -1,6 +1,7 @@
 // Large result sets through the real windows, the real UrlHound and a store of 100,000
 // entries (25,000 visited, 25,000 cookies, 50,000 content entries with headers):
-//  - LoadCacheDump of the whole-cache dump, the yardstick for the rest;
+//  - LoadCacheDump of the whole-cache dump and LoadCookieDump of the cookie dump, each
+//    beside grep counting the "@" lines of the same file (started and waited for);
 //  - "Generate Report" of the 50,000 content entries (a search for "pic"), from the click to a
 //    window that answers input again (the report box painted, a key handled on it);
 //  - the start-up from the splash's load to a main window that answers input, with the
@@ -17,11 +18,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
+#include "cookies/MCookieEditor.h"
 #include "host/MRunUrlHound.h"
 #include "platform/TextFile.h"
 #include "shell/ActivityReportPage.h"
@@ -31,6 +36,8 @@
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace brimlow;
@@ -110,19 +117,82 @@ BigStore& Store()
     return store;
 }
 
+fs::path DumpOf(BigStore& s, const char* name)
+{
+    if (!fs::exists(textfile::InFolder(s.dir.folder(), kAllDumpName)))
+        RunHiddenAndWait(s.tp.platform, UrlHoundCommand(s.tp.platform, false));
+    return textfile::InFolder(s.dir.folder(), name);
+}
+
+void DumpCounters(benchmark::State& state, const fs::path& dump, std::size_t records)
+{
+    state.counters["records"] = static_cast<double>(records);
+    state.counters["dump_MB"] = static_cast<double>(fs::file_size(dump)) / (1024.0 * 1024.0);
+}
+
 void BM_LoadCacheDump(benchmark::State& state)
 {
     BigStore& s = Store();
-    RunHiddenAndWait(s.tp.platform, UrlHoundCommand(s.tp.platform, false));
+    const fs::path dump = DumpOf(s, kAllDumpName);
     for (auto _ : state) {
         LoadCacheDump(s.tp.platform, kDumpAll);
         benchmark::DoNotOptimize(iCacheCount());
     }
-    state.counters["records"] = static_cast<double>(iCacheCount());
-    state.counters["dump_MB"] =
-        static_cast<double>(fs::file_size(textfile::InFolder(s.dir.folder(), CacheDumpFileName(kDumpAll)))) / (1024.0 * 1024.0);
+    DumpCounters(state, dump, iCacheCount());
 }
-BENCHMARK(BM_LoadCacheDump)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadCacheDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LoadCookieDump(benchmark::State& state)
+{
+    BigStore& s = Store();
+    const fs::path dump = DumpOf(s, kCookieDumpName);
+    for (auto _ : state) {
+        LoadCookieDump(s.tp.platform);
+        benchmark::DoNotOptimize(iCookieCount());
+    }
+    DumpCounters(state, dump, iCookieCount());
+}
+BENCHMARK(BM_LoadCookieDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The yardstick of the loaders: grep counting the lines that are exactly "@" in the same
+// file, started and waited for as a user's shell would.
+void GrepDump(benchmark::State& state, const fs::path& dump)
+{
+    std::string path = dump.string();
+    char grep[] = "grep", count[] = "-c", whole[] = "-x", at[] = "@";
+    char* argv[] = {grep, count, whole, at, path.data(), nullptr};
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        int status = 0;
+        if (posix_spawnp(&pid, "grep", &fa, nullptr, argv, environ) != 0 || ::waitpid(pid, &status, 0) != pid ||
+            !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("grep failed");
+            break;
+        }
+    }
+    posix_spawn_file_actions_destroy(&fa);
+}
+
+void BM_GrepAllDump(benchmark::State& state)
+{
+    BigStore& s = Store();
+    const fs::path dump = DumpOf(s, kAllDumpName);
+    GrepDump(state, dump);
+    DumpCounters(state, dump, 0);
+}
+BENCHMARK(BM_GrepAllDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GrepCookieDump(benchmark::State& state)
+{
+    BigStore& s = Store();
+    const fs::path dump = DumpOf(s, kCookieDumpName);
+    GrepDump(state, dump);
+    DumpCounters(state, dump, 0);
+}
+BENCHMARK(BM_GrepCookieDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GenerateReport(benchmark::State& state)
 {

@@ -15,13 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static fuzz::MemoryFile file;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     file.Set(bytes);
-    const std::vector<CacheRecord> got = ReadCacheDump(file.path());
+    const CacheDump got = ReadCacheDump(file.path());
 
+    struct Record {
+        std::string Source, Location, HitRate, Expires, Accessed, Header;
+    };
     const auto lines = fuzz::PlainLines(bytes);
-    std::vector<CacheRecord> want;
+    std::vector<Record> want;
     std::size_t i = 0;
     while (i + 6 <= lines.size()) {
-        CacheRecord r{lines[i], lines[i + 1], lines[i + 2], lines[i + 3], lines[i + 4], "\r\n"};
+        Record r{lines[i], lines[i + 1], lines[i + 2], lines[i + 3], lines[i + 4], "\r\n"};
         std::size_t h = i + 6;
         while (h < lines.size() && lines[h] != "@")
             r.Header += lines[h++] + "\r\n";

@@ -95,11 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string recordText = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
     const auto fields = Split(recordText, "\x01");
     CacheRecord r;
-    std::string* targets[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header};
+    std::string_view* targets[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header};
     for (std::size_t i = 0; i < fields.size() && i < 6; ++i)
         *targets[i] = fields[i];
-    const std::string joined = r.Source + "\r\n" + r.Location + "\r\n" + r.HitRate + "\r\n" + r.Expires + "\r\n" +
-                               r.Accessed + "\r\n" + r.Header;
+    std::string joined;
+    for (std::size_t i = 0; i < 6; ++i)
+        joined.append(*targets[i]).append(i < 5 ? "\r\n" : "");
 
     bool want = false;
     for (const std::string& group : Split(searchText, " OR ")) {

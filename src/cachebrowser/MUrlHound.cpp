@@ -16,7 +16,7 @@ namespace brimlow {
 
 namespace {
 
-std::vector<CacheRecord> g_cacheRecords;
+CacheDump g_cacheDump;
 
 constexpr std::array<unsigned char, 256> MakeFoldTable()
 {
@@ -226,67 +226,155 @@ int DumpTypeFromCacheTypeText(std::string_view text)
     return kDumpCookies;  // "Cookies:" and every text that is none of the three
 }
 
-std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path, bool* truncated)
+namespace {
+
+// The line that starts at `at` of `bytes` (up to `end`): its text without the line end, and
+// where the next line starts.
+struct Line {
+    std::string_view text;
+    std::size_t next = 0;
+    bool bareLf = false;  // ended by an LF without a CR before it
+};
+
+inline bool NextDumpLine(const char* bytes, std::size_t end, std::size_t at, Line& line) noexcept
 {
-    std::vector<CacheRecord> records;
+    if (at >= end)
+        return false;
+    const auto* lf = static_cast<const char*>(std::memchr(bytes + at, '\n', end - at));
+    std::size_t len = lf ? static_cast<std::size_t>(lf - (bytes + at)) : end - at;
+    line.bareLf = lf != nullptr;
+    if (lf && len > 0 && bytes[at + len - 1] == '\r') {
+        --len;
+        line.bareLf = false;
+    }
+    line.text = std::string_view(bytes + at, len);
+    line.next = lf ? static_cast<std::size_t>(lf - bytes) + 1 : end;
+    return true;
+}
+
+// The header text of the block [from, to): CR LF, then each line of it followed by CR LF.
+// Written backwards so that it ends at `to`, over the block and the closing line, which
+// have been read; the caller made sure it fits without touching an unread byte.
+std::string_view HeaderInPlace(char* bytes, std::size_t from, std::size_t to, std::size_t blockEnd)
+{
+    std::size_t w = to;
+    std::size_t r = blockEnd;  // the lines end here; each ends in LF
+    while (r > from) {
+        const std::size_t lineEnd = r - 1;  // its LF
+        const void* prev = lineEnd > from ? ::memrchr(bytes + from, '\n', lineEnd - from) : nullptr;
+        const std::size_t start = prev ? static_cast<std::size_t>(static_cast<const char*>(prev) - bytes) + 1 : from;
+        std::size_t len = lineEnd - start;
+        if (len > 0 && bytes[start + len - 1] == '\r')
+            --len;
+        // The line first: its CR LF may take the place of its own last byte.
+        std::memmove(bytes + w - 2 - len, bytes + start, len);
+        bytes[w - 2] = '\r';
+        bytes[w - 1] = '\n';
+        w -= len + 2;
+        r = start;
+    }
+    w -= 2;
+    bytes[w] = '\r';
+    bytes[w + 1] = '\n';
+    return std::string_view(bytes + w, to - w);
+}
+
+}  // namespace
+
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated)
+{
+    CacheDump dump;
     if (truncated)
         *truncated = false;
     if (!textfile::FileExists(path))
-        return records;
-    textfile::LineReader in(path);
-    std::string line;
-    while (!in.AtEndOfStream()) {
+        return dump;
+    dump.m_bytes = std::make_unique<std::string>(textfile::ReadAll(path));
+    char* bytes = dump.m_bytes->data();
+    const std::size_t end = dump.m_bytes->size();
+    // Room for records of 64 bytes (real ones are longer): the table is then made once, and
+    // what it does not use is never touched, so it costs no memory.
+    dump.m_records.reserve(end / 64 + 16);
+    std::size_t at = 0;
+    Line line;
+    bool cut = false;
+    while (at < end) {
         CacheRecord r;
-        // A file that ends inside a record keeps the records before it.
-        if (!in.ReadLine(r.Source) || !in.ReadLine(r.Location) || !in.ReadLine(r.HitRate) ||
-            !in.ReadLine(r.Expires) || !in.ReadLine(r.Accessed) || !in.ReadLine(line)) {
-            if (truncated)
-                *truncated = true;
-            break;
-        }
-        // The header block runs to the line that is exactly "@"; the empty line the loop
-        // starts with gives Header its leading CR LF.
-        line.clear();
-        bool complete = false;
-        do {
-            r.Header.append(line).append("\r\n");
-            if (!in.ReadLine(line))
+        std::string_view* fields[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed};
+        for (std::string_view* field : fields) {
+            if (!NextDumpLine(bytes, end, at, line)) {
+                cut = true;
                 break;
-            complete = line == "@";
-        } while (!complete);
-        if (!complete) {
-            if (truncated)
-                *truncated = true;
+            }
+            *field = line.text;
+            at = line.next;
+        }
+        // The separator line: dropped, whatever it holds.
+        if (cut || !NextDumpLine(bytes, end, at, line)) {
+            cut = true;
             break;
         }
-        records.push_back(std::move(r));
+        const std::size_t separator = at;
+        const std::size_t block = line.next;
+        // The header block runs to the line that is exactly "@" (a file that ends inside a
+        // record keeps the records before it).
+        std::size_t bareLfs = 0;
+        std::size_t blockEnd = block;
+        bool closed = false;
+        for (at = block; NextDumpLine(bytes, end, at, line); at = line.next) {
+            if (line.text == "@") {
+                closed = true;
+                break;
+            }
+            bareLfs += line.bareLf;
+            blockEnd = line.next;
+        }
+        if (!closed) {
+            cut = true;
+            break;
+        }
+        const std::size_t closing = line.next;
+        // Read back, the block's lines each get CR LF, and a leading CR LF comes first: that
+        // fits in the bytes of the block, the separator and the closing line, unless more of
+        // the lines than those two lines' spare bytes end in a bare LF.
+        const std::size_t spareAfter = closing - blockEnd;
+        if (bareLfs <= spareAfter && (block - separator) + spareAfter >= bareLfs + 2) {
+            r.Header = HeaderInPlace(bytes, block, closing, blockEnd);
+        } else {
+            std::string text = "\r\n";
+            for (std::size_t l = block; l < blockEnd && NextDumpLine(bytes, blockEnd, l, line); l = line.next)
+                text.append(line.text).append("\r\n");
+            r.Header = dump.m_headers.emplace_back(std::move(text));
+        }
+        dump.m_records.push_back(r);
+        at = closing;
     }
-    return records;
+    if (cut && truncated)
+        *truncated = true;
+    return dump;
 }
 
 void LoadCacheDump(const Platform& platform, int DumpType)
 {
-    g_cacheRecords.clear();
-    g_cacheRecords.shrink_to_fit();
+    g_cacheDump = CacheDump();
     const std::string_view name = CacheDumpFileName(DumpType);
     if (name.empty())
         return;
-    g_cacheRecords = ReadCacheDump(textfile::InFolder(platform.programFolder, name));
+    g_cacheDump = ReadCacheDump(textfile::InFolder(platform.programFolder, name));
 }
 
 const std::vector<CacheRecord>& CacheRecords()
 {
-    return g_cacheRecords;
+    return g_cacheDump.records();
 }
 
 std::size_t iCacheCount()
 {
-    return g_cacheRecords.size();
+    return g_cacheDump.size();
 }
 
 void ReleaseCacheRecords()
 {
-    std::vector<CacheRecord>().swap(g_cacheRecords);
+    g_cacheDump = CacheDump();
 }
 
 // ---- Search ----
@@ -347,7 +435,7 @@ bool CacheSearch::FindTerm(const CacheRecord& r, const std::string& term) const
         return FindText(JoinedText(r), term, m_options) != std::string_view::npos;
     // A term without line ends cannot span two fields, and the CR LF between fields is a
     // word boundary, so each field is searched on its own.
-    for (const std::string* field : {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header})
+    for (const std::string_view* field : {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed, &r.Header})
         if (FindText(*field, term, m_options) != std::string_view::npos)
             return true;
     return false;
@@ -371,9 +459,9 @@ bool CacheSearch::Matches(const CacheRecord& record) const
 
 bool MatchCacheRecord(std::size_t Index, std::string_view searchText, MatchOptions options)
 {
-    if (Index >= g_cacheRecords.size())
+    if (Index >= g_cacheDump.size())
         return false;
-    return CacheSearch(searchText, options).Matches(g_cacheRecords[Index]);
+    return CacheSearch(searchText, options).Matches(g_cacheDump[Index]);
 }
 
 std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& records, std::string_view searchText,

@@ -3,7 +3,9 @@
 // file order), the AND/OR search over those records and the text of a search report.
 // Qt-free; the Url Hound page only shows what lives here.
 #include <cstddef>
+#include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,13 +16,38 @@
 
 namespace brimlow {
 
+// One cache entry of a loaded dump. The texts view the bytes of the CacheDump they were
+// read from (or, in tests, strings that outlive the record).
 struct CacheRecord {
-    std::string Source;    // the entry's URL; also its line in the main list
-    std::string Location;  // the local file, or "N\A"
-    std::string HitRate;   // decimal text
-    std::string Expires;   // M/D/YYYY as the dump tool wrote it
-    std::string Accessed;  // M/D/YYYY as the dump tool wrote it
-    std::string Header;    // CR LF, then every header line followed by CR LF
+    std::string_view Source;    // the entry's URL; also its line in the main list
+    std::string_view Location;  // the local file, or "N\A"
+    std::string_view HitRate;   // decimal text
+    std::string_view Expires;   // M/D/YYYY as the dump tool wrote it
+    std::string_view Accessed;  // M/D/YYYY as the dump tool wrote it
+    std::string_view Header;    // CR LF, then every header line followed by CR LF
+};
+
+// One dump file as loaded: its bytes, read in one piece, and its records, in file order,
+// which view those bytes. A header block is turned into its CR LF text in the bytes it came
+// from when it fits there (it does unless it has more than two lines ended by a bare LF).
+class CacheDump {
+public:
+    CacheDump() = default;
+    CacheDump(CacheDump&&) noexcept = default;
+    CacheDump& operator=(CacheDump&&) noexcept = default;
+
+    const std::vector<CacheRecord>& records() const noexcept { return m_records; }
+    std::size_t size() const noexcept { return m_records.size(); }
+    bool empty() const noexcept { return m_records.empty(); }
+    const CacheRecord& operator[](std::size_t i) const noexcept { return m_records[i]; }
+    std::vector<CacheRecord>::const_iterator begin() const noexcept { return m_records.begin(); }
+    std::vector<CacheRecord>::const_iterator end() const noexcept { return m_records.end(); }
+
+private:
+    friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated);
+    std::unique_ptr<std::string> m_bytes;  // never moves, so the views stay good
+    std::deque<std::string> m_headers;     // the header texts that did not fit in the bytes
+    std::vector<CacheRecord> m_records;
 };
 
 // Dump types as the cache type box chooses them.
@@ -36,7 +63,7 @@ int DumpTypeFromCacheTypeText(std::string_view text);
 
 // Reads one dump file. A missing file reads as no records; a file that ends inside a
 // record keeps the complete records before it (and sets *truncated when given).
-std::vector<CacheRecord> ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr);
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr);
 
 // Replaces the loaded records by those of the dump file of DumpType in the program folder
 // (the name matches without regard to letter case).

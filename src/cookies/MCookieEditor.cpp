@@ -64,15 +64,14 @@ std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpL
     } else {
         try {
             bool truncated = false;
-            std::vector<CacheRecord> records = ReadCacheDump(path, &truncated);
+            const CacheDump records = ReadCacheDump(path, &truncated);
             entries.reserve(records.size());
-            for (CacheRecord& r : records) {
-                CookieEntry e;
-                e.Source = std::move(r.Source);
-                e.FileName = std::move(r.Location);
-                e.Expires = RecognizeDumpDate(r.Expires) ? std::move(r.Expires) : std::string(kNoExpiryDate);
-                e.Accessed = std::move(r.Accessed);
-                entries.push_back(std::move(e));
+            for (const CacheRecord& r : records) {
+                CookieEntry& e = entries.emplace_back();
+                e.Source = r.Source;
+                e.FileName = r.Location;
+                e.Expires = RecognizeDumpDate(r.Expires) ? r.Expires : std::string_view(kNoExpiryDate);
+                e.Accessed = r.Accessed;
             }
             if (truncated)
                 result = DumpLoad::Truncated;

@@ -388,10 +388,31 @@ std::string LineReader::ReadLine()
 
 std::string LineReader::ReadAll()
 {
-    while (Fill()) {
-    }
     std::string all(m_buf.data() + m_pos, m_len - m_pos);
     m_pos = m_len;
+    if (m_eof || m_fd < 0)
+        return all;
+    // The rest straight into one string sized from the file (and a byte more, so that the
+    // end shows at once), not through the line buffer grown read by read and copied after.
+    struct stat st;
+    std::size_t len = all.size();
+    all.resize(len + (::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
+                                                                  : std::size_t{1} << 16));
+    for (;;) {
+        if (len == all.size())
+            all.resize(all.size() * 2);  // the file grew meanwhile
+        ssize_t n;
+        do {
+            n = ::read(m_fd, all.data() + len, all.size() - len);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw RuntimeError::FromErrno(errno, "read");
+        if (n == 0)
+            break;
+        len += static_cast<std::size_t>(n);
+    }
+    all.resize(len);
+    m_eof = true;
     return all;
 }
 

@@ -1,3 +1,4 @@
+#include <deque>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -126,6 +127,86 @@ TEST_F(Loader, MissingFileLoadsEmptyAndTruncatedKeepsCompleteRecords)
     EXPECT_EQ(iCacheCount(), 3u);
 }
 
+namespace {
+
+// The dump format read the plain way: lines split at LF with one CR before it dropped; five
+// value lines, a separator line, header lines up to the line that is exactly "@".
+std::vector<std::vector<std::string>> PlainReading(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t lf = bytes.find('\n', at);
+        std::string line = bytes.substr(at, lf == std::string::npos ? std::string::npos : lf - at);
+        if (lf != std::string::npos && !line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        at = lf == std::string::npos ? bytes.size() : lf + 1;
+    }
+    std::vector<std::vector<std::string>> records;
+    for (std::size_t i = 0; i + 6 <= lines.size();) {
+        std::vector<std::string> r(lines.begin() + static_cast<std::ptrdiff_t>(i),
+                                   lines.begin() + static_cast<std::ptrdiff_t>(i + 5));
+        std::string header = "\r\n";
+        std::size_t h = i + 6;
+        while (h < lines.size() && lines[h] != "@")
+            header += lines[h++] + "\r\n";
+        if (h == lines.size())
+            break;
+        r.push_back(header);
+        records.push_back(r);
+        i = h + 1;
+    }
+    return records;
+}
+
+}  // namespace
+
+// The loader turns a header block into its CR LF text in the file's own bytes where that
+// fits: every shape of block (bare LF and CR LF lines, short and long separator and closing
+// lines, a file that ends without its last LF) reads as the plain reading says, and so does
+// the file cut at every byte.
+TEST_F(Loader, HeaderTextsAreThoseOfAPlainReadingWhateverTheirShape)
+{
+    const std::vector<std::string> blocks = {
+        "N\\A\n",
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n\n",
+        "a\nb\n",
+        "a\nb\nc\n",
+        "a\nb\nc\nd\ne\n",
+        "\n\n\n\n",
+        "a\r\n\r\nb\n\r\n",
+        "",
+        "x\r",
+    };
+    const std::vector<std::string> separators = {"@\n", "\n", "@\r\n", "a separator line of some length\n"};
+    const std::vector<std::string> closings = {"@\n", "@\r\n"};
+    std::string dump;
+    std::size_t n = 0;
+    for (const auto& block : blocks)
+        for (const auto& separator : separators)
+            for (const auto& closing : closings)
+                dump += "http://h.example/" + std::to_string(n++) + "\n/f\n1\n1/1/2001\n2/2/2002\n" + separator +
+                        block + closing;
+    dump += "http://last.example/\nN\\A\n0\n1/1/1601\n1/1/1601\n@\na\nb\nc\n@";  // no LF after the "@"
+
+    const auto check = [&](const std::string& bytes, const std::string& label) {
+        dir.Write("OrlinAll.dat", bytes);
+        bool truncated = false;
+        const CacheDump got = ReadCacheDump(dir.file("OrlinAll.dat"), &truncated);
+        const auto want = PlainReading(bytes);
+        ASSERT_EQ(got.size(), want.size()) << label;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            const CacheRecord& r = got[i];
+            const std::vector<std::string_view> fields = {r.Source, r.Location, r.HitRate, r.Expires, r.Accessed, r.Header};
+            for (std::size_t f = 0; f < fields.size(); ++f)
+                ASSERT_EQ(fields[f], want[i][f]) << label << ", record " << i << ", field " << f;
+        }
+    };
+    check(dump, "whole");
+    for (std::size_t cut = 0; cut < dump.size(); cut += 1)
+        check(dump.substr(0, cut), "cut at " + std::to_string(cut));
+}
+
 TEST(CacheTypeText, ExactTextChoosesTheDump)
 {
     EXPECT_EQ(DumpTypeFromCacheTypeText("Cookies:"), kDumpCookies);
@@ -140,11 +221,19 @@ TEST(CacheTypeText, ExactTextChoosesTheDump)
 
 namespace {
 
+// A record's texts view what a loaded dump holds; here they view strings kept for the test
+// program's whole run.
+std::string_view Kept(std::string text)
+{
+    static std::deque<std::string> kept;
+    return kept.emplace_back(std::move(text));
+}
+
 CacheRecord Rec(std::string source, std::string location = "N\\A", std::string header = "\r\nN\\A\r\n",
                 std::string hits = "0", std::string expires = "1/1/1601", std::string accessed = "1/1/1601")
 {
-    return {std::move(source), std::move(location), std::move(hits), std::move(expires), std::move(accessed),
-            std::move(header)};
+    return {Kept(std::move(source)), Kept(std::move(location)), Kept(std::move(hits)),
+            Kept(std::move(expires)), Kept(std::move(accessed)), Kept(std::move(header))};
 }
 
 struct SearchCase {

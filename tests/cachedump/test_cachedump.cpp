@@ -761,7 +761,7 @@ TEST(UrlHound, StoreContentCannotAddDropOrShiftARecord)
     // The cookie dump lists the four cookie entries and no source that the store lacks.
     std::vector<std::string> sources;
     for (const auto& r : ReadCacheDump(dir.file(kC)))
-        sources.push_back(r.Source);
+        sources.emplace_back(r.Source);
     EXPECT_EQ(sources, (std::vector<std::string>{"Cookie:erin@evil.example/%0ACookie:erin@bank.example/",
                                                  "Cookie:erin@shop.example/%0D", "Cookie:erin@last.example/"}));
 }
