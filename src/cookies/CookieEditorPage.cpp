@@ -430,7 +430,12 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
         }
         const CookieEntry& entry = CookieEntries()[static_cast<std::size_t>(k)];
         const std::filesystem::path file(entry.FileName);
-        if (exists) {
+        if (!exists && (m_inPass || m_deleting) && !CookieSourceUser(source).empty()) {
+            // Gone from the store, or its file gone, while a deletion looks at it: the
+            // deletion says so once and goes on; no cookie of another source is shown under it.
+            ParseCookieString("");
+            LoadCookieFile({});
+        } else if (exists) {
             std::string firstName;
             try {
                 textfile::LineReader in(file);
@@ -657,15 +662,23 @@ void CookieEditorPage::DeleteCookieSource()
         finish();
         return;
     }
-    // A source whose cookie file is gone holds no cookie that a deletion could remove: its
-    // entry goes instead.
-    if (!CookieSourceUser(source).empty() &&
-        inetcache::RemoveCookieSourceWithoutFile(source, inetcache::StoreAccessOf(m_platform))) {
-        AppendActivityLog(m_platform, kSourceWithoutFileLog + source + "\r\n");
-        if (m_inPass)
-            m_passChanged = true;  // the lists lose it at the pass's refresh
-        finish();
-        return;
+    // Another program (a second copy on the store) may have deleted it meanwhile, or its
+    // cookie file may be gone, so that no cookie of it could ever be deleted.
+    if (!CookieSourceUser(source).empty()) {
+        const inetcache::StoreAccess store = inetcache::StoreAccessOf(m_platform);
+        inetcache::CacheEntry stored;
+        const char* gone = nullptr;
+        if (!inetcache::FindCookieSource(source, stored, store))
+            gone = kSourceGoneLog;
+        else if (inetcache::RemoveCookieSourceWithoutFile(source, store))
+            gone = kSourceWithoutFileLog;
+        if (gone) {
+            AppendActivityLog(m_platform, gone + source + "\r\n");
+            if (m_inPass)
+                m_passChanged = true;  // the lists lose it at the pass's refresh
+            finish();
+            return;
+        }
     }
     m_deleting = true;
     setEnabled(false);  // the page greys out until the deletion has ended

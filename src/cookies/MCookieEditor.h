@@ -166,6 +166,8 @@ SetOutcome SetCookie(const Platform& platform, std::string_view Url, std::string
 bool IsOwnCookie(const Platform& platform, std::string_view Source);
 
 inline constexpr const char* kNotOwnCookieLog = "COOKIE does not belong to this user - ABORTING process.\r\n";
+// Before the source's text, when a deletion finds that the store no longer holds it.
+inline constexpr const char* kSourceGoneLog = "Cookie source already gone from the store - skipped: ";
 // Before the source's text, when a deletion finds the source without its cookie file and
 // removes it from the store.
 inline constexpr const char* kSourceWithoutFileLog = "Cookie source without its cookie file - removed: ";

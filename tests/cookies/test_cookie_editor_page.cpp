@@ -14,6 +14,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "cookies/CookieEditorPage.h"
 #include "cookies/MCookieEditor.h"
@@ -517,6 +519,64 @@ TEST_F(CookieEditorPageTest, EverySourceKindIsListedByItsExpiryAndDeletedForReal
     EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Delete Cookie] clicked\r\n\r\nCOOKIE NOT IN THE STORE - nothing removed:\r\n"
                      "Source: http://all.example/\r\nName: shared\r\nValue: 7; expires = " +
                          ExpiryText({yesterday.year(), yesterday.month(), yesterday.day()}) + "\r\n");
+}
+
+// Two copies on one store: while a deletion pass runs, another process deletes sources the
+// pass is still to meet. Each is logged once and skipped; no box is shown.
+TEST_F(CookieEditorPageTest, ASourceAnotherProcessDeletedDuringAPassIsLoggedOnceAndSkipped)
+{
+    const std::vector<std::string> hosts{"a.example", "b.example", "c.example", "d.example"};
+    for (const std::string& h : hosts) {
+        Set(h, "x", "1");
+        Set(h, "y", "2");
+    }
+    Start();
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        char c;
+        if (read(go[0], &c, 1) != 1)
+            _exit(2);
+        const inetcache::StoreAccess access = inetcache::StoreAccessOf(tp.platform);
+        for (const char* h : {"b.example", "c.example"})
+            for (const char* n : {"x", "y"})
+                if (!inetcache::InternetSetCookie(std::string("http://") + h + "/", n,
+                                                  "v; expires = Sat,1-Jan-2005 00:00:00 GMT", access))
+                    _exit(3);
+        _exit(0);
+    }
+    close(go[0]);
+
+    page->BeginDeletionPass();
+    for (const std::string& h : hosts) {
+        const int row = Row(Source(h));
+        ASSERT_GE(row, 0) << h;
+        page->SelectCookieSource(static_cast<std::size_t>(row));
+        page->DeleteCookieSource();
+        if (h == "a.example") {
+            // The other copy deletes two sources now, and ends.
+            ASSERT_EQ(write(go[1], "g", 1), 1);
+            int status = 0;
+            ASSERT_EQ(waitpid(other, &status, 0), other);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+    }
+    page->EndDeletionPass();
+    close(go[1]);
+
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+    const std::string log = Log();
+    for (const char* h : {"b.example", "c.example"}) {
+        EXPECT_EQ(Count(log, kSourceGoneLog + Source(h) + "\r\n"), 1u) << log;
+        EXPECT_EQ(Count(log, "Source: http://" + std::string(h)), 0u) << log;
+    }
+    EXPECT_EQ(Count(log, "Deleting file\r\n"), 2u) << log;
+    EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
+    EXPECT_EQ(Count(log, "NOT IN THE STORE"), 0u) << log;
+    EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries;"), "0\n");
+    EXPECT_TRUE(Lines(page->CE_lstCookieSources).empty());
 }
 
 // A change whose old cookie file cannot be removed says so in the log, with the file; a
