@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QScopedValueRollback>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QFrame>
@@ -12,7 +14,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 #include "bleach/BleachFolders.h"
@@ -23,11 +27,15 @@
 #include "host/PageIcons.h"
 #include "host/PageKit.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "platform/qt/QtText.h"
 
 namespace brimlow {
 
 namespace {
+
+// How often a long destruction lets the window repaint.
+constexpr qint64 kPaintIntervalMs = 40;
 
 // The boxes DestroyFile shows while Execute holds the busy cursor: the user answers them with
 // the ordinary pointer.
@@ -189,6 +197,7 @@ void BleachUtilityPage::BuildControls()
     ShowDriveOfFolder();
 
     connect(BU_Dir1, &FolderList::pathChanged, this, [this] { BU_Dir1_Change(); });
+    connect(BU_Dir1, &FolderList::reopened, this, [this] { BU_Dir1_Change(); });
     connect(BU_Dir1, &FolderList::clicked, this, [this] { BU_Dir1_Click(); });
     connect(BU_Drive1, &QComboBox::currentIndexChanged, this, [this](int) { BU_Drive1_Change(); });
     connect(BU_cmdAdd, &QPushButton::clicked, this, [this] { BU_cmdAdd_Click(); });
@@ -209,6 +218,11 @@ void BleachUtilityPage::BuildControls()
 
 bool BleachUtilityPage::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_destroying && watched == window() && event->type() == QEvent::Close) {
+        m_closeAsked = true;  // the shut-down must not begin half way through a file
+        event->ignore();
+        return true;
+    }
     if (watched == BU_txtFile && event->type() == QEvent::MouseButtonPress)
         BU_txtFile_Click();
     // Moving through a list with the keys is a click on the entry moved to (the release comes
@@ -307,7 +321,7 @@ void BleachUtilityPage::BU_Dir1_Change()
     ShowDriveOfFolder();
     if (const int drive = BU_Drive1->currentIndex(); drive >= 0)
         m_driveFolders[DriveRoots()[static_cast<std::size_t>(drive)]] = folder;
-    const FolderContents contents = ReadFolder(folder);
+    FolderContents contents = ReadFolder(folder);
     if (contents.status == FolderContents::Missing) {
         Message("ERR: Folder does not exist!", "Folder Missing");
         return;
@@ -316,6 +330,8 @@ void BleachUtilityPage::BU_Dir1_Change()
         Message("ERR: Folder cannot be read!\r\n" + folder, "Folder Missing");
         return;
     }
+    // By name, as the folder list shows the folders.
+    std::sort(contents.files.begin(), contents.files.end(), text::LessNoCase);
     const DestructionList& queued = TheDestructionList();
     BU_lstDirFiles->setUpdatesEnabled(false);
     for (const auto& name : contents.files)
@@ -412,7 +428,7 @@ void BleachUtilityPage::BU_cmdRemove_Click()
 
 void BleachUtilityPage::BU_cmdClear_Click()
 {
-    BU_txtFile->setText(QString());
+    ShowSelectedFile({});
     TheDestructionList().Clear();
     BU_lstFiles->clear();
     BU_Dir1_Change();
@@ -437,19 +453,51 @@ void BleachUtilityPage::BU_cmdExecute_Click()
     // Nothing is destroyed that the log could not record as confirmed.
     if (!Log("Bleach Utility: [Execute] confirmed by user\r\n"))
         return;
-    const bool bleachFirst = BU_optBleachFirst->isChecked();
+    DestroyQueue(BU_optBleachFirst->isChecked());
+    // A close asked for while the files were destroyed comes now.
+    if (m_closeAsked) {
+        m_closeAsked = false;
+        m_host.closeMainWindow();
+    }
+}
+
+void BleachUtilityPage::DestroyQueue(bool bleachFirst)
+{
     PointerDialogs dialogs(*m_platform.dialogs);
     Platform destroying = m_platform;
     destroying.dialogs = &dialogs;
     DestructionList& queued = TheDestructionList();
     const WaitCursor busy;
+    // The window goes on painting while a large file is overwritten (the confirmation box
+    // must not stay drawn on it); clicks and keys wait until the queue is done, and a close
+    // of the window until the last file is destroyed (eventFilter).
+    const QScopedValueRollback destroyingNow(m_destroying, true);
+    QWidget* const top = window();
+    top->installEventFilter(this);
+    QElapsedTimer sincePaint;
+    const auto letPaint = [&sincePaint] {
+        if (sincePaint.isValid() && sincePaint.elapsed() < kPaintIntervalMs)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sincePaint.start();
+    };
+    letPaint();
+    bool shownTaken = false;
     for (int i = BU_lstFiles->count() - 1; i >= 0; --i) {
         const std::string path = EntryBytes(BU_lstFiles->item(i));
+        shownTaken = shownTaken || path == m_selectedFile;
         if (!queued.NotInDestructionList(path))
             queued.RemoveFromDestructionList(path);
-        DestroyFile(destroying, std::filesystem::path(path), bleachFirst);
+        DestroyFile(destroying, std::filesystem::path(path), bleachFirst, letPaint);
         delete BU_lstFiles->takeItem(i);
+        letPaint();
     }
+    top->removeEventFilter(this);
+    // "Selected file" names no file that has just been destroyed; one that survived its
+    // destruction stays named.
+    struct stat st;
+    if (shownTaken && ::lstat(m_selectedFile.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        ShowSelectedFile({});
 }
 
 void BleachUtilityPage::BU_cmdRefresh_Click()
@@ -457,7 +505,8 @@ void BleachUtilityPage::BU_cmdRefresh_Click()
     FillDrives();
     ShowDriveOfFolder();
     BU_Dir1->Refresh();
-    BU_lstDirFiles->update();
+    // The files too: those made or removed since the folder was opened show as they are now.
+    BU_Dir1_Change();
 }
 
 void BleachUtilityPage::BU_cmdExit_Click()
@@ -482,7 +531,13 @@ void BleachUtilityPage::BU_lstFiles_Click()
     if (!item)
         return;
     BU_lstFiles->setToolTip(item->text());
-    BU_txtFile->setText(item->text());
+    ShowSelectedFile(EntryBytes(item));
+}
+
+void BleachUtilityPage::ShowSelectedFile(const std::string& path)
+{
+    m_selectedFile = path;
+    BU_txtFile->setText(FromBytes(path));
 }
 
 void BleachUtilityPage::BU_lstFiles_DblClick()

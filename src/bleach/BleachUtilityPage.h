@@ -84,6 +84,10 @@ private:
     std::vector<std::string> DriveRoots() const;
     // Shows the drive of the current folder in the drive list without raising its change.
     void ShowDriveOfFolder();
+    // Destroys every queued file, last first, the window painting meanwhile.
+    void DestroyQueue(bool bleachFirst);
+    // "Selected file": the path (bytes) and its text.
+    void ShowSelectedFile(const std::string& path);
     void Message(const std::string& text, const std::string& title);
     // Appends to the activity log; false (after saying so) when the log cannot be written.
     bool Log(const std::string& entry);
@@ -91,6 +95,9 @@ private:
     PageHost& m_host;
     Platform& m_platform;
     std::map<std::string, std::string> m_driveFolders;  // each drive's current folder
+    std::string m_selectedFile;                          // what "Selected file" names, as bytes
+    bool m_destroying = false;                           // Execute is destroying the queue
+    bool m_closeAsked = false;                           // ... and the window was asked to close
 };
 
 }  // namespace brimlow

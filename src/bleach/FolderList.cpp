@@ -94,13 +94,7 @@ void FolderList::Fill()
         here = item;
     }
     FolderContents contents = ReadFolder(m_path);
-    // Subfolders by name, letter case aside.
-    const auto lower = [](char x, char y) {
-        return static_cast<unsigned char>(text::LowerAscii(x)) < static_cast<unsigned char>(text::LowerAscii(y));
-    };
-    std::sort(contents.folders.begin(), contents.folders.end(), [&](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lower);
-    });
+    std::sort(contents.folders.begin(), contents.folders.end(), text::LessNoCase);  // by name, case aside
     const std::string prefix = FolderPrefix(m_path);
     for (const auto& name : contents.folders) {
         auto* item = new QListWidgetItem(closed, FromBytes(name));
@@ -116,8 +110,12 @@ void FolderList::Activate(QListWidgetItem* item)
     if (!item)
         return;
     const QByteArray b = item->data(kPathRole).toByteArray();
+    const std::string folder(b.constData(), static_cast<std::size_t>(b.size()));
     try {
-        SetPath(std::string(b.constData(), static_cast<std::size_t>(b.size())));
+        const bool again = folder == m_path;
+        SetPath(folder);
+        if (again)
+            emit reopened();  // the folder shown, opened anew: what it holds now
     } catch (const RuntimeError&) {
         Fill();  // the folder has gone since it was listed
     }

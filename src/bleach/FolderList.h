@@ -1,7 +1,8 @@
 #pragma once
 // The folder list of the bleach utility: the folders from the root down to the current one,
 // then the current folder's subfolders. Activating an entry (double-click or Enter) moves
-// there; a change of the path raises pathChanged, a click raises clicked.
+// there; a change of the path raises pathChanged, activating the current folder itself raises
+// reopened, a click raises clicked.
 #include <QListWidget>
 #include <string>
 
@@ -27,6 +28,7 @@ public:
 
 signals:
     void pathChanged();
+    void reopened();
     void clicked();
 
 private:

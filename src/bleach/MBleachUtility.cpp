@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
-#include <limits>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -236,9 +235,11 @@ Kind Examine(const fs::path& path)
     return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
 }
 
-// Writes twice the file's size of CR LF pairs over it from offset 0, in place (no
-// truncation, so the old blocks are the ones rewritten), and syncs the data to the disk.
-void OverwriteInPlace(FileCalls& ops, const fs::path& path)
+// Writes the CR LF pattern over the whole file from offset 0, exactly its own length (an odd
+// length ends with a lone CR), in place: no truncation and no growth, so the old blocks are
+// the ones rewritten and a full disk is no obstacle. Syncs the data to the disk. `between`
+// runs after each write, so the caller can keep its window alive.
+void OverwriteInPlace(FileCalls& ops, const fs::path& path, const std::function<void()>& between)
 {
     int fd;
     do {
@@ -254,13 +255,9 @@ void OverwriteInPlace(FileCalls& ops, const fs::path& path)
         ThrowErrno(path, "fstat");
     if (!S_ISREG(st.st_mode))
         throw RuntimeError(err::PathFileAccess, "not a regular file: " + path.string());
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-    if (size > kMaxOffset / 2)
-        throw RuntimeError(err::Overflow, "file too large to overwrite: " + path.string());
 
     const std::string& pairs = CrLfChunk();
-    const std::uint64_t total = 2 * size;
+    const auto total = static_cast<std::uint64_t>(st.st_size);
     std::uint64_t done = 0;
     while (done < total) {
         // After a short write of an odd count, start one byte into the pattern so the
@@ -278,6 +275,8 @@ void OverwriteInPlace(FileCalls& ops, const fs::path& path)
             ThrowErrno(path, "write");
         }
         done += static_cast<std::uint64_t>(n);
+        if (between)
+            between();
     }
 
     int rc;
@@ -316,7 +315,8 @@ void ReportFailure(const Platform& platform, const fs::path& path, int number) n
 
 }  // namespace
 
-void DestroyFile(const Platform& platform, const fs::path& path, bool bleachFirst)
+void DestroyFile(const Platform& platform, const fs::path& path, bool bleachFirst,
+                 const std::function<void()>& betweenWrites)
 {
     const char* destroyed = nullptr;
     try {
@@ -329,7 +329,7 @@ void DestroyFile(const Platform& platform, const fs::path& path, bool bleachFirs
         if (kind == Kind::Regular) {
             ClearFileAttributes(platform, path);
             if (bleachFirst) {
-                OverwriteInPlace(CallsOf(platform), path);
+                OverwriteInPlace(CallsOf(platform), path, betweenWrites);
                 bleached = true;
             }
         }

@@ -2,6 +2,7 @@
 // The bleach utility's module: the set of files queued for destruction, and the routine
 // that destroys one file (overwrite in place, sync, delete, log).
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,10 +47,12 @@ DestructionList& TheDestructionList();
 void ClearFileAttributes(const Platform& platform, const std::filesystem::path& path);
 
 // Destroys one file: clears its attributes, overwrites it in place with CR LF pairs when
-// bleachFirst (twice its size in bytes, synced to the disk), deletes it and logs the outcome.
-// The path is used exactly as given (callers resolve program-folder names themselves). A
-// symbolic link is removed itself, never followed. Failures are shown in a message box and
-// logged; none escapes.
-void DestroyFile(const Platform& platform, const std::filesystem::path& path, bool bleachFirst);
+// bleachFirst (exactly its own length, so the file never grows; synced to the disk), deletes
+// it and logs the outcome. The path is used exactly as given (callers resolve program-folder
+// names themselves). A symbolic link is removed itself, never followed. Failures are shown in
+// a message box and logged; none escapes. `betweenWrites`, when given, runs after each write
+// of the overwrite (a window lets its pending messages run there).
+void DestroyFile(const Platform& platform, const std::filesystem::path& path, bool bleachFirst,
+                 const std::function<void()>& betweenWrites = {});
 
 }  // namespace brimlow

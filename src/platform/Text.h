@@ -32,6 +32,22 @@ constexpr bool EqualsNoCase(std::string_view a, std::string_view b) noexcept
     return true;
 }
 
+// Orders names as the program's lists show them: by their bytes with ASCII letter case aside;
+// names that differ only in case keep a fixed order (capitals first), so a list never shuffles.
+constexpr bool LessNoCase(std::string_view a, std::string_view b) noexcept
+{
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
+        const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
 constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept
 {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);

@@ -2,6 +2,7 @@
 // exactly what the user picked, and Execute destroys exactly the queue once confirmed.
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -213,7 +216,7 @@ TEST_F(BleachPageTest, ExecuteAfterOneClickDestroysTheWholeQueueLastEntryFirst)
         EXPECT_FALSE(fs::exists(Path(name))) << name;
     EXPECT_EQ(page->BU_lstFiles->count(), 0);
     EXPECT_EQ(TheDestructionList().size(), 0u);
-    EXPECT_EQ(page->BU_txtFile->text().toStdString(), queue[1]) << "the box keeps the path";
+    EXPECT_EQ(page->BU_txtFile->text().toStdString(), "") << "\"Selected file\" names no destroyed file";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is gone";
 }
 
@@ -276,10 +279,8 @@ TEST_F(BleachPageTest, TheDeletionOptionDecidesWhetherTheBlocksAreRewritten)
         Click(page->BU_lstFiles, 0);
         Execute(MsgBoxAnswer::Yes);
         EXPECT_FALSE(fs::exists(Path(name))) << name;
-        std::string crlf;
-        for (int i = 0; i < 10; ++i)
-            crlf += "\r\n";
-        EXPECT_EQ(test::TempProgramFolder::ReadFile(witness), bleach ? crlf : "0123456789") << name;
+        // Ten bytes of CR LF pairs: the file's own length, not twice it.
+        EXPECT_EQ(test::TempProgramFolder::ReadFile(witness), bleach ? "\r\n\r\n\r\n\r\n\r\n" : "0123456789") << name;
         EXPECT_NE(Log().find("File deleted\r\n" + Path(name) + "\r\nBleached: " + (bleach ? "True" : "False")),
                   std::string::npos);
     }
@@ -407,4 +408,193 @@ TEST_F(BleachPageTest, TwoNamesThatDifferOnlyInLetterCaseAreNotQueuedTogether)
     Execute(MsgBoxAnswer::Yes);
     EXPECT_FALSE(fs::exists(queued));
     EXPECT_TRUE(fs::exists(Path(other))) << "only the queued one is destroyed";
+}
+
+namespace {
+
+// Counts the paints a widget gets.
+struct PaintCount : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// The real file calls, with a turn for the test at each write of the overwrite; each write
+// takes `writeMs` as a slow disk would.
+struct SlowDisk final : FileCalls {
+    std::function<void(int write)> onWrite;
+    int writes = 0;
+    int writeMs = 0;
+    int Open(const char* p, int f) override { return real.Open(p, f); }
+    int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
+    long Pwrite(int fd, const void* b, std::size_t n, std::int64_t o) override
+    {
+        if (onWrite)
+            onWrite(writes);
+        ++writes;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < writeMs) {
+        }
+        return real.Pwrite(fd, b, n, o);
+    }
+    int Fdatasync(int fd) override { return real.Fdatasync(fd); }
+    int Close(int fd) override { return real.Close(fd); }
+    int Unlink(const char* p) override { return real.Unlink(p); }
+    PosixFileCalls real;
+};
+
+// Answers as the fake does, and lets the test act when the confirmation box has closed.
+struct ConfirmWatch final : Dialogs {
+    test::FakeDialogs& inner;
+    std::function<void()> afterConfirm;
+    explicit ConfirmWatch(test::FakeDialogs& d) : inner(d) {}
+    MsgBoxAnswer MsgBox(const std::string& text, const std::string& title, MsgBoxButtons b, MsgBoxIcon i) override
+    {
+        const MsgBoxAnswer a = inner.MsgBox(text, title, b, i);
+        if (title == "Destruction Confirmation" && afterConfirm)
+            afterConfirm();
+        return a;
+    }
+    std::optional<std::string> ShowSave(const FileDialogOptions& o) override { return inner.ShowSave(o); }
+    std::optional<std::string> ShowOpen(const FileDialogOptions& o) override { return inner.ShowOpen(o); }
+};
+
+}  // namespace
+
+TEST_F(BleachPageTest, ALongDestructionKeepsTheWindowPaintedUnderTheBusyCursor)
+{
+    Write("big", std::string(4u << 20, 'x'));  // sixteen writes of the overwrite
+    page->BU_Dir1_Change();
+    Queue({"big", "a"});
+    Click(page->BU_lstFiles, 0);
+
+    PaintCount count;
+    page->installEventFilter(&count);
+    ConfirmWatch confirm(tp.dialogs);
+    // The box has gone: the part of the window it covered must be drawn again.
+    confirm.afterConfirm = [&] {
+        page->update();
+        count.paints = 0;
+    };
+    tp.platform.dialogs = &confirm;
+    SlowDisk disk;
+    disk.writeMs = 50;
+    int paintedBeforeFirstWrite = -1, paintedByTheEnd = -1, busyWrites = 0;
+    bool shownMidway = false;
+    disk.onWrite = [&](int write) {
+        if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor)
+            ++busyWrites;
+        if (write == 0) {
+            paintedBeforeFirstWrite = count.paints;
+            count.paints = 0;
+            page->update();  // something changes on the window while the file is written
+            page->close();   // and the user asks to close it
+        }
+        if (write == 15) {
+            paintedByTheEnd = count.paints;
+            shownMidway = page->isVisible();
+        }
+    };
+    tp.platform.files = &disk;
+    Execute(MsgBoxAnswer::Yes);
+    tp.platform.files = nullptr;
+    tp.platform.dialogs = &tp.dialogs;
+
+    EXPECT_GT(paintedBeforeFirstWrite, 0) << "the confirmation box stays drawn on the window";
+    EXPECT_GT(paintedByTheEnd, 0) << "the window is not painted while the file is overwritten";
+    EXPECT_EQ(busyWrites, disk.writes) << "every write under the busy cursor";
+    EXPECT_EQ(disk.writes, 17) << "sixteen for the big file, one for the small";
+    EXPECT_TRUE(shownMidway) << "the close came half way through a destruction";
+    EXPECT_EQ(host.closes, 1) << "the close asked for comes once the queue is done";
+    EXPECT_FALSE(fs::exists(Path("big")));
+    EXPECT_FALSE(fs::exists(Path("a")));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(BleachPageTest, RefreshAndADoubleClickOnTheFolderShowFilesMadeSinceItWasOpened)
+{
+    ASSERT_EQ(Entries(page->BU_lstDirFiles), (std::vector<std::string>{"a", "b", "c"}));
+    Write("d made later", "new");
+    fs::remove(Path("b"));
+    EXPECT_EQ(Entries(page->BU_lstDirFiles), (std::vector<std::string>{"a", "b", "c"})) << "no refill by itself";
+    QTest::mouseClick(page->BU_cmdRefresh, Qt::LeftButton);
+    EXPECT_EQ(Entries(page->BU_lstDirFiles), (std::vector<std::string>{"a", "c", "d made later"}));
+
+    Write("e made later", "new");
+    // The current folder is the last entry of the chain above its subfolders.
+    int here = -1;
+    for (int i = 0; i < page->BU_Dir1->count(); ++i)
+        if (page->BU_Dir1->item(i)->data(FolderList::kPathRole).toByteArray().toStdString() == tree.string())
+            here = i;
+    ASSERT_GE(here, 0);
+    Click(page->BU_Dir1, here);  // the first click of the double-click
+    QTest::mouseDClick(page->BU_Dir1->viewport(), Qt::LeftButton, {},
+                       page->BU_Dir1->visualItemRect(page->BU_Dir1->item(here)).center());
+    EXPECT_EQ(page->BU_Dir1->Path(), tree.string());
+    EXPECT_EQ(Entries(page->BU_lstDirFiles), (std::vector<std::string>{"a", "c", "d made later", "e made later"}));
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
+}
+
+TEST_F(BleachPageTest, TheFilesAreListedByNameAsTheFoldersAre)
+{
+    for (const char* name : {"zeta", "Beta", "_under", "alpha", "Alpha", "10", "9", "beta2"})
+        Write(name, "x");
+    for (const char* name : {"Zed", "apple", "Mid"})
+        fs::create_directories(tree / name);
+    page->BU_Dir1_Change();
+    EXPECT_EQ(Entries(page->BU_lstDirFiles),
+              (std::vector<std::string>{"10", "9", "_under", "a", "Alpha", "alpha", "b", "Beta", "beta2", "c", "zeta"}))
+        << "by name, letter case aside (ASCII), capitals first between twins";
+    QTest::mouseClick(page->BU_cmdRefresh, Qt::LeftButton);
+    std::vector<std::string> folders;
+    for (int i = 0; i < page->BU_Dir1->count(); ++i) {
+        const std::string p = page->BU_Dir1->item(i)->data(FolderList::kPathRole).toByteArray().toStdString();
+        if (p.size() > tree.string().size() && p.compare(0, tree.string().size(), tree.string()) == 0)
+            folders.push_back(p.substr(tree.string().size() + 1));
+    }
+    EXPECT_EQ(folders, (std::vector<std::string>{"apple", "Mid", "sub", "Zed"}));
+}
+
+TEST_F(BleachPageTest, SelectedFileNamesNoFileThatWasDestroyed)
+{
+    // A file that survives its destruction stays named; one that is gone does not.
+    Queue({"a", "b"});
+    Click(page->BU_lstFiles, Row(page->BU_lstFiles, Path("a")));
+    ASSERT_EQ(page->BU_txtFile->text().toStdString(), Path("a"));
+    struct RefuseUnlink final : FileCalls {
+        PosixFileCalls real;
+        std::string refused;
+        int Open(const char* p, int f) override { return real.Open(p, f); }
+        int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
+        long Pwrite(int fd, const void* b, std::size_t n, std::int64_t o) override { return real.Pwrite(fd, b, n, o); }
+        int Fdatasync(int fd) override { return real.Fdatasync(fd); }
+        int Close(int fd) override { return real.Close(fd); }
+        int Unlink(const char* p) override
+        {
+            if (p == refused) {
+                errno = EBUSY;
+                return -1;
+            }
+            return real.Unlink(p);
+        }
+    } calls;
+    calls.refused = Path("a");
+    tp.platform.files = &calls;
+    Execute(MsgBoxAnswer::Yes);
+    tp.platform.files = nullptr;
+    EXPECT_TRUE(fs::exists(Path("a")));
+    EXPECT_EQ(page->BU_txtFile->text().toStdString(), Path("a")) << "the file is still there";
+
+    // Queued again and destroyed this time.
+    page->BU_Dir1_Change();
+    Queue({"a"});
+    Click(page->BU_lstFiles, 0);
+    Execute(MsgBoxAnswer::Yes);
+    EXPECT_FALSE(fs::exists(Path("a")));
+    EXPECT_EQ(page->BU_txtFile->text().toStdString(), "");
 }

@@ -23,11 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string CrLf(std::size_t pairs)
+// The overwrite's content for a file of `length` bytes: CR LF pairs over exactly that length,
+// so an odd length ends with a lone CR.
+std::string CrLfOver(std::size_t length)
 {
-    std::string s;
-    for (std::size_t i = 0; i < pairs; ++i)
-        s += "\r\n";
+    std::string s(length, '\r');
+    for (std::size_t i = 1; i < length; i += 2)
+        s[i] = '\n';
     return s;
 }
 
@@ -99,6 +101,7 @@ struct CallWatch final : FileCalls {
     int openFlags = 0;
     std::uint64_t bytesWritten = 0;
     std::uint64_t writeEnd = 0;
+    int writeCalls = 0;
     std::function<void()> beforeUnlink;
     bool countOnlyWrites = false;  // pretend to write (for sizes too big to write in a test)
     std::size_t writeAtMost = 0;   // when set, every write is a short one of at most this many bytes
@@ -117,7 +120,8 @@ struct CallWatch final : FileCalls {
     long Pwrite(int fd, const void* buf, std::size_t n, std::int64_t off) override
     {
         if (calls.empty() || calls.back() != "write")
-            calls.push_back("write");
+            calls.push_back("write");  // a run of writes is one entry
+        ++writeCalls;
         if (writeAtMost)
             n = std::min(n, writeAtMost);
         const long w = countOnlyWrites ? static_cast<long>(n) : real.Pwrite(fd, buf, n, off);
@@ -200,9 +204,9 @@ TEST_F(DestroyFileTest, OverwritesInPlaceWithCrLfPairsSyncsThenDeletes)
     EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close", "unlink"}));
     EXPECT_EQ(watch.openFlags & (O_TRUNC | O_CREAT | O_APPEND), 0) << "the overwrite must not truncate";
     EXPECT_NE(watch.openFlags & O_NOFOLLOW, 0);
-    EXPECT_EQ(watch.bytesWritten, 20u);
-    EXPECT_EQ(contentAtUnlink, CrLf(10));
-    EXPECT_EQ(PreadAll(held), CrLf(10)) << "the bytes went into the file the old content lived in";
+    EXPECT_EQ(watch.bytesWritten, 10u);
+    EXPECT_EQ(contentAtUnlink, CrLfOver(10));
+    EXPECT_EQ(PreadAll(held), CrLfOver(10)) << "the bytes went into the file the old content lived in";
     struct stat st;
     ASSERT_EQ(::fstat(held, &st), 0);
     EXPECT_EQ(st.st_nlink, 0u);
@@ -249,8 +253,41 @@ TEST_F(DestroyFileTest, ShortWritesOfOddCountsKeepThePairsInStep)
     std::string contentAtUnlink;
     watch.beforeUnlink = [&] { contentAtUnlink = ReadFile(victim); };
     DestroyFile(tp.platform, victim, true);
-    EXPECT_EQ(contentAtUnlink, CrLf(10));
+    EXPECT_EQ(contentAtUnlink, CrLfOver(10));
     EXPECT_EQ(Log(), Deleted(victim, true));
+}
+
+TEST_F(DestroyFileTest, AHardLinkedWitnessHoldsExactlyTheFilesLengthOfCrLf)
+{
+    // A second name for the file's blocks outlives the unlink and shows what was written into
+    // them: the pattern over exactly the old length, never more (a file that doubled first
+    // would not fit on a nearly full disk). An odd length ends with a lone CR.
+    constexpr std::size_t chunk = 1u << 18;  // one write of the overwrite
+    const std::size_t lengths[] = {1, 2, 9, 10, chunk - 1, chunk, chunk + 1, 3 * chunk + 7};
+    fs::create_directories(dir.root() / "witness");
+    for (const std::size_t length : lengths) {
+        SCOPED_TRACE("length " + std::to_string(length));
+        std::string old(length, 'x');
+        for (std::size_t i = 0; i < length; ++i)
+            old[i] = static_cast<char>('a' + i % 26);
+        const fs::path victim = Victim(old, "victim " + std::to_string(length));
+        const fs::path witness = dir.root() / "witness" / std::to_string(length);
+        fs::create_hard_link(victim, witness);
+        int between = 0;
+        CallWatch watch(tp);
+        DestroyFile(tp.platform, victim, true, [&] { ++between; });
+        EXPECT_EQ(watch.bytesWritten, length);
+        EXPECT_EQ(watch.writeCalls, static_cast<int>((length + chunk - 1) / chunk));
+        EXPECT_EQ(between, watch.writeCalls) << "the caller's turn comes after every write";
+        EXPECT_FALSE(Present(victim));
+        const std::string left = ReadFile(witness);
+        EXPECT_EQ(left.size(), length) << "the file grew or shrank";
+        EXPECT_TRUE(left == CrLfOver(length)) << "not the CR LF pattern";
+        if (length % 2 == 1) {
+            EXPECT_EQ(left.back(), '\r') << "an odd length ends with a lone CR";
+        }
+    }
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
 }
 
 TEST_F(DestroyFileTest, AFailedSyncIsAFailureAndTheFileStays)
@@ -265,7 +302,7 @@ TEST_F(DestroyFileTest, AFailedSyncIsAFailureAndTheFileStays)
     EXPECT_EQ(tp.dialogs.boxes[0].title, "Brimlow");
     EXPECT_EQ(tp.dialogs.boxes[0].buttons, MsgBoxButtons::Ok);
     EXPECT_EQ(Log(), "ERROR: Unknown Error #57\r\n" + victim.string() + "\r\n");
-    EXPECT_EQ(ReadFile(victim), CrLf(3)) << "the steps done before the failure stay done";
+    EXPECT_EQ(ReadFile(victim), CrLfOver(3)) << "the steps done before the failure stay done";
 }
 
 TEST_F(DestroyFileTest, NoFileGivesOnlyItsLogEntry)
@@ -340,8 +377,8 @@ TEST_F(DestroyFileTest, FilesOfTwoGigabytesAndMoreAreDestroyed)
         CallWatch watch(tp);
         watch.countOnlyWrites = true;
         DestroyFile(tp.platform, bleached, true);
-        EXPECT_EQ(watch.bytesWritten, 2 * size);
-        EXPECT_EQ(watch.writeEnd, 2 * size);
+        EXPECT_EQ(watch.bytesWritten, size);
+        EXPECT_EQ(watch.writeEnd, size) << "the file never grows";
         EXPECT_EQ(watch.calls, (std::vector<std::string>{"open", "write", "fdatasync", "close", "unlink"}));
     }
     EXPECT_FALSE(Present(bleached));
