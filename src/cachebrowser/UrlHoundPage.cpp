@@ -127,14 +127,14 @@ void UrlHoundPage::BuildControls()
     UH_lstCacheMain->setProperty(kHelpContextId, 302);
     NameFromLabel(UH_lstCacheMain, Label21);
 
-    Frame4 = Make<QGroupBox>(this, "Frame4", {8, 226, 258, 204});
+    Frame4 = Make<QGroupBox>(this, "Frame4", {8, 226, 258, 198});
     Frame4->setTitle(QStringLiteral("Extended Information"));
     Label23 = MakeLabel(Frame4, "Label23", QStringLiteral("File Location:"), {8, 18, 200, 16});
     UH_txtCacheLocation = Make<QLineEdit>(Frame4, "UH_txtCacheLocation", {8, 34, 242, 22});
     UH_txtCacheLocation->setProperty(kHelpContextId, 303);
     NameFromLabel(UH_txtCacheLocation, Label23);
     Label18 = MakeLabel(Frame4, "Label18", QStringLiteral("Header Data:"), {8, 60, 150, 16});
-    UH_txtCacheHeader = Make<QPlainTextEdit>(Frame4, "UH_txtCacheHeader", {8, 76, 160, 122});
+    UH_txtCacheHeader = Make<QPlainTextEdit>(Frame4, "UH_txtCacheHeader", {8, 76, 160, 116});
     UH_txtCacheHeader->setTabChangesFocus(true);
     UH_txtCacheHeader->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     UH_txtCacheHeader->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -148,8 +148,8 @@ void UrlHoundPage::BuildControls()
     UH_txtCacheExpires = Make<QLineEdit>(Frame4, "UH_txtCacheExpires", {176, 118, 74, 22});
     UH_txtCacheExpires->setProperty(kHelpContextId, 306);
     NameFromLabel(UH_txtCacheExpires, Label20);
-    Label19 = MakeLabel(Frame4, "Label19", QStringLiteral("Hit Rate:"), {176, 160, 74, 16});
-    UH_txtCacheHitRate = Make<QLineEdit>(Frame4, "UH_txtCacheHitRate", {176, 176, 74, 22});
+    Label19 = MakeLabel(Frame4, "Label19", QStringLiteral("Hit Rate:"), {176, 154, 74, 16});
+    UH_txtCacheHitRate = Make<QLineEdit>(Frame4, "UH_txtCacheHitRate", {176, 170, 74, 22});
     UH_txtCacheHitRate->setProperty(kHelpContextId, 307);
     NameFromLabel(UH_txtCacheHitRate, Label19);
 
@@ -178,13 +178,13 @@ void UrlHoundPage::BuildControls()
     UH_chkWholeWord->setProperty(kHelpContextId, 312);
 
     Label25 = MakeLabel(this, "Label25", QStringLiteral("Search Results (Source Name):"), {276, 146, 256, 16});
-    UH_lstCacheSearch = Make<QListWidget>(this, "UH_lstCacheSearch", {276, 162, 256, 178});
+    UH_lstCacheSearch = Make<QListWidget>(this, "UH_lstCacheSearch", {276, 162, 256, 172});
     UH_lstCacheSearch->setSelectionMode(QAbstractItemView::SingleSelection);
     UH_lstCacheSearch->setUniformItemSizes(true);
     NameFromLabel(UH_lstCacheSearch, Label25);
     // The record text the platform search once ran on; the search now works on the
     // records themselves, and the box stays hidden.
-    UH_txtCacheSearch = Make<QPlainTextEdit>(this, "UH_txtCacheSearch", {276, 162, 256, 178});
+    UH_txtCacheSearch = Make<QPlainTextEdit>(this, "UH_txtCacheSearch", {276, 162, 256, 172});
     UH_txtCacheSearch->setProperty(kHelpContextId, 313);
     UH_txtCacheSearch->setFocusPolicy(Qt::NoFocus);
     UH_txtCacheSearch->setEnabled(false);
@@ -194,18 +194,18 @@ void UrlHoundPage::BuildControls()
     const int colL = 276, colR = 408, w = 124, h = 26;
     UH_cmdCacheSearch = MakeButton(this, "UH_cmdCacheSearch", QStringLiteral("Execute Search"),
                                    QStringLiteral("Search the cache based on the \"Search Criteria\" entry."), 314,
-                                   {colL, 344, w, h});
+                                   {colL, 338, w, h});
     UH_cmdCacheRefresh = MakeButton(this, "UH_cmdCacheRefresh", QStringLiteral("Refesh Cache"),
-                                    QStringLiteral("Refresh the cache data."), 315, {colR, 344, w, h});
+                                    QStringLiteral("Refresh the cache data."), 315, {colR, 338, w, h});
     UH_cmdViewReport = MakeButton(this, "UH_cmdViewReport", QStringLiteral("Generate Report"),
                                   QStringLiteral("Generate a report of the \"Search Results\"."), 316,
-                                  {colL, 374, w, h});
+                                  {colL, 368, w, h});
     UH_cmdCacheSave = MakeButton(this, "UH_cmdCacheSave", QStringLiteral("Save Results"),
-                                 QStringLiteral("Save the \"Search Results\" in text format."), 317, {colR, 374, w, h});
+                                 QStringLiteral("Save the \"Search Results\" in text format."), 317, {colR, 368, w, h});
     UH_cmdCacheClear = MakeButton(this, "UH_cmdCacheClear", QStringLiteral("Clear Reaults"),
-                                  QStringLiteral("Clear the \"Search Results\"."), 318, {colL, 404, w, h});
+                                  QStringLiteral("Clear the \"Search Results\"."), 318, {colL, 398, w, h});
     UH_cmdExit = MakeButton(this, "UH_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 319,
-                            {colR, 404, w, h});
+                            {colR, 398, w, h});
 
     // Keyboard focus order of the page; the search box comes last.
     const QList<QWidget*> order = {UH_cboCacheType,    UH_lstCacheMain,    UH_txtCacheLocation, UH_txtCacheHeader,

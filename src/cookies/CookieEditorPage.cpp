@@ -130,12 +130,12 @@ void CookieEditorPage::BuildControls()
     CE_lstExpiredCookies = MakeList(this, "CE_lstExpiredCookies", {276, 216, 256, 94}, 408);
     NameFromLabel(CE_lstExpiredCookies, Label33);
 
-    Label29 = MakeLabel(this, "Label29", QStringLiteral("Cookie Source:"), {8, 314, 258, 16});
-    CE_txtSource = Make<QLineEdit>(this, "CE_txtSource", {8, 330, 258, 22});
+    Label29 = MakeLabel(this, "Label29", QStringLiteral("Cookie Source:"), {8, 312, 258, 16});
+    CE_txtSource = Make<QLineEdit>(this, "CE_txtSource", {8, 328, 258, 22});
     CE_txtSource->setProperty(kHelpContextId, 405);
     NameFromLabel(CE_txtSource, Label29);
-    Label28 = MakeLabel(this, "Label28", QStringLiteral("Cookie Name:"), {8, 356, 258, 16});
-    CE_txtCookieName = Make<QPlainTextEdit>(this, "CE_txtCookieName", {8, 372, 258, 24});
+    Label28 = MakeLabel(this, "Label28", QStringLiteral("Cookie Name:"), {8, 354, 258, 16});
+    CE_txtCookieName = Make<QPlainTextEdit>(this, "CE_txtCookieName", {8, 370, 258, 24});
     CE_txtCookieName->setTabChangesFocus(true);
     CE_txtCookieName->setLineWrapMode(QPlainTextEdit::NoWrap);
     CE_txtCookieName->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -144,13 +144,13 @@ void CookieEditorPage::BuildControls()
     CE_txtCookieName->setProperty(kHelpContextId, 406);
     NameFromLabel(CE_txtCookieName, Label28);
 
-    Label31 = MakeLabel(this, "Label31", QStringLiteral("Cookie Value:"), {276, 314, 256, 16});
-    CE_txtCookieValue = Make<QLineEdit>(this, "CE_txtCookieValue", {276, 330, 256, 22});
+    Label31 = MakeLabel(this, "Label31", QStringLiteral("Cookie Value:"), {276, 312, 256, 16});
+    CE_txtCookieValue = Make<QLineEdit>(this, "CE_txtCookieValue", {276, 328, 256, 22});
     CE_txtCookieValue->setProperty(kHelpContextId, 409);
     NameFromLabel(CE_txtCookieValue, Label31);
-    Label32 = MakeLabel(this, "Label32", QStringLiteral("Date File Expires:"), {276, 356, 256, 16});
-    CE_txtDateExpires = Make<QLineEdit>(this, "CE_txtDateExpires", {276, 372, 256, 24});
-    DTPicker1 = Make<QDateEdit>(this, "DTPicker1", {276, 372, 256, 24});
+    Label32 = MakeLabel(this, "Label32", QStringLiteral("Date File Expires:"), {276, 354, 256, 16});
+    CE_txtDateExpires = Make<QLineEdit>(this, "CE_txtDateExpires", {276, 370, 256, 24});
+    DTPicker1 = Make<QDateEdit>(this, "DTPicker1", {276, 370, 256, 24});
     DTPicker1->setCalendarPopup(true);
     DTPicker1->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
     DTPicker1->setDisplayFormat(QStringLiteral("M/d/yyyy"));
@@ -158,7 +158,7 @@ void CookieEditorPage::BuildControls()
     NameFromLabel(DTPicker1, Label32);
     CE_txtDateExpires->lower();  // under the picker: never seen
 
-    const int w = 101, h = 26, y = 404;
+    const int w = 101, h = 26, y = 398;  // the row ends 5 px above the client area's bottom
     auto x = [](int i) { return 8 + i * 105 + (i > 2 ? 1 : 0); };
     CE_cmdRefresh = MakeButton(this, "CE_cmdRefresh", QStringLiteral("Refresh"), QStringLiteral("Refresh the cache data."),
                                411, {x(0), y, w, h});

@@ -1,5 +1,7 @@
 #include "shell/ActivityReportPage.h"
 
+#include <algorithm>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -51,13 +53,20 @@ ActivityReportPage::ActivityReportPage(PageHost& host, Platform& platform, QWidg
     AR_optActivityReport->setProperty(kHelpContextId, 601);
     AR_optUrlHoundSearch = new QRadioButton(QStringLiteral("View Url Hound Search Results"), Frame6);
     AR_optUrlHoundSearch->setObjectName(QStringLiteral("AR_optUrlHoundSearch"));
-    AR_optUrlHoundSearch->setGeometry(AR_optActivityReport->geometry().right() + 8, 18,
-                                      AR_optUrlHoundSearch->sizeHint().width(), 22);
+    // Both inside the frame's border: the gap between them gives way first, then the second's
+    // trailing room.
+    const int inside = Frame6->width() - 6;
+    const int gap = std::clamp(inside - AR_optActivityReport->geometry().right() - 1 -
+                                   AR_optUrlHoundSearch->sizeHint().width(),
+                               0, 8);
+    const int second = AR_optActivityReport->geometry().right() + 1 + gap;
+    AR_optUrlHoundSearch->setGeometry(second, 18, std::min(AR_optUrlHoundSearch->sizeHint().width(), inside - second),
+                                      22);
     AR_optUrlHoundSearch->setProperty(kHelpContextId, 602);
     AR_optActivityReport->setChecked(true);
 
     // The two boxes lie on top of each other; the view decides which one shows.
-    const QRect reportArea(8, 58, 368, 372);
+    const QRect reportArea(8, 58, 368, 366);
     AR_txtCacheSearchReport = MakeReportBox(this, "AR_txtCacheSearchReport",
                                             QStringLiteral("View Url Hound Search Results"), 604, reportArea);
     AR_txtActivityReport =
@@ -82,7 +91,7 @@ ActivityReportPage::ActivityReportPage(PageHost& host, Platform& platform, QWidg
     AR_cmdPrint = MakeButton(this, "AR_cmdPrint", QStringLiteral("Print Report"),
                              QStringLiteral("Print the selected report."), 606, {384, 368, 148, 26});
     AR_cmdExit = MakeButton(this, "AR_cmdExit", QStringLiteral("Exit"), QStringLiteral("Exit Brimlow"), 607,
-                            {384, 404, 148, 26});
+                            {384, 398, 148, 26});
 
     // Focus order: "Print Report" after "Exit", although it stands above it.
     const QList<QWidget*> order = {AR_optActivityReport, AR_optUrlHoundSearch, AR_txtCacheSearchReport,
