@@ -54,8 +54,16 @@ int main(int argc, char** argv)
     // says so and ends before it writes anything. The lock lasts as long as the process.
     // A folder that cannot be locked at all is said too, and this copy ends without a file.
     brimlow::WorkingFolderLock folderLock;
-    if (const auto ends = brimlow::TakeWorkingFolder(folderLock, real.platform()))
-        return *ends;
+    {
+        // A copy that ends here says why in a box above every window: the first copy answers
+        // the call when its loop runs, which may be after this box is up (it may be busy
+        // starting), and its windows must not then cover the box, or this copy waits unseen.
+        brimlow::QtDialogs onTop(brimlow::QtDialogs::kStaysOnTop);
+        brimlow::Platform ending = real.platform();
+        ending.dialogs = &onTop;
+        if (const auto ends = brimlow::TakeWorkingFolder(folderLock, ending))
+            return *ends;
+    }
     // Held: data files still in the folder were left by a copy that ended without its
     // shut-down (a crash, SIGKILL). They go now, as the exit clean-up destroys them, before
     // this run writes anything, so the dead run's report never reappears as this run's; and

@@ -14,11 +14,19 @@ inline constexpr const char* kSupportPage = "http://www.brimlow.example/support.
 inline constexpr const char* kFeedbackPage = "http://www.brimlow.example/feedback.asp";
 inline constexpr const char* kMailLink = "mailto:support@brimlow.example";
 
-// Hands the address to the desktop; the outcome is not looked at.
+// Hands the address to the desktop. When nothing can open it (no web browser, or no mail
+// program for a mail address), a message says so instead of nothing happening.
 inline void OpenWebAddress(const Platform& platform, const std::string& address)
 {
-    if (platform.browser)
-        platform.browser->Open(address);
+    if (platform.browser && platform.browser->Open(address))
+        return;
+    if (!platform.dialogs)
+        return;
+    const bool mail = address.rfind("mailto:", 0) == 0;
+    platform.dialogs->MsgBox(std::string(mail ? "No mail program" : "No web browser") +
+                                 " could be started for this address:\r\n" + address +
+                                 "\r\n\r\nSet one up for the desktop, or open the address yourself.",
+                             kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::Information);
 }
 
 }  // namespace brimlow

@@ -111,11 +111,11 @@ public:
 };
 
 // Hands a web or mail address to the desktop, which opens it in the user's browser or
-// mail program. The outcome is not reported: if nothing opens, nothing is said.
+// mail program. False when the desktop has nothing to open it with.
 class Browser {
 public:
     virtual ~Browser() = default;
-    virtual void Open(const std::string& address) = 0;
+    virtual bool Open(const std::string& address) = 0;
 };
 
 // The registry reads of the about box. Roots and types carry their Windows numbers.

@@ -48,7 +48,7 @@ frmAbout::frmAbout(Platform& platform) : QDialog(nullptr), m_platform(platform)
     picIcon->setPixmap(ProgramIconPixmap());
     picIcon->setGeometry(16, 16, 32, 32);
 
-    lblTitle = new QLabel(QStringLiteral("Brimlow\nVersion 3.012"), this);
+    lblTitle = new QLabel(QStringLiteral("Brimlow\nVersion " BRIMLOW_VERSION), this);  // as --version prints it
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(72, 14, 290, 40);
     QPalette black = lblTitle->palette();

@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "bleach/BleachUtilityPage.h"
@@ -273,8 +274,51 @@ TEST_F(MainWindow, HelpItemsOpenTheirPages)
         Named<QAction>(main, name)->trigger();
         EXPECT_EQ(tp.browser.opened, (std::vector<std::string>{page})) << name;
     }
+    EXPECT_TRUE(tp.dialogs.boxes.empty());
     EXPECT_EQ(std::string(kSupportPage).substr(std::string(kSupportPage).rfind('/')), "/support.asp");
     EXPECT_EQ(std::string(kFeedbackPage).substr(std::string(kFeedbackPage).rfind('/')), "/feedback.asp");
+}
+
+TEST_F(MainWindow, WithoutABrowserTheHelpItemsAndTheMailLinkSaySo)
+{
+    tp.browser.installed = false;
+    Named<QAction>(main, "mnuHelpContents")->trigger();
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u) << "Web Help does nothing";
+    EXPECT_EQ(tp.dialogs.boxes[0].text, std::string("No web browser could be started for this address:\r\n") +
+                                            kWebHelpPage +
+                                            "\r\n\r\nSet one up for the desktop, or open the address yourself.");
+    EXPECT_EQ(tp.dialogs.boxes[0].title, "Brimlow");
+    EXPECT_EQ(tp.dialogs.boxes[0].buttons, MsgBoxButtons::Ok);
+
+    Named<QAction>(main, "mnuHelpAbout")->trigger();
+    ASSERT_NE(main->about(), nullptr);
+    QTest::mouseClick(main->about()->Label5, Qt::LeftButton);
+    ASSERT_EQ(tp.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(tp.dialogs.boxes[1].text.rfind(std::string("No mail program could be started for this address:\r\n") +
+                                                 kMailLink,
+                                             0),
+              0u)
+        << tp.dialogs.boxes[1].text;
+}
+
+TEST_F(MainWindow, TheAboutBoxShowsTheVersionThatDashDashVersionPrints)
+{
+    Named<QAction>(main, "mnuHelpAbout")->trigger();
+    ASSERT_NE(main->about(), nullptr);
+    const QStringList lines = main->about()->lblTitle->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    ASSERT_TRUE(lines[1].startsWith(QLatin1String("Version "))) << lines[1].toStdString();
+    const std::string shown = lines[1].mid(8).toStdString();
+
+    const std::string command = "'" + (test::BuiltProgramFolder() / "Brimlow").string() + "' --version";
+    FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string printed;
+    char buf[256];
+    while (const std::size_t n = std::fread(buf, 1, sizeof buf, out))
+        printed.append(buf, n);
+    EXPECT_EQ(::pclose(out), 0);
+    EXPECT_EQ(printed, "Brimlow " + shown + "\n");
 }
 
 TEST_F(MainWindow, AboutBoxOpensOnceClosesAndOpensAgain)

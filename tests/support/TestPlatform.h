@@ -105,7 +105,12 @@ public:
 
 class FakeBrowser final : public Browser {
 public:
-    void Open(const std::string& address) override { opened.push_back(address); }
+    bool Open(const std::string& address) override
+    {
+        opened.push_back(address);
+        return installed;
+    }
+    bool installed = true;  // false: the desktop has no browser (or mail program)
     std::vector<std::string> opened;
 };
 

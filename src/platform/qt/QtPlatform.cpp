@@ -137,6 +137,8 @@ MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title
                                MsgBoxIcon icon)
 {
     QMessageBox box(QApplication::activeWindow());
+    if (m_placement == kStaysOnTop)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setText(Local(text));
     box.setWindowTitle(Local(title.empty() ? std::string(kProgramTitle) : title));
     switch (icon) {
@@ -203,9 +205,9 @@ bool QtPrinter::PrintText(const std::string& text)
     return true;
 }
 
-void QtBrowser::Open(const std::string& address)
+bool QtBrowser::Open(const std::string& address)
 {
-    QDesktopServices::openUrl(QUrl(Local(address)));
+    return QDesktopServices::openUrl(QUrl(Local(address)));
 }
 
 bool QtProgramStarter::StartDetached(const std::string& path)

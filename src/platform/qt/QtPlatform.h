@@ -12,10 +12,17 @@ namespace brimlow {
 
 class QtDialogs final : public Dialogs {
 public:
+    // Message boxes that stay above every other window: for a box that must not end up
+    // behind a window another program brings to the front after it.
+    enum Placement { kUsual, kStaysOnTop };
+    explicit QtDialogs(Placement placement = kUsual) : m_placement(placement) {}
     MsgBoxAnswer MsgBox(const std::string& text, const std::string& title, MsgBoxButtons buttons,
                         MsgBoxIcon icon) override;
     std::optional<std::string> ShowSave(const FileDialogOptions& options) override;
     std::optional<std::string> ShowOpen(const FileDialogOptions& options) override;
+
+private:
+    Placement m_placement;
 };
 
 class QtPrinter final : public Printer {
@@ -25,7 +32,7 @@ public:
 
 class QtBrowser final : public Browser {
 public:
-    void Open(const std::string& address) override;
+    bool Open(const std::string& address) override;
 };
 
 class QtProgramStarter final : public ProgramStarter {
