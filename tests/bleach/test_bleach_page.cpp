@@ -2,7 +2,6 @@
 // exactly what the user picked, and Execute destroys exactly the queue once confirmed.
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <thread>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -425,27 +425,18 @@ struct PaintCount : QObject {
 
 // The real file calls, with a turn for the test at each write of the overwrite; each write
 // takes `writeMs` as a slow disk would.
-struct SlowDisk final : FileCalls {
+struct SlowDisk final : PosixFileCalls {
     std::function<void(int write)> onWrite;
     int writes = 0;
     int writeMs = 0;
-    int Open(const char* p, int f) override { return real.Open(p, f); }
-    int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
     long Pwrite(int fd, const void* b, std::size_t n, std::int64_t o) override
     {
         if (onWrite)
             onWrite(writes);
         ++writes;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < writeMs) {
-        }
-        return real.Pwrite(fd, b, n, o);
+        std::this_thread::sleep_for(std::chrono::milliseconds(writeMs));  // the disk's pace, not a wait
+        return PosixFileCalls::Pwrite(fd, b, n, o);
     }
-    int Fdatasync(int fd) override { return real.Fdatasync(fd); }
-    int Close(int fd) override { return real.Close(fd); }
-    int Unlink(const char* p) override { return real.Unlink(p); }
-    PosixFileCalls real;
 };
 
 // Answers as the fake does, and lets the test act when the confirmation box has closed.
@@ -566,21 +557,15 @@ TEST_F(BleachPageTest, SelectedFileNamesNoFileThatWasDestroyed)
     Queue({"a", "b"});
     Click(page->BU_lstFiles, Row(page->BU_lstFiles, Path("a")));
     ASSERT_EQ(page->BU_txtFile->text().toStdString(), Path("a"));
-    struct RefuseUnlink final : FileCalls {
-        PosixFileCalls real;
+    struct RefuseUnlink final : PosixFileCalls {
         std::string refused;
-        int Open(const char* p, int f) override { return real.Open(p, f); }
-        int Fstat(int fd, struct ::stat* st) override { return real.Fstat(fd, st); }
-        long Pwrite(int fd, const void* b, std::size_t n, std::int64_t o) override { return real.Pwrite(fd, b, n, o); }
-        int Fdatasync(int fd) override { return real.Fdatasync(fd); }
-        int Close(int fd) override { return real.Close(fd); }
         int Unlink(const char* p) override
         {
             if (p == refused) {
                 errno = EBUSY;
                 return -1;
             }
-            return real.Unlink(p);
+            return PosixFileCalls::Unlink(p);
         }
     } calls;
     calls.refused = Path("a");
