@@ -176,23 +176,15 @@ void GrepDump(benchmark::State& state, const fs::path& dump)
     posix_spawn_file_actions_destroy(&fa);
 }
 
-void BM_GrepAllDump(benchmark::State& state)
+void BM_GrepDump(benchmark::State& state, const char* name)
 {
     BigStore& s = Store();
-    const fs::path dump = DumpOf(s, kAllDumpName);
+    const fs::path dump = DumpOf(s, name);
     GrepDump(state, dump);
     DumpCounters(state, dump, 0);
 }
-BENCHMARK(BM_GrepAllDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_GrepCookieDump(benchmark::State& state)
-{
-    BigStore& s = Store();
-    const fs::path dump = DumpOf(s, kCookieDumpName);
-    GrepDump(state, dump);
-    DumpCounters(state, dump, 0);
-}
-BENCHMARK(BM_GrepCookieDump)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_GrepDump, all, kAllDumpName)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_GrepDump, cookie, kCookieDumpName)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GenerateReport(benchmark::State& state)
 {
