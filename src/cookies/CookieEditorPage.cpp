@@ -60,10 +60,30 @@ QPlainTextEdit* MakeHiddenBuffer(QWidget* parent, const char* name, QRect geomet
     return t;
 }
 
-std::string ItemText(const QListWidget* list, int row)
+constexpr int kBytesRole = Qt::UserRole + 1;
+
+// A source list's entry keeps the bytes it shows: a name that is no text of the locale
+// shows with replacement characters, and must not be looked for by what it shows.
+QListWidgetItem* BytesItem(const std::string& bytes)
+{
+    auto* item = new QListWidgetItem(FromBytes(bytes));
+    item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return item;
+}
+
+std::string ItemBytes(const QListWidget* list, int row)
 {
     const QListWidgetItem* item = row >= 0 ? list->item(row) : nullptr;
-    return item ? ToBytes(item->text()) : std::string();
+    if (!item)
+        return {};
+    const QByteArray b = item->data(kBytesRole).toByteArray();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+void SetItemBytes(QListWidgetItem* item, const std::string& bytes)
+{
+    item->setText(FromBytes(bytes));
+    item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 std::size_t SlotOf(const QListWidgetItem* item)
@@ -225,7 +245,24 @@ bool CookieEditorPage::eventFilter(QObject* watched, QEvent* event)
 
 std::string CookieEditorPage::SourceText() const
 {
-    return ToBytes(CE_txtSource->text());
+    return ShownBytes(CE_txtSource, CE_txtSource->text());
+}
+
+std::string CookieEditorPage::CookieNameBytes(const QListWidget* list, int row) const
+{
+    const QListWidgetItem* item = row >= 0 ? list->item(row) : nullptr;
+    if (!item)
+        return {};
+    const std::size_t slot = SlotOf(item);
+    if (list == CE_lstCookieEntries)
+        return slot < LiveCookies().entries.size() ? LiveCookies().entries[slot].Name : std::string();
+    return slot < FileCookies().size() ? FileCookies()[slot].Name : std::string();
+}
+
+void CookieEditorPage::ShowCookie(const std::string& name, const std::string& value)
+{
+    CE_txtCookieName->setPlainText(ShowBytes(CE_txtCookieName, name));
+    CE_txtCookieValue->setText(ShowBytes(CE_txtCookieValue, value));
 }
 
 void CookieEditorPage::SetPickerToday(int offsetDays)
@@ -277,21 +314,16 @@ void CookieEditorPage::RefreshCookies()
 
         Stopwatch refill(figures.listRefillSeconds);
         text = RememberedSource();
-        QStringList sources, files;
-        sources.reserve(static_cast<qsizetype>(iCookieCount()));
-        files.reserve(static_cast<qsizetype>(iCookieCount()));
-        for (std::size_t i = 0; i < iCookieCount(); ++i) {
-            const CookieEntry& e = CookieEntries()[i];
-            sources << FromBytes(e.Source);
-            files << FromBytes(e.FileName);
-        }
         // Filled without their click handlers: the selection below shows the source.
         for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
             list->blockSignals(true);
             list->clear();
         }
-        CE_lstCookieSources->addItems(sources);
-        CE_lstCookieFiles->addItems(files);
+        for (std::size_t i = 0; i < iCookieCount(); ++i) {
+            const CookieEntry& e = CookieEntries()[i];
+            CE_lstCookieSources->addItem(BytesItem(e.Source));
+            CE_lstCookieFiles->addItem(BytesItem(e.FileName));
+        }
         for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles})
             list->blockSignals(false);
     }
@@ -302,7 +334,7 @@ std::string CookieEditorPage::RememberedSource() const
 {
     const int k = CE_optViewByFile->isChecked() ? CE_lstCookieFiles->currentRow() : CE_lstCookieSources->currentRow();
     if (CE_lstCookieEntries->count() > 0 || CE_lstExpiredCookies->count() > 0)
-        return ItemText(CE_lstCookieSources, k);
+        return ItemBytes(CE_lstCookieSources, k);
     return {};
 }
 
@@ -385,7 +417,7 @@ bool CookieEditorPage::LookAgain(std::size_t index)
     if (inetcache::FindCookieSource(CookieEntries()[index].Source, stored, inetcache::StoreAccessOf(m_platform))) {
         UpdateCookieEntry(index, stored);
         if (QListWidgetItem* file = CE_lstCookieFiles->item(static_cast<int>(index)))
-            file->setText(FromBytes(CookieEntries()[index].FileName));
+            SetItemBytes(file, CookieEntries()[index].FileName);
         return true;
     }
     ForgetCookieEntry(index);
@@ -414,8 +446,8 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
     const int k = list->currentRow();
     if (k >= 0 && static_cast<std::size_t>(k) < iCookieCount()) {
         list->setToolTip(list->currentItem()->text());
-        CE_txtSource->setText(CE_lstCookieSources->item(k)->text());
-        const std::string source = SourceText();
+        const std::string source = ItemBytes(CE_lstCookieSources, k);
+        CE_txtSource->setText(ShowBytes(CE_txtSource, source));
         CE_txtCookieSearch->setPlainText(FromBytes(source));
         bool exists = textfile::FileExists(std::filesystem::path(CookieEntries()[static_cast<std::size_t>(k)].FileName));
         // The dump may be older than the store: another program may have changed the source
@@ -424,7 +456,7 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
             inetcache::CacheEntry stored;
             if (inetcache::FindCookieSource(source, stored, inetcache::StoreAccessOf(m_platform))) {
                 UpdateCookieEntry(static_cast<std::size_t>(k), stored);
-                CE_lstCookieFiles->item(k)->setText(FromBytes(CookieEntries()[static_cast<std::size_t>(k)].FileName));
+                SetItemBytes(CE_lstCookieFiles->item(k), CookieEntries()[static_cast<std::size_t>(k)].FileName);
                 exists = textfile::FileExists(std::filesystem::path(stored.localFileName.value_or(std::string())));
             }
         }
@@ -510,10 +542,9 @@ void CookieEditorPage::CE_lstCookieEntries_Click()
         if (!item)
             return;
         CE_lstCookieEntries->setToolTip(item->text());
-        CE_txtCookieName->setPlainText(item->text());
         const std::size_t slot = SlotOf(item);
-        if (slot < LiveCookies().entries.size())
-            CE_txtCookieValue->setText(FromBytes(LiveCookies().entries[slot].Value));
+        ShowCookie(CookieNameBytes(CE_lstCookieEntries, CE_lstCookieEntries->currentRow()),
+                   slot < LiveCookies().entries.size() ? LiveCookies().entries[slot].Value : std::string());
     } else {
         CE_lstCookieEntries->clear();
     }
@@ -525,9 +556,9 @@ void CookieEditorPage::CE_lstExpiredCookies_Click()
     if (!item)
         return;
     CE_lstExpiredCookies->setToolTip(item->text());
-    CE_txtCookieName->setPlainText(item->text());
     const std::size_t slot = SlotOf(item);
-    CE_txtCookieValue->setText(slot < FileCookies().size() ? FromBytes(FileCookies()[slot].Value) : QString());
+    ShowCookie(CookieNameBytes(CE_lstExpiredCookies, CE_lstExpiredCookies->currentRow()),
+               slot < FileCookies().size() ? FileCookies()[slot].Value : std::string());
 }
 
 void CookieEditorPage::CE_txtCookieName_Click()
@@ -567,8 +598,9 @@ void CookieEditorPage::SetEditedCookie()
     const std::string url = CookieUrl(source);
     DTPicker1_Change();
     Stopwatch set(figures.setCookieSeconds);
-    SetCookie(m_platform, url, ToBytes(CE_txtCookieName->toPlainText()),
-              SourceCookieData(source, ToBytes(CE_txtCookieValue->text()), ToBytes(CE_txtDateExpires->text())),
+    SetCookie(m_platform, url, ShownBytes(CE_txtCookieName, CE_txtCookieName->toPlainText()),
+              SourceCookieData(source, ShownBytes(CE_txtCookieValue, CE_txtCookieValue->text()),
+                               ToBytes(CE_txtDateExpires->text())),
               CookieSourceUser(source));
 }
 
@@ -633,7 +665,7 @@ bool CookieEditorPage::DeleteListCookies(QListWidget* list)
         if (SourceText() != before)
             return false;  // the source has left the dump
         if (list->count() == c1) {
-            AppendActivityLog(m_platform, "DELETION ERROR:\r\nName:" + ItemText(list, s) + "\r\n\r\n");
+            AppendActivityLog(m_platform, "DELETION ERROR:\r\nName:" + CookieNameBytes(list, s) + "\r\n\r\n");
             ++s;
         }
         SetPickerToday(0);
@@ -705,7 +737,7 @@ std::size_t CookieEditorPage::CookieSourceCount() const
 
 std::string CookieEditorPage::CookieSourceText(std::size_t index) const
 {
-    return index < CookieSourceCount() ? ItemText(CE_lstCookieSources, static_cast<int>(index)) : std::string();
+    return index < CookieSourceCount() ? ItemBytes(CE_lstCookieSources, static_cast<int>(index)) : std::string();
 }
 
 void CookieEditorPage::SelectCookieSource(std::size_t index)

@@ -112,7 +112,12 @@ private:
     // Expires the cookies of one cookie list in turn; false when the source left the dump.
     bool DeleteListCookies(QListWidget* list);
     void SetPickerToday(int offsetDays);
+    // What the boxes show, as bytes: what they were filled with, unless edited since.
     std::string SourceText() const;
+    // The name of a cookie list's entry, as the cookie table holds it.
+    std::string CookieNameBytes(const QListWidget* list, int row) const;
+    // Puts a cookie into the name and value boxes.
+    void ShowCookie(const std::string& name, const std::string& value);
     // The loaded source at `index` as the store holds it now; false (and the source has
     // left the lists) when the store holds it no more.
     bool LookAgain(std::size_t index);

@@ -22,6 +22,7 @@
 #include "platform/FileTime.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
+#include "platform/qt/QtText.h"
 #include "host/MActivityReport.h"
 #include "shell/frmMain.h"
 #include "host/frmRefreshingCache.h"
@@ -519,6 +520,36 @@ TEST_F(CookieEditorPageTest, EverySourceKindIsListedByItsExpiryAndDeletedForReal
     EXPECT_EQ(Log(), "\r\n\r\nCookie Editor: [Delete Cookie] clicked\r\n\r\nCOOKIE NOT IN THE STORE - nothing removed:\r\n"
                      "Source: http://all.example/\r\nName: shared\r\nValue: 7; expires = " +
                          ExpiryText({yesterday.year(), yesterday.month(), yesterday.day()}) + "\r\n");
+}
+
+// A store folder, and a cookie name, holding a Latin-1 byte in a UTF-8 locale: the page
+// shows them with a replacement character and keeps the bytes, so it lists the cookies,
+// sets them and deletes them.
+TEST_F(CookieEditorPageTest, NamesThatAreNoTextOfTheLocaleAreKeptAsBytes)
+{
+    const std::string latin1 = "caf\xe9";
+    ASSERT_NE(ToBytes(FromBytes(latin1)), latin1) << "the locale must not hold every byte";
+    const std::filesystem::path store = dir.root() / (latin1 + " store");
+    tp.platform.storeFolder = store;
+    Set("l.example", "plain", "1");
+    Set("l.example", latin1, "2");
+    Start();
+    ASSERT_EQ(Row(Source("l.example")), 0);
+    page->CE_lstCookieSources->setCurrentRow(0);
+    ASSERT_EQ(page->CE_lstCookieEntries->count(), 2);
+    EXPECT_TRUE(Lines(page->CE_lstExpiredCookies).empty());
+
+    // Only the value changed: the name goes back as its own bytes.
+    page->CE_lstCookieEntries->setCurrentRow(1);
+    page->CE_txtCookieValue->setText("3");
+    Click(page->CE_cmdSetCookie);
+    EXPECT_EQ(GetCookie(tp.platform, "http://l.example/", ""), "plain=1; " + latin1 + "=3");
+
+    Click(page->CE_cmdDeleteFile);
+    EXPECT_EQ(GetCookie(tp.platform, "http://l.example/", ""), kCookieErrorText);
+    EXPECT_EQ(test::RunSqlite(store, "SELECT count(*) FROM entries;"), "0\n");
+    EXPECT_EQ(Count(Log(), "Name: " + latin1 + "\r\n"), 2u) << Log();
+    EXPECT_EQ(Count(Log(), "ERROR"), 0u) << Log();
 }
 
 // Two copies on one store: while a deletion pass runs, another process deletes sources the

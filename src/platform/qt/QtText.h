@@ -79,6 +79,31 @@ inline std::string BoxBytes(const QPlainTextEdit* box)
     return FromBoxText(box->toPlainText());
 }
 
+// A box that shows a name keeps the bytes it was filled with, so that what the user did not
+// change goes back as those very bytes (a byte that is no character of the locale's
+// encoding shows as a replacement character). Once its text is another, the text counts.
+inline constexpr const char* kShownBytesProperty = "brimlowShownBytes";
+
+// The text to show for `bytes` in `box`, which keeps them; the caller puts the text in.
+inline QString ShowBytes(QObject* box, std::string_view bytes)
+{
+    box->setProperty(kShownBytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return FromBytes(bytes);
+}
+
+// The bytes of what `box` shows now as `shown`.
+inline std::string ShownBytes(const QObject* box, const QString& shown)
+{
+    const QVariant kept = box->property(kShownBytesProperty);
+    if (kept.isValid()) {
+        const QByteArray b = kept.toByteArray();
+        std::string bytes(b.constData(), static_cast<std::size_t>(b.size()));
+        if (FromBytes(bytes) == shown)
+            return bytes;
+    }
+    return ToBytes(shown);
+}
+
 // A time of day in the system's time format: hours, minutes and seconds as the locale
 // orders them (its long format without the time zone).
 inline QString SystemTimeText(const QTime& time)
