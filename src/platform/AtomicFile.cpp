@@ -138,8 +138,10 @@ std::optional<long> TemporaryFileMaker(std::string_view name)
     return std::stol(std::string(pid));
 }
 
-std::size_t RemoveLeftTemporaryFiles(const fs::path& folder)
+std::size_t RemoveLeftTemporaryFiles(const fs::path& folder, std::string_view target)
 {
+    const std::string prefix =
+        target.empty() ? std::string() : "." + std::string(target.substr(0, kNameBytesKept)) + std::string(kMarker);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return 0;
@@ -147,7 +149,7 @@ std::size_t RemoveLeftTemporaryFiles(const fs::path& folder)
     const int dfd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         const std::optional<long> maker = TemporaryFileMaker(entry->d_name);
-        if (!maker)
+        if (!maker || std::string_view(entry->d_name).substr(0, prefix.size()) != prefix)
             continue;
         // A live maker (this process among them) is still writing it; a process of another
         // user (EPERM) is alive too.

@@ -53,7 +53,8 @@ std::optional<long> TemporaryFileMaker(std::string_view name);
 
 // Removes from `folder` (not its subfolders) the temporary files of this user whose maker
 // has ended: what a killed run left half-written. Those of a live process stay. Returns how
-// many went; a folder that cannot be read gives 0.
-std::size_t RemoveLeftTemporaryFiles(const std::filesystem::path& folder);
+// many went; a folder that cannot be read gives 0. With `target` given, only the temporary
+// files made for that file of the folder go (a folder the user chose holds other people's).
+std::size_t RemoveLeftTemporaryFiles(const std::filesystem::path& folder, std::string_view target = {});
 
 }  // namespace brimlow::textfile

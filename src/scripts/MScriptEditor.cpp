@@ -1,9 +1,14 @@
 #include "scripts/MScriptEditor.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
+#include "platform/AtomicFile.h"
+#include "platform/Errors.h"
 #include "platform/TextFile.h"
 
 namespace brimlow {
@@ -278,11 +283,22 @@ ScriptFileRead ReadScriptFile(const std::filesystem::path& path)
     return ParseScriptFile(textfile::ReadAll(path));
 }
 
-void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script)
+void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script, FileCalls* calls)
 {
-    textfile::TextWriter out(path, textfile::OpenMode::Writing, true);
-    out.Write(ScriptFileBytes(script));
-    out.Close();
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) {
+        // The rename would put a file in place of a link or a FIFO, and over a script the
+        // user made read-only; neither was ever written.
+        if (!S_ISREG(st.st_mode))
+            throw RuntimeError(err::PathFileAccess, "not a regular file: " + path.string());
+        if (::access(path.c_str(), W_OK) != 0)
+            throw RuntimeError::FromErrno(errno, path.string());
+    }
+    // What an earlier save of this script left when it was killed (the start-up sweeps only
+    // the working folder; a script may live anywhere).
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    textfile::RemoveLeftTemporaryFiles(folder, path.filename().string());
+    textfile::WriteAllAtomically(path, ScriptFileBytes(script), calls);
 }
 
 }  // namespace brimlow

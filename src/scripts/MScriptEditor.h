@@ -13,6 +13,8 @@
 
 namespace brimlow {
 
+class FileCalls;
+
 // Modifier mask of a key press.
 inline constexpr int kShiftMask = 1;
 inline constexpr int kCtrlMask = 2;
@@ -87,6 +89,10 @@ ScriptFileRead ParseScriptFile(std::string_view bytes);
 
 // Through the text-file layer; failures throw RuntimeError.
 ScriptFileRead ReadScriptFile(const std::filesystem::path& path);
-void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script);
+// Replaces the file whole (a temporary file beside it, synced and renamed over it), so a
+// kill at any moment leaves the old script or the new one; the calls go through `calls`
+// when given. What the save may not replace fails as opening it for writing would: a
+// link, a FIFO or a folder at the name with 75, a read-only script with 70.
+void WriteScriptFile(const std::filesystem::path& path, const ScriptFile& script, FileCalls* calls = nullptr);
 
 }  // namespace brimlow

@@ -446,8 +446,10 @@ void ScriptEditorPage::SE_cmdSave_Click()
         return;
     try {
         SE_txtScriptName->setText(FromBytes(*path));
-        WriteScriptFile(*path, ScriptFile{ToBytes(SE_txtTargetName->text()),
-                                          FromBoxText(SE_rtfScriptDescription->toPlainText()), Commands()});
+        WriteScriptFile(*path,
+                        ScriptFile{ToBytes(SE_txtTargetName->text()),
+                                   FromBoxText(SE_rtfScriptDescription->toPlainText()), Commands()},
+                        m_platform.files);
     } catch (const RuntimeError& e) {
         ShowFileError(m_platform, e.number(), "opening", ToBytes(SE_txtScriptName->text()));
     }

@@ -1,9 +1,18 @@
 // The key-stroke token language, the key-sequence parser and the script files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "platform/AtomicFile.h"
+#include "platform/Errors.h"
 #include "platform/SendKeys.h"
+#include "platform/TextFile.h"
+#include "scripts/MQuickCleanUp.h"
 #include "scripts/MScriptEditor.h"
+#include "support/KillPoints.h"
 #include "support/TempProgramFolder.h"
+#include "support/Unprivileged.h"
 
 using namespace brimlow;
 
@@ -258,6 +267,91 @@ TEST(ScriptFile, ReadersTakeEveryShape)
         EXPECT_EQ(r.script.description, c.description) << c.name;
         EXPECT_EQ(r.script.commands, c.commands) << c.name;
     }
+}
+
+// A kill at any call of a save leaves the old script or the new one, whole; what it leaves
+// beside them is never taken for a script, and the start-up sweep takes it away.
+TEST(ScriptFile, AKillAtAnyCallOfASaveLeavesTheOldScriptOrTheNew)
+{
+    test::TempProgramFolder dir;
+    const std::string oldBytes = "/usr/bin/old\r\n\x01\r\nThe old one.\r\n\x01\r\n[ALT]o\r\n";
+    const ScriptFile next{"/usr/bin/new", "The new one.", std::vector<std::string>(20000, "[CTRL]n")};
+    const std::string newBytes = ScriptFileBytes(next);
+    bool sawLeftover = false;
+    for (std::size_t k = 0;; ++k) {
+        dir.Write("clean.scr", oldBytes);
+        const auto outcome =
+            test::RunKilledAtCall(k, [&](FileCalls& calls) { WriteScriptFile(dir.file("clean.scr"), next, &calls); });
+        const bool renamed = std::find(outcome.calls.begin(), outcome.calls.end(), "rename") != outcome.calls.end();
+        EXPECT_EQ(dir.Read("clean.scr"), renamed ? newBytes : oldBytes) << "killed before call " << k;
+        for (const auto& f : textfile::FolderFiles(dir.folder())) {
+            if (f.name == "clean.scr")
+                continue;
+            sawLeftover = true;
+            EXPECT_FALSE(IsScriptFileName(f.name)) << f.name << " would be listed as a script";
+            EXPECT_EQ(test::TempProgramFolder::ModeOf(f.path), 0600u) << f.name;
+        }
+        textfile::RemoveLeftTemporaryFiles(dir.folder());
+        ASSERT_EQ(textfile::FolderFiles(dir.folder()).size(), 1u) << "killed before call " << k;
+        if (!outcome.killed) {
+            EXPECT_EQ(dir.Read("clean.scr"), newBytes);
+            break;
+        }
+        ASSERT_LT(k, 50u);
+    }
+    EXPECT_TRUE(sawLeftover) << "a kill between the temporary file and the rename leaves it";
+}
+
+// A script may live in any folder, where no start-up sweeps: its next save takes away what a
+// killed save of that very script left, and nothing else.
+TEST(ScriptFile, ASaveTakesAwayWhatAKilledSaveOfTheSameScriptLeft)
+{
+    test::TempProgramFolder dir;
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string mine = ".clean.scr.tmp-" + std::to_string(gone) + "-Ab12Cd";
+    const std::string others = ".notes.txt.tmp-" + std::to_string(gone) + "-Ab12Cd";
+    dir.Write(mine, "half a script");
+    dir.Write(others, "half a note");
+    WriteScriptFile(dir.file("clean.scr"), ScriptFile{"t", "", {"a"}});
+    EXPECT_FALSE(dir.Exists(mine));
+    EXPECT_TRUE(dir.Exists(others));
+    EXPECT_EQ(dir.Read("clean.scr"), "t\r\n\x01\r\n\r\n\x01\r\na\r\n");
+}
+
+// What a save may not replace is refused as opening it for writing was, and stays as it was.
+TEST(ScriptFile, ASaveRefusesLinksFifosFoldersAndReadOnlyScripts)
+{
+    test::TempProgramFolder dir;
+    const ScriptFile s{"t", "", {"a"}};
+    const auto numberOf = [&](const std::string& name) {
+        try {
+            WriteScriptFile(dir.file(name), s);
+        } catch (const RuntimeError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    dir.Write("target.txt", "precious");
+    std::filesystem::create_symlink(dir.file("target.txt"), dir.file("link.scr"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.scr").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.scr"));
+    EXPECT_EQ(numberOf("link.scr"), err::PathFileAccess);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.scr")));
+    EXPECT_EQ(dir.Read("target.txt"), "precious");
+    EXPECT_EQ(numberOf("pipe.scr"), err::PathFileAccess);
+    EXPECT_EQ(numberOf("folder.scr"), err::PathFileAccess);
+
+    dir.Write("locked.scr", "kept\r\n");
+    {
+        test::Unprivileged user({{dir.root(), 0777}, {dir.folder(), 0777}, {dir.file("locked.scr"), 0444}});
+        ASSERT_TRUE(user.ok());
+        EXPECT_EQ(numberOf("locked.scr"), err::PermissionDenied);
+    }
+    EXPECT_EQ(dir.Read("locked.scr"), "kept\r\n");
+    EXPECT_EQ(textfile::FolderFiles(dir.folder()).size(), 3u) << "no temporary file is left";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "host/MActivityReport.h"
+#include "platform/TextFile.h"
 #include "platform/qt/QtPlatform.h"
 #include "scripts/ScriptEditorPage.h"
 #include "shell/MAboutBox.h"
@@ -296,6 +297,32 @@ TEST_F(ScriptEditorPageTest, SaveThenLoadRoundTripsTheFileByteForByte)
     page->SE_cmdSave_Click();
     EXPECT_EQ(dir.Read("kept.scr"), "an older script\r\n");
     EXPECT_EQ(tp.dialogs.replaceQuestions, std::vector<std::string>{dir.file("kept.scr").string()});
+}
+
+// A disk that fills during the save: the old script is whole, nothing is left beside it,
+// and the message is the save's own.
+TEST_F(ScriptEditorPageTest, ASaveThatCannotBeWrittenKeepsTheOldScriptAndSaysSo)
+{
+    class FullDisk final : public PosixFileCalls {
+    public:
+        long Write(int, const void*, std::size_t) override
+        {
+            errno = ENOSPC;
+            return -1;
+        }
+    } disk;
+    dir.Write("kept.scr", "/usr/bin/old\r\n\x01\r\n\r\n\x01\r\nold\r\n");
+    page->SE_txtTargetName->setText("/usr/bin/new");
+    SetCommands({"new"});
+    tp.platform.files = &disk;
+    tp.dialogs.savePaths.push_back(dir.file("kept.scr").string());
+    page->SE_cmdSave_Click();
+    tp.platform.files = nullptr;
+    EXPECT_EQ(dir.Read("kept.scr"), "/usr/bin/old\r\n\x01\r\n\r\n\x01\r\nold\r\n");
+    EXPECT_EQ(textfile::FolderFiles(dir.folder()).size(), 1u);
+    ASSERT_EQ(tp.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tp.dialogs.boxes[0].text, "61Error opening file: " + dir.file("kept.scr").string());
+    EXPECT_EQ(tp.dialogs.boxes[0].title, kProgramTitle);
 }
 
 TEST_F(ScriptEditorPageTest, LoadTakesFilesWithoutFencesAndSaysWhenOneEndsEarly)

@@ -214,6 +214,9 @@ TEST(Program, AStartAfterSigkillFindsNoDataFileOfTheDeadRun)
     // What a settings save cut short by the kill leaves: its temporary file.
     const std::string halfSaved = ".root.dat.tmp-" + std::to_string(dead) + "-Ab12Cd";
     dir.Write(halfSaved, "\x01\r\nhalf");
+    // And what a script save cut short leaves.
+    const std::string halfScript = ".clean.scr.tmp-" + std::to_string(dead) + "-Zy98Xw";
+    dir.Write(halfScript, "/usr/bin/app\r\n\x01");
     ::kill(dead, SIGKILL);
     ::waitpid(dead, nullptr, 0);
     ASSERT_TRUE(HasDumps(dir.folder()));
@@ -228,7 +231,7 @@ TEST(Program, AStartAfterSigkillFindsNoDataFileOfTheDeadRun)
     };
     const bool started = WaitFor([&] { return freshDump() && SettledWithoutChildren(next); });
     const bool reportGone = !dir.Exists("BrimlowTemp.dat");
-    const bool halfSavedGone = !dir.Exists(halfSaved);
+    const bool halfSavedGone = !dir.Exists(halfSaved) && !dir.Exists(halfScript);
     const std::string log = dir.Exists("ActivityReport.dat") ? dir.Read("ActivityReport.dat") : "";
     const bool dumped = HasDumps(dir.folder());
     std::string listing;
@@ -237,7 +240,7 @@ TEST(Program, AStartAfterSigkillFindsNoDataFileOfTheDeadRun)
     const int status = StopBrimlow(next);
     ASSERT_TRUE(started) << "the next start did not reach its main loop";
     EXPECT_TRUE(reportGone) << "the dead run's search report is still there";
-    EXPECT_TRUE(halfSavedGone) << "the dead run's half-written temporary file is still there";
+    EXPECT_TRUE(halfSavedGone) << "the dead run's half-written temporary files are still there";
     // The dead run's log went too; what is left is the entry of its destruction.
     EXPECT_EQ(log, LogOfItsOwnDestruction(dir.folder()));
     EXPECT_TRUE(dumped) << listing;  // this run's own dumps
