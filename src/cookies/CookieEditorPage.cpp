@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QPlainTextEdit>
 #include <chrono>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 
@@ -23,6 +24,7 @@
 #include "host/PageKit.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
+#include "platform/FileTime.h"
 #include "platform/TextFile.h"
 #include "platform/inetcache/InetCache.h"
 #include "platform/qt/QtText.h"
@@ -89,6 +91,17 @@ void SetItemBytes(QListWidgetItem* item, const std::string& bytes)
 std::size_t SlotOf(const QListWidgetItem* item)
 {
     return static_cast<std::size_t>(item->data(kSlotRole).toULongLong());
+}
+
+// The date a cookie expires on, as the picker can show it.
+std::optional<QDate> ExpiryDate(std::uint64_t fileTime)
+{
+    const auto t = fileTime ? FileTimeToSystemTime(fileTime) : std::nullopt;
+    if (!t)
+        return std::nullopt;
+    if (t->year > 9999)
+        return QDate(9999, 12, 31);
+    return QDate(t->year, t->month, t->day);
 }
 
 void AddSlotItem(QListWidget* list, const std::string& text, std::size_t slot)
@@ -263,6 +276,23 @@ void CookieEditorPage::ShowCookie(const std::string& name, const std::string& va
 {
     CE_txtCookieName->setPlainText(ShowBytes(CE_txtCookieName, name));
     CE_txtCookieValue->setText(ShowBytes(CE_txtCookieValue, value));
+    // The picker shows the cookie's own expiry, as its file gives it.
+    m_shownExpiry.reset();
+    for (const FileCookie& c : FileCookies())
+        if (c.Name == name) {
+            m_shownExpiry = ExpiryDate(c.Expiry);
+            break;
+        }
+    if (m_shownExpiry)
+        DTPicker1->setDate(*m_shownExpiry);
+}
+
+void CookieEditorPage::ShowShownCookiesDate()
+{
+    if (m_shownExpiry && !CE_txtCookieName->toPlainText().isEmpty())
+        DTPicker1->setDate(*m_shownExpiry);
+    else
+        SetPickerToday(0);
 }
 
 void CookieEditorPage::SetPickerToday(int offsetDays)
@@ -630,7 +660,9 @@ void CookieEditorPage::CE_cmdDeleteCookie_Click()
     }
     SetEditedCookie();
     RefreshCookies();
-    SetPickerToday(0);
+    // When the boxes show a cookie, the picker shows its date, not today's: Set Cookie on it
+    // must not expire it.
+    ShowShownCookiesDate();
 }
 
 void CookieEditorPage::CE_cmdDeleteFile_Click()
@@ -718,6 +750,7 @@ void CookieEditorPage::DeleteCookieSource()
     AppendActivityLog(m_platform, "Deleting file\r\n");
     if (DeleteListCookies(CE_lstCookieEntries))
         DeleteListCookies(CE_lstExpiredCookies);
+    ShowShownCookiesDate();
     finish();
     setEnabled(true);
     m_deleting = false;

@@ -4,7 +4,9 @@
 // fields of one cookie, and sets, expires or deletes cookies in the store. The tables live
 // in MCookieEditor.
 #include <QWidget>
+#include <QDate>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cookies/CookieSourceDeleter.h"
@@ -116,8 +118,10 @@ private:
     std::string SourceText() const;
     // The name of a cookie list's entry, as the cookie table holds it.
     std::string CookieNameBytes(const QListWidget* list, int row) const;
-    // Puts a cookie into the name and value boxes.
+    // Puts a cookie into the name and value boxes, and its expiry into the picker.
     void ShowCookie(const std::string& name, const std::string& value);
+    // The picker on the date of the cookie the boxes show, or today when they show none.
+    void ShowShownCookiesDate();
     // The loaded source at `index` as the store holds it now; false (and the source has
     // left the lists) when the store holds it no more.
     bool LookAgain(std::size_t index);
@@ -136,6 +140,7 @@ private:
     bool m_inPass = false;       // within a deletion pass
     bool m_passChanged = false;  // a deletion of the pass changed the store
     std::unique_ptr<inetcache::StoreSession> m_storeSession;  // the store kept open for the pass
+    std::optional<QDate> m_shownExpiry;   // the expiry of the cookie the boxes show
 };
 
 }  // namespace brimlow

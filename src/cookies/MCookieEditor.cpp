@@ -142,13 +142,30 @@ std::vector<FileCookie> ParseCookieFileText(std::string_view bytes)
             line.remove_suffix(1);
         return true;
     };
+    auto word = [](std::string_view s) -> std::optional<std::uint64_t> {
+        if (s.empty() || s.size() > 10)
+            return std::nullopt;
+        std::uint64_t v = 0;
+        for (char c : s) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return v <= 0xffffffffull ? std::optional(v) : std::nullopt;
+    };
     std::string_view line;
     while (nextLine(line)) {
         FileCookie c;
         c.Name = std::string(line);
         if (nextLine(line)) {
             c.Value = std::string(line);
-            while (line != "*" && nextLine(line)) {
+            std::vector<std::string_view> rest;  // the lines after the value, "*" included
+            while (line != "*" && nextLine(line))
+                rest.push_back(line);
+            if (rest.size() == 7 && rest[6] == "*") {
+                const auto low = word(rest[2]), high = word(rest[3]);
+                if (low && high)
+                    c.Expiry = *low | (*high << 32);
             }
         }
         cookies.push_back(std::move(c));

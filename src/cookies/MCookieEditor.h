@@ -72,11 +72,13 @@ CookieEntry CookieEntryOf(const inetcache::CacheEntry& stored);
 struct FileCookie {
     std::string Name;
     std::string Value;
+    std::uint64_t Expiry = 0;  // FILETIME; 0 when the record does not say
 };
 
 // The cookies of a cookie text file's bytes: per record a name line, a value line, then
 // lines up to one that is exactly "*" (the value line counts: a value "*" ends the record).
-// A record cut short by the end keeps what it holds.
+// A record cut short by the end keeps what it holds. A record of the store's nine lines
+// gives its expiry (its fifth and sixth lines, the low and high words).
 std::vector<FileCookie> ParseCookieFileText(std::string_view bytes);
 
 // Replaces the file cookie table by the cookies of the file at Path; a missing or

@@ -242,7 +242,9 @@ TEST_F(CookieEditorPageTest, DeleteCookieOnASourcesLastCookieSelectsTheFirstSour
     EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("first.example"));
     EXPECT_EQ(GetCookie(tp.platform, "http://last.example/", ""), kCookieErrorText);
-    EXPECT_EQ(page->DTPicker1->date(), QDate::currentDate());  // back to today
+    // The boxes show the first source's cookie: the picker shows its date, not today's.
+    EXPECT_EQ(page->CE_txtCookieName->toPlainText().toStdString(), "a");
+    EXPECT_EQ(page->DTPicker1->date(), QDate(2100, 12, 31));
     EXPECT_EQ(Count(Log(), "ERROR"), 0u);
 }
 
@@ -608,6 +610,36 @@ TEST_F(CookieEditorPageTest, ASourceAnotherProcessDeletedDuringAPassIsLoggedOnce
     EXPECT_EQ(Count(log, "NOT IN THE STORE"), 0u) << log;
     EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries;"), "0\n");
     EXPECT_TRUE(Lines(page->CE_lstCookieSources).empty());
+}
+
+// When the boxes show a cookie, the date picker shows that cookie's own expiry: after
+// Delete Cookie the form shows the next cookie with its date, so changing only its value
+// and pressing Set Cookie keeps it, with its date.
+TEST_F(CookieEditorPageTest, ThePickerShowsTheDateOfTheCookieTheBoxesShow)
+{
+    const inetcache::StoreAccess access = inetcache::StoreAccessOf(tp.platform);
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://d.example/", "soon", "1; expires = Sun,15-Jun-2031 00:00:00 GMT", access));
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://d.example/", "late", "2; expires = Fri,31-Dec-2100 00:00:00 GMT", access));
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://d.example/", "gone", "3; expires = Fri,31-Dec-2100 00:00:00 GMT", access));
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("d.example")));
+    ASSERT_EQ(Lines(page->CE_lstCookieEntries), (std::vector<std::string>{"soon", "late", "gone"}));
+    struct Case {
+        int row;
+        QDate date;
+    };
+    for (const Case& c : std::vector<Case>{{1, QDate(2100, 12, 31)}, {0, QDate(2031, 6, 15)}, {2, QDate(2100, 12, 31)}}) {
+        page->CE_lstCookieEntries->setCurrentRow(c.row);
+        EXPECT_EQ(page->DTPicker1->date(), c.date) << c.row;
+    }
+
+    Click(page->CE_cmdDeleteCookie);  // "gone"
+    ASSERT_EQ(page->CE_txtCookieName->toPlainText().toStdString(), "soon");
+    EXPECT_EQ(page->DTPicker1->date(), QDate(2031, 6, 15));
+    page->CE_txtCookieValue->setText("changed");
+    Click(page->CE_cmdSetCookie);
+    EXPECT_EQ(GetCookie(tp.platform, "http://d.example/", ""), "soon=changed; late=2");
+    EXPECT_EQ(Count(Log(), "Value: changed; expires = Sun,15-Jun-2031 00:00:00 GMT\r\n"), 1u) << Log();
 }
 
 // A change whose old cookie file cannot be removed says so in the log, with the file; a

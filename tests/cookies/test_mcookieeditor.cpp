@@ -205,11 +205,14 @@ TEST(CookieFile, RecordsEndAtTheStarLine)
     ASSERT_EQ(file.size(), 2u);
     EXPECT_EQ(file[1].Name, "b");
     EXPECT_EQ(file[1].Value, "2");
+    // The store's nine lines give the expiry: its low and high words.
+    EXPECT_EQ(file[1].Expiry, 1u | (2ull << 32));
 
     // A value line "*" ends its record; the next line starts the next one.
     file = ParseCookieFileText("a\n*\nb\n2\n*\r\n");
     ASSERT_EQ(file.size(), 2u);
     EXPECT_EQ(file[0].Value, "*");
+    EXPECT_EQ(file[0].Expiry, 0u);
     EXPECT_EQ(file[1].Name, "b");
 
     // Cut inside a record: what it holds stays.
