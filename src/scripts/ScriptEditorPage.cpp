@@ -400,7 +400,7 @@ std::string ScriptEditorPage::ShowOpenDialog(const std::string& filter)
 
 void ScriptEditorPage::SE_cmdBrowse_Click()
 {
-    SE_txtTargetName->setText(FromBytes(ShowOpenDialog("Application Files|*.exe|All Files|*.*")));
+    SetLineBytes(SE_txtTargetName, ShowOpenDialog("Application Files|*.exe|All Files|*.*"));
     SE_cmdClear_Click();
 }
 
@@ -444,14 +444,13 @@ void ScriptEditorPage::SE_cmdSave_Click()
     const auto path = m_platform.dialogs->ShowSave(options);
     if (!path)
         return;
+    // The chosen name's bytes, which the box may not be able to show.
+    SetLineBytes(SE_txtScriptName, *path);
     try {
-        SE_txtScriptName->setText(FromBytes(*path));
-        WriteScriptFile(*path,
-                        ScriptFile{ToBytes(SE_txtTargetName->text()),
-                                   FromBoxText(SE_rtfScriptDescription->toPlainText()), Commands()},
+        WriteScriptFile(*path, ScriptFile{LineBytes(SE_txtTargetName), BoxBytes(SE_rtfScriptDescription), Commands()},
                         m_platform.files);
     } catch (const RuntimeError& e) {
-        ShowFileError(m_platform, e.number(), "opening", ToBytes(SE_txtScriptName->text()));
+        ShowFileError(m_platform, e.number(), "opening", LineBytes(SE_txtScriptName));
     }
 }
 
@@ -460,11 +459,11 @@ void ScriptEditorPage::SE_cmdLoad_Click()
     // The script being played stays in the editor until its run is over.
     if (RefusedWhileRunning(RunRequest::Load))
         return;
-    SE_txtScriptName->setText(FromBytes(ShowOpenDialog("Script Files|*.scr")));
+    const std::string path = ShowOpenDialog("Script Files|*.scr");
+    SetLineBytes(SE_txtScriptName, path);
     SE_cmdClear_Click();
     SE_lstCommands->clear();
     SE_lstScriptCode->clear();
-    const std::string path = ToBytes(SE_txtScriptName->text());
     if (!path.empty())
         ReadIntoEditor(path);
 }
@@ -472,7 +471,7 @@ void ScriptEditorPage::SE_cmdLoad_Click()
 bool ScriptEditorPage::LoadScriptFile(const std::filesystem::path& path)
 {
     // As Edit Script: the key strokes being recorded stay as they were.
-    SE_txtScriptName->setText(FromBytes(path.string()));
+    SetLineBytes(SE_txtScriptName, path.string());
     return ReadIntoEditor(path);
 }
 
@@ -490,8 +489,8 @@ bool ScriptEditorPage::ReadIntoEditor(const std::filesystem::path& path)
         ShowFileError(m_platform, e.number(), "opening", path.string());
         return false;
     }
-    SE_txtTargetName->setText(FromBytes(r.script.target));
-    SE_rtfScriptDescription->setPlainText(ToBoxText(r.script.description));
+    SetLineBytes(SE_txtTargetName, r.script.target);
+    SetBoxBytes(SE_rtfScriptDescription, r.script.description);
     SE_lstCommands->clear();
     for (const std::string& c : r.script.commands)
         SE_lstCommands->addItem(FromBytes(c));
@@ -542,7 +541,7 @@ void ScriptEditorPage::SE_cmdTest_Click()
 
 bool ScriptEditorPage::StartTest()
 {
-    const PlayStart start = m_player.Play(ToBytes(SE_txtTargetName->text()), Commands());
+    const PlayStart start = m_player.Play(LineBytes(SE_txtTargetName), Commands());
     if (start == PlayStart::Busy) {
         m_platform.dialogs->MsgBox(kTestRunningMessage, kTestRunningTitle, MsgBoxButtons::Ok, MsgBoxIcon::Exclamation);
         return false;

@@ -9,6 +9,7 @@
 #include <QTime>
 #include <QString>
 #include <QTextDocument>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVariant>
 #include <string>
@@ -102,6 +103,29 @@ inline std::string ShownBytes(const QObject* box, const QString& shown)
             return bytes;
     }
     return ToBytes(shown);
+}
+
+// A one-line box that shows a file name keeps its bytes the same way: a name that is no
+// text of the locale's encoding shows with replacement characters, and those would name
+// another file. Once the user edits the box, or the program sets another text, its text is
+// what counts.
+inline void SetLineBytes(QLineEdit* box, std::string_view bytes)
+{
+    box->setText(FromBytes(bytes));
+    box->setProperty(kBoxBytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    box->setModified(false);
+}
+
+inline std::string LineBytes(const QLineEdit* box)
+{
+    const QVariant kept = box->property(kBoxBytesProperty);
+    if (kept.isValid() && !box->isModified()) {
+        const QByteArray b = kept.toByteArray();
+        std::string bytes(b.constData(), static_cast<std::size_t>(b.size()));
+        if (FromBytes(bytes) == box->text())
+            return bytes;
+    }
+    return ToBytes(box->text());
 }
 
 // A time of day in the system's time format: hours, minutes and seconds as the locale
