@@ -67,6 +67,16 @@ std::filesystem::path UserSettingsPath(const Platform& platform)
     return textfile::InFolder(platform.programFolder, SettingsUserPart(user) + ".dat");
 }
 
+bool FitsOnASettingsLine(std::string_view text) noexcept
+{
+    return text.find('\n') == std::string_view::npos;
+}
+
+bool FitsInASettingsList(std::string_view entry) noexcept
+{
+    return FitsOnASettingsLine(entry) && entry != kSettingsSeparator;
+}
+
 std::string UserSettingsText(const UserSettings& settings)
 {
     std::string text;
@@ -76,10 +86,10 @@ std::string UserSettingsText(const UserSettings& settings)
     };
     // What no line can hold would read back as other lines: a list entry that did would end
     // its list early or shift every value after it, so it is left out; a text is written empty.
-    const auto fits = [](std::string_view s) { return s.find('\n') == std::string_view::npos; };
+    const auto fits = FitsOnASettingsLine;
     const auto list = [&](const std::vector<std::string>& entries) {
         for (const auto& e : entries)
-            if (fits(e) && e != kSettingsSeparator)
+            if (FitsInASettingsList(e))
                 line(e);
     };
     // A tab number the reader refuses would make it refuse the whole file.

@@ -34,6 +34,11 @@ struct UserSettings {
     std::string bleachFolder;                   // the Bleach Utility's folder
 };
 
+// Whether a line of the file can hold `text` and give it back as it was: no line end in it.
+// A list entry must not be the separator either, or it would end its list.
+bool FitsOnASettingsLine(std::string_view text) noexcept;
+bool FitsInASettingsList(std::string_view entry) noexcept;
+
 // The file's bytes for these settings, which read back as they were written. What no line
 // can hold is not written: a list entry that holds a line end or is the separator itself is
 // left out, a text that holds a line end is written empty, and a tab number outside 0..5 is

@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "host/UserSettingsFile.h"
 #include "platform/Numbers.h"
 
 namespace brimlow {
@@ -24,7 +25,7 @@ CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dum
 
 bool IsScriptFileName(std::string_view name)
 {
-    return name.size() >= 4 && name.substr(name.size() - 4) == ".scr";
+    return name.size() >= 4 && name.substr(name.size() - 4) == ".scr" && FitsInASettingsList(name);
 }
 
 DelayResult CheckDelay(std::string_view text)

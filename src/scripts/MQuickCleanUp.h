@@ -23,7 +23,9 @@ CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dum
                                              const std::vector<std::string>& protectedSources,
                                              bool dumpHealthy = true);
 
-// A script file of the working folder: its name ends in ".scr", in exactly that case.
+// A script file of the working folder: its name ends in ".scr", in exactly that case, and
+// the settings file can keep its check (a name with a line end in it would come back as two
+// names, so such a file is not taken for a script).
 bool IsScriptFileName(std::string_view name);
 
 enum class DelayCheck { Ok, NotNumeric, OutOfRange };

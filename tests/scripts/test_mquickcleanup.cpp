@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "host/UserSettingsFile.h"
 #include "scripts/MQuickCleanUp.h"
 
 using namespace brimlow;
@@ -32,6 +33,29 @@ TEST(CleanupLists, ScriptFilesEndInLowerCaseScr)
     EXPECT_FALSE(IsScriptFileName("x.Scr"));
     EXPECT_FALSE(IsScriptFileName("x.scr.txt"));
     EXPECT_FALSE(IsScriptFileName("scr"));
+}
+
+// Every name taken for a script comes back from the settings file as it was checked; a name
+// no line can hold is not taken at all, rather than come back as another name.
+TEST(CleanupLists, EveryScriptNameTakenRoundTripsThroughTheSettingsFile)
+{
+    const struct {
+        std::string name;
+        bool taken;
+    } cases[] = {
+        {"a\x01" "b.scr", true}, {"\x01.scr", true},  {"a\rb.scr", true},       {"caf\xe9.scr", true},
+        {"\r.scr", true},       {"a\nb.scr", false}, {"a\r\nb.scr", false}, {"\n.scr", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsScriptFileName(c.name), c.taken) << c.name;
+        UserSettings s;
+        s.checkedScripts = {"before.scr", c.name, "after.scr"};
+        const auto back = ReadUserSettings(UserSettingsText(s));
+        ASSERT_TRUE(back.has_value()) << c.name;
+        const std::vector<std::string> all{"before.scr", c.name, "after.scr"};
+        const std::vector<std::string> without{"before.scr", "after.scr"};
+        EXPECT_EQ(back->selectedScripts, c.taken ? all : without) << c.name;
+    }
 }
 
 TEST(Delay, TheCasesOfExecute)

@@ -273,6 +273,7 @@ TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
     dir.Write("a.scr.txt", "t\r\n");
     dir.Write("x.scr", "t\r\n");
     ASSERT_EQ(::mkfifo(dir.file("pipe.scr").c_str(), 0600), 0);  // no file to read: never a script
+    dir.Write("two\nlines.scr", "t\r\n");  // the settings file could not keep its check
     main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
     EXPECT_EQ(Texts(page->QC_lstScripts), (std::vector<std::string>{"old.scr", "x.scr"}));
