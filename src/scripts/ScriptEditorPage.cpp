@@ -391,10 +391,11 @@ void ScriptEditorPage::SE_cmdScrRemove_Click()
             delete SE_lstCommands->takeItem(i);
 }
 
-std::string ScriptEditorPage::ShowOpenDialog(const std::string& filter)
+std::string ScriptEditorPage::ShowOpenDialog(const std::string& filter, const std::string& initialFolder)
 {
     FileDialogOptions options;
     options.filter = filter;
+    options.initialFolder = initialFolder;
     return m_platform.dialogs->ShowOpen(options).value_or(std::string());
 }
 
@@ -459,7 +460,8 @@ void ScriptEditorPage::SE_cmdLoad_Click()
     // The script being played stays in the editor until its run is over.
     if (RefusedWhileRunning(RunRequest::Load))
         return;
-    const std::string path = ShowOpenDialog("Script Files|*.scr");
+    // Scripts are found where Save puts them, and where the clean-up lists them from.
+    const std::string path = ShowOpenDialog("Script Files|*.scr", m_platform.programFolder.string() + "/");
     SetLineBytes(SE_txtScriptName, path);
     SE_cmdClear_Click();
     SE_lstCommands->clear();

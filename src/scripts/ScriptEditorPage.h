@@ -114,7 +114,7 @@ private:
     void AppendToken(const char* token);
     void ShowCommand();
     std::vector<std::string> Commands() const;
-    std::string ShowOpenDialog(const std::string& filter);
+    std::string ShowOpenDialog(const std::string& filter, const std::string& initialFolder = {});
     bool ReadIntoEditor(const std::filesystem::path& path);
     bool StartTest();
     bool RefusedWhileRunning(RunRequest request);

@@ -280,6 +280,8 @@ TEST_F(ScriptEditorPageTest, SaveThenLoadRoundTripsTheFileByteForByte)
     SetCommands({"x"});
     tp.dialogs.openPaths.push_back(dir.file("six.scr").string());
     page->SE_cmdLoad_Click();
+    ASSERT_EQ(tp.dialogs.openDialogs.size(), 1u);
+    EXPECT_EQ(tp.dialogs.openDialogs[0].initialFolder, dir.folder().string() + "/") << "Load starts where Save put it";
     EXPECT_EQ(page->SE_txtTargetName->text(), "/opt/app/run");
     EXPECT_EQ(Commands(), (std::vector<std::string>{"[ALT]t", "[PAUSE]2"}));
     EXPECT_EQ(page->SE_rtfScriptDescription->toPlainText(), "Clears the history.");
