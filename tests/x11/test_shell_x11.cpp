@@ -13,44 +13,11 @@
 #include "support/TempProgramFolder.h"
 #include "x11support/XSession.h"
 
-#include <X11/Xatom.h>
-
 using namespace brimlow;
 using namespace brimlow::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The managed windows from the bottom of the stack to the top.
-std::vector<Window> StackingOrder(Display* d)
-{
-    std::vector<Window> out;
-    XSync(d, False);
-    Atom actual;
-    int format;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), 0, 4096,
-                           False, XA_WINDOW, &actual, &format, &n, &after, &data) == Success &&
-        data) {
-        if (format == 32) {
-            auto* v = reinterpret_cast<unsigned long*>(data);
-            out.assign(v, v + n);
-        }
-        XFree(data);
-    }
-    return out;
-}
-
-// The place of `w` in the stacking order, -1 when it is not managed.
-int StackPlace(Display* d, Window w)
-{
-    const std::vector<Window> order = StackingOrder(d);
-    for (std::size_t i = 0; i < order.size(); ++i)
-        if (order[i] == w)
-            return static_cast<int>(i);
-    return -1;
-}
 
 class ShellOnX11 : public testing::Test {
 protected:
@@ -117,13 +84,13 @@ TEST_F(ShellOnX11, ASecondCopysMessageStaysAboveTheFirstCopysWindows)
     ASSERT_TRUE(XSession::WaitFor([&] { return CatchesSignal(first, SIGTERM); }, 20)) << "the first never loaded";
     ASSERT_TRUE(XSession::WaitFor([&] { return MainWindowOf(first).has_value(); }, 20)) << "no main window";
     const XWin main = *MainWindowOf(first);
-    const int mainPlace = StackPlace(x.dpy(), main.id);
-    const int messagePlace = StackPlace(x.dpy(), message.id);
+    const int mainPlace = x.StackPlace(main.id);
+    const int messagePlace = x.StackPlace(message.id);
     ASSERT_GE(mainPlace, 0);
     ASSERT_GE(messagePlace, 0) << "the message is gone";
     EXPECT_GT(messagePlace, mainPlace) << "the message stands behind the first copy's main window";
     for (const XWin& w : x.WindowsOf(first))
-        EXPECT_LT(StackPlace(x.dpy(), w.id), messagePlace) << "a window of the first covers the message: " << w.title;
+        EXPECT_LT(x.StackPlace(w.id), messagePlace) << "a window of the first covers the message: " << w.title;
 
     // The message still answers: closing it ends the second copy, and the first goes on.
     x.Close(message.id);

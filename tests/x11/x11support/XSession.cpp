@@ -121,6 +121,16 @@ Window XSession::ActiveWindow()
     return active.empty() ? 0 : static_cast<Window>(active[0]);
 }
 
+int XSession::StackPlace(Window w)
+{
+    XSync(m_dpy, False);
+    const auto order = CardinalList(m_dpy, DefaultRootWindow(m_dpy), "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        if (static_cast<Window>(order[i]) == w)
+            return static_cast<int>(i);
+    return -1;
+}
+
 bool XSession::ShowsPopup(pid_t pid)
 {
     XSync(m_dpy, False);

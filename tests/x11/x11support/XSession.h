@@ -35,6 +35,9 @@ public:
     bool ShowsPopup(pid_t pid);
     // The window that the window manager has given the focus (_NET_ACTIVE_WINDOW), or 0.
     Window ActiveWindow();
+    // The place of `w` in the window manager's stacking order (0 at the bottom), -1 when it
+    // is not managed.
+    int StackPlace(Window w);
     // Polls `cond` every 50 ms for at most `seconds`.
     static bool WaitFor(const std::function<bool()>& cond, double seconds);
 
