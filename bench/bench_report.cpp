@@ -26,6 +26,7 @@
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
+#include "host/TextListView.h"
 #include "cookies/MCookieEditor.h"
 #include "host/MRunUrlHound.h"
 #include "platform/TextFile.h"

@@ -288,12 +288,12 @@ CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated)
         *truncated = false;
     if (!textfile::FileExists(path))
         return dump;
-    dump.m_bytes = std::make_unique<std::string>(textfile::ReadAll(path));
-    char* bytes = dump.m_bytes->data();
-    const std::size_t end = dump.m_bytes->size();
+    dump.m_bytes = textfile::ReadAllInBlock(path);
+    char* bytes = dump.m_bytes.bytes.data();
+    const std::size_t end = dump.m_bytes.size;
     // Room for records of 64 bytes (real ones are longer): the table is then made once, and
     // what it does not use is never touched, so it costs no memory.
-    dump.m_records.reserve(end / 64 + 16);
+    dump.m_records = HugeTable<CacheRecord>(end / 64 + 16);
     std::size_t at = 0;
     Line line;
     bool cut = false;
@@ -362,7 +362,7 @@ void LoadCacheDump(const Platform& platform, int DumpType)
     g_cacheDump = ReadCacheDump(textfile::InFolder(platform.programFolder, name));
 }
 
-const std::vector<CacheRecord>& CacheRecords()
+std::span<const CacheRecord> CacheRecords()
 {
     return g_cacheDump.records();
 }
@@ -464,7 +464,7 @@ bool MatchCacheRecord(std::size_t Index, std::string_view searchText, MatchOptio
     return CacheSearch(searchText, options).Matches(g_cacheDump[Index]);
 }
 
-std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& records, std::string_view searchText,
+std::vector<std::size_t> SearchCacheRecords(std::span<const CacheRecord> records, std::string_view searchText,
                                             MatchOptions options)
 {
     std::vector<std::size_t> hits;
@@ -480,7 +480,7 @@ std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& reco
 // ---- Report ----
 
 std::string CacheSearchReport(std::string_view dateText, std::string_view timeText, std::string_view searchText,
-                              const std::vector<std::size_t>& results, const std::vector<CacheRecord>& records)
+                              const std::vector<std::size_t>& results, std::span<const CacheRecord> records)
 {
     std::string out;
     auto line = [&out](std::string_view a, std::string_view b = {}) { out.append(a).append(b).append("\r\n"); };

@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <deque>
 #include <filesystem>
-#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/DataFiles.h"
 
+#include "platform/HugeBlock.h"
 #include "platform/Platform.h"
+#include "platform/TextFile.h"
 
 namespace brimlow {
 
@@ -30,24 +32,26 @@ struct CacheRecord {
 // One dump file as loaded: its bytes, read in one piece, and its records, in file order,
 // which view those bytes. A header block is turned into its CR LF text in the bytes it came
 // from when it fits there (it does unless it has more than two lines ended by a bare LF).
+// The bytes and the table are blocks of their own (HugeBlock): a load of 100,000 records
+// touches its memory in a few huge pages.
 class CacheDump {
 public:
     CacheDump() = default;
     CacheDump(CacheDump&&) noexcept = default;
     CacheDump& operator=(CacheDump&&) noexcept = default;
 
-    const std::vector<CacheRecord>& records() const noexcept { return m_records; }
+    std::span<const CacheRecord> records() const noexcept { return m_records.view(); }
     std::size_t size() const noexcept { return m_records.size(); }
-    bool empty() const noexcept { return m_records.empty(); }
-    const CacheRecord& operator[](std::size_t i) const noexcept { return m_records[i]; }
-    std::vector<CacheRecord>::const_iterator begin() const noexcept { return m_records.begin(); }
-    std::vector<CacheRecord>::const_iterator end() const noexcept { return m_records.end(); }
+    bool empty() const noexcept { return m_records.size() == 0; }
+    const CacheRecord& operator[](std::size_t i) const noexcept { return records()[i]; }
+    auto begin() const noexcept { return records().begin(); }
+    auto end() const noexcept { return records().end(); }
 
 private:
     friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated);
-    std::unique_ptr<std::string> m_bytes;  // never moves, so the views stay good
-    std::deque<std::string> m_headers;     // the header texts that did not fit in the bytes
-    std::vector<CacheRecord> m_records;
+    textfile::FileBlock m_bytes;        // never moves, so the views stay good
+    std::deque<std::string> m_headers;  // the header texts that did not fit in the bytes
+    HugeTable<CacheRecord> m_records;
 };
 
 // Dump types as the cache type box chooses them.
@@ -70,7 +74,7 @@ CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nul
 void LoadCacheDump(const Platform& platform, int DumpType);
 
 // The records of the last load, in file order.
-const std::vector<CacheRecord>& CacheRecords();
+std::span<const CacheRecord> CacheRecords();
 std::size_t iCacheCount();
 // Drops the loaded records (at exit).
 void ReleaseCacheRecords();
@@ -114,7 +118,7 @@ private:
 bool MatchCacheRecord(std::size_t Index, std::string_view searchText, MatchOptions options);
 
 // The indexes of the records that match, in order.
-std::vector<std::size_t> SearchCacheRecords(const std::vector<CacheRecord>& records, std::string_view searchText,
+std::vector<std::size_t> SearchCacheRecords(std::span<const CacheRecord> records, std::string_view searchText,
                                             MatchOptions options);
 
 // Finds `term` in `text` from `from` on with the search options; npos when absent. With
@@ -134,7 +138,7 @@ bool IsWordByte(unsigned char c);
 // access and expiry dates and header block. Every line ends in CR LF. Result indexes
 // beyond `records` are skipped.
 std::string CacheSearchReport(std::string_view dateText, std::string_view timeText, std::string_view searchText,
-                              const std::vector<std::size_t>& results, const std::vector<CacheRecord>& records);
+                              const std::vector<std::size_t>& results, std::span<const CacheRecord> records);
 
 std::filesystem::path SearchReportPath(const Platform& platform);
 

@@ -27,6 +27,7 @@
 #include "host/PageKit.h"
 #include "host/ReportFiles.h"
 #include "host/ShowPainted.h"
+#include "host/TextListView.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
@@ -121,9 +122,9 @@ void UrlHoundPage::BuildControls()
     NameFromLabel(UH_cboCacheType, Label22);
 
     Label21 = MakeLabel(this, "Label21", QStringLiteral("Source Name:"), {8, 72, 258, 16});
-    UH_lstCacheMain = Make<QListWidget>(this, "UH_lstCacheMain", {8, 88, 258, 134});
+    // A view of the loaded records: a dump of 100,000 entries lists at once.
+    UH_lstCacheMain = Make<TextListView>(this, "UH_lstCacheMain", {8, 88, 258, 134});
     UH_lstCacheMain->setSelectionMode(QAbstractItemView::SingleSelection);
-    UH_lstCacheMain->setUniformItemSizes(true);
     UH_lstCacheMain->setProperty(kHelpContextId, 302);
     NameFromLabel(UH_lstCacheMain, Label21);
 
@@ -217,8 +218,8 @@ void UrlHoundPage::BuildControls()
         setTabOrder(order[i - 1], order[i]);
 
     connect(UH_cboCacheType, &QComboBox::activated, this, [this](int) { UH_cboCacheType_Click(); });
-    connect(UH_lstCacheMain, &QListWidget::currentRowChanged, this, [this](int) { UH_lstCacheMain_Click(); });
-    connect(UH_lstCacheMain, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { UH_lstCacheMain_Click(); });
+    connect(UH_lstCacheMain, &TextListView::currentRowChanged, this, [this](int) { UH_lstCacheMain_Click(); });
+    connect(UH_lstCacheMain, &TextListView::rowClicked, this, [this](int) { UH_lstCacheMain_Click(); });
     connect(UH_lstCacheSearch, &QListWidget::currentRowChanged, this, [this](int) { UH_lstCacheSearch_Click(); });
     connect(UH_lstCacheSearch, &QListWidget::itemClicked, this,
             [this](QListWidgetItem*) { UH_lstCacheSearch_Click(); });
@@ -262,12 +263,11 @@ void UrlHoundPage::UH_cmdCacheRefresh_Click()
             ShowFileError(m_platform, e.number(), "opening",
                           textfile::InFolder(m_platform.programFolder, CacheDumpFileName(type)).string());
         }
-        QStringList lines;
-        lines.reserve(static_cast<qsizetype>(iCacheCount()));
-        for (const CacheRecord& r : CacheRecords())
-            lines << FromBytes(r.Source);
-        UH_lstCacheMain->clear();
-        UH_lstCacheMain->addItems(lines);
+        // The list reads the records it shows; a row past a later load's end reads empty.
+        UH_lstCacheMain->Show(iCacheCount(), [](std::size_t i) {
+            const auto& records = CacheRecords();
+            return i < records.size() ? records[i].Source : std::string_view();
+        });
     }
     if (UH_lstCacheMain->count() > 0)
         UH_lstCacheMain->setCurrentRow(0);  // shows the first entry's details
@@ -293,9 +293,8 @@ void UrlHoundPage::ShowRecord(std::size_t r)
 
 void UrlHoundPage::UH_lstCacheMain_Click()
 {
-    QListWidgetItem* item = UH_lstCacheMain->currentItem();
-    UH_lstCacheMain->setToolTip(item ? item->text() : QString());
     const int row = UH_lstCacheMain->currentRow();
+    UH_lstCacheMain->setToolTip(row >= 0 ? UH_lstCacheMain->text(row) : QString());
     if (row >= 0)
         ShowRecord(static_cast<std::size_t>(row));
 }
@@ -361,7 +360,7 @@ void UrlHoundPage::UH_cmdCacheSearch_Click()
             QStringList lines;
             lines.reserve(static_cast<qsizetype>(hits.size()));
             for (std::size_t i : hits)
-                lines << UH_lstCacheMain->item(static_cast<int>(i))->text();
+                lines << UH_lstCacheMain->text(static_cast<int>(i));
             UH_lstCacheSearch->addItems(lines);
             for (std::size_t k = 0; k < hits.size(); ++k)
                 UH_lstCacheSearch->item(static_cast<int>(k))->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(hits[k]));

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 namespace brimlow {
 
 class PageHost;
+class TextListView;
 
 class UrlHoundPage : public QWidget {
     Q_OBJECT
@@ -48,7 +49,7 @@ public:
     QLabel* Label22 = nullptr;
     QComboBox* UH_cboCacheType = nullptr;
     QLabel* Label21 = nullptr;
-    QListWidget* UH_lstCacheMain = nullptr;
+    TextListView* UH_lstCacheMain = nullptr;  // the loaded records' sources
     QGroupBox* Frame4 = nullptr;
     QLabel* Label23 = nullptr;
     QLineEdit* UH_txtCacheLocation = nullptr;

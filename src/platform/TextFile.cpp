@@ -190,6 +190,36 @@ std::string ReadAll(const fs::path& path)
     return reader.ReadAll();
 }
 
+FileBlock ReadAllInBlock(const fs::path& path)
+{
+    const int fd = OpenFor(path, OpenMode::Reading, false);
+    FileBlock file;
+    try {
+        // Sized from the file, and a byte more, so that its end shows at once.
+        struct stat st;
+        file.bytes = HugeBlock(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
+                                                                         : std::size_t{1} << 16);
+        for (;;) {
+            if (file.size == file.bytes.capacity())
+                file.bytes.Grow(file.size * 2);  // the file grew meanwhile
+            ssize_t n;
+            do {
+                n = ::read(fd, file.bytes.data() + file.size, file.bytes.capacity() - file.size);
+            } while (n < 0 && errno == EINTR);
+            if (n < 0)
+                throw RuntimeError::FromErrno(errno, "read");
+            if (n == 0)
+                break;
+            file.size += static_cast<std::size_t>(n);
+        }
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return file;
+}
+
 void WriteAll(const fs::path& path, std::string_view text)
 {
     TextWriter writer(path, OpenMode::Writing, true);

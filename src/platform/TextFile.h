@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/HugeBlock.h"
+
 namespace brimlow {
 class FileCalls;
 }
@@ -54,6 +56,13 @@ struct FolderFile {
 std::vector<FolderFile> FolderFiles(const fs::path& folder);
 
 std::string ReadAll(const fs::path& path);
+// The same into a block of its own (HugeBlock), for a big file that is read whole and then
+// viewed, and rewritten, in place: no byte of it is copied or cleared twice.
+struct FileBlock {
+    HugeBlock bytes;
+    std::size_t size = 0;
+};
+FileBlock ReadAllInBlock(const fs::path& path);
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
 // Replacing a file whole (temporary file, sync, rename): platform/AtomicFile.h.

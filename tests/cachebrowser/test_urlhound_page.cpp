@@ -21,6 +21,7 @@
 #include "cachebrowser/MUrlHound.h"
 #include "cachebrowser/UrlHoundPage.h"
 #include "host/MActivityReport.h"
+#include "host/TextListView.h"
 #include "platform/TextFile.h"
 #include "host/frmRefreshingCache.h"
 #include "shell/ActivityReportPage.h"
@@ -75,12 +76,9 @@ QString Q(const std::string& s)
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-std::vector<std::string> Lines(QListWidget* list)
+std::vector<std::string> Lines(const QAbstractItemView* list)
 {
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->item(i)->text().toStdString());
-    return out;
+    return test::ListLines(list);
 }
 
 class UrlHoundPageTest : public testing::Test {
@@ -119,12 +117,7 @@ protected:
         ReleaseCacheRecords();
     }
     void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
-    void ClickRow(QListWidget* list, int row)
-    {
-        QListWidgetItem* item = list->item(row);
-        list->scrollToItem(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    }
+    void ClickRow(QAbstractItemView* list, int row) { test::ClickListRow(list, row); }
     void Search(const std::string& text, bool matchCase = false, bool wholeWord = false)
     {
         page->UH_chkCaseSensitive->setChecked(matchCase);

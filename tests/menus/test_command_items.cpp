@@ -20,6 +20,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/TextListView.h"
 #include "menus/MenuTestSupport.h"
 #include "menus/TabCommandTable.h"
 
@@ -192,6 +193,13 @@ public:
         return o;
     }
 
+    static QAbstractItemView* ListOf(QWidget* c)
+    {
+        if (auto* l = qobject_cast<QListWidget*>(c))
+            return l;
+        return qobject_cast<TextListView*>(c);
+    }
+
     std::string Controls()
     {
         std::ostringstream os;
@@ -200,10 +208,15 @@ public:
                 continue;
             os << c->objectName().toStdString() << (c->isVisibleTo(w.main.get()) ? "" : "(hidden)")
                << (c->isEnabled() ? "" : "(disabled)") << ":";
-            if (auto* l = qobject_cast<QListWidget*>(c)) {
-                for (int i = 0; i < l->count(); ++i)
-                    os << l->item(i)->text().toStdString() << (l->item(i)->isSelected() ? "*" : "")
-                       << (l->item(i)->checkState() == Qt::Checked ? "+" : "") << ",";
+            if (auto* l = ListOf(c)) {
+                // A list widget and a view of the page's table alike: each row, and whether
+                // it is selected or checked.
+                const QAbstractItemModel* m = l->model();
+                for (int i = 0; i < m->rowCount(); ++i) {
+                    const QModelIndex row = m->index(i, 0);
+                    os << row.data().toString().toStdString() << (l->selectionModel()->isSelected(row) ? "*" : "")
+                       << (row.data(Qt::CheckStateRole).toInt() == Qt::Checked ? "+" : "") << ",";
+                }
             } else if (auto* e = qobject_cast<QLineEdit*>(c)) {
                 os << e->text().toStdString();
             } else if (auto* t = qobject_cast<QPlainTextEdit*>(c)) {

@@ -1,11 +1,29 @@
 #include "support/GuiTestSupport.h"
 
+#include <QAbstractItemView>
 #include <QPrinter>
+#include <QTest>
 #include <QTextDocument>
 #include <array>
 #include <cstdio>
 
 namespace brimlow::test {
+
+std::vector<std::string> ListLines(const QAbstractItemView* list)
+{
+    std::vector<std::string> out;
+    const QAbstractItemModel* model = list->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+        out.push_back(model->index(i, 0).data().toString().toStdString());
+    return out;
+}
+
+void ClickListRow(QAbstractItemView* list, int row)
+{
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
 
 bool PdfPrinter::PrintText(const std::string& text)
 {

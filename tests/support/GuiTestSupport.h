@@ -5,8 +5,11 @@
 #include <QString>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
+
+class QAbstractItemView;
 
 namespace brimlow::test {
 
@@ -17,6 +20,11 @@ T* Named(QObject* root, const char* name)
     EXPECT_NE(w, nullptr) << "no control named " << name;
     return w;
 }
+
+// The texts a list shows, row by row, whether it is a list widget or a view of a model.
+std::vector<std::string> ListLines(const QAbstractItemView* list);
+// Scrolls a list's row into view and clicks it with the left button.
+void ClickListRow(QAbstractItemView* list, int row);
 
 class PdfPrinter final : public Printer {
 public:

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QApplication>
-#include <QListWidget>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTest>
@@ -17,6 +16,7 @@
 #include <sys/stat.h>
 
 #include "cachebrowser/MUrlHound.h"
+#include "host/TextListView.h"
 #include "shell/MGlobalInitialization.h"
 #include "shell/frmMain.h"
 #include "support/StoreSeed.h"
@@ -46,11 +46,11 @@ void MoveAndClick(QPoint at, unsigned button)
     XSync(g_dpy, False);
 }
 
-std::vector<std::string> Lines(QListWidget* list)
+std::vector<std::string> Lines(const TextListView* list)
 {
     std::vector<std::string> out;
     for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->item(i)->text().toStdString());
+        out.push_back(list->text(i).toStdString());
     return out;
 }
 
@@ -81,7 +81,7 @@ TEST_F(CommandsMenuOnX11, RightClickOnTheEntryListOpensItsMenuAtThePointerAndRef
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
         main.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
-        auto* list = main.findChild<QListWidget*>(QStringLiteral("UH_lstCacheMain"));
+        auto* list = main.findChild<TextListView*>(QStringLiteral("UH_lstCacheMain"));
         ASSERT_NE(list, nullptr);
         const auto before = Lines(list);
         ASSERT_EQ(before.size(), 3u);
