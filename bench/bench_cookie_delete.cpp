@@ -13,6 +13,7 @@
 
 #include "cookies/CookieEditorPage.h"
 #include "cookies/MCookieEditor.h"
+#include "host/TextListView.h"
 #include "platform/inetcache/InetCache.h"
 #include "shell/frmMain.h"
 #include "support/StoreSeed.h"
@@ -55,7 +56,7 @@ void BM_DeleteFile(benchmark::State& state)
                                          test::TestStoreAccess(dir.storeFolder()));
         page.RefreshCookies();
         for (int r = 0; r < page.CE_lstCookieSources->count(); ++r)
-            if (page.CE_lstCookieSources->item(r)->text().toStdString() == source)
+            if (page.CE_lstCookieSources->bytes(r) == source)
                 page.SelectCookieSource(static_cast<std::size_t>(r));
         if (page.CE_lstCookieEntries->count() != kCookies)
             state.SkipWithError("the source is not shown with its cookies");

@@ -22,6 +22,7 @@
 #include "host/PageHost.h"
 #include "host/PageIcons.h"
 #include "host/PageKit.h"
+#include "host/TextListView.h"
 #include "host/frmRefreshingCache.h"
 #include "platform/Errors.h"
 #include "platform/FileTime.h"
@@ -45,9 +46,10 @@ struct Stopwatch {
     std::chrono::steady_clock::time_point m_start;
 };
 
-QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry, int help)
+template <typename List = QListWidget>
+List* MakeList(QWidget* parent, const char* name, QRect geometry, int help)
 {
-    auto* l = Make<QListWidget>(parent, name, geometry);
+    auto* l = Make<List>(parent, name, geometry);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
     l->setUniformItemSizes(true);
     l->setProperty(kHelpContextId, help);
@@ -62,30 +64,12 @@ QPlainTextEdit* MakeHiddenBuffer(QWidget* parent, const char* name, QRect geomet
     return t;
 }
 
-constexpr int kBytesRole = Qt::UserRole + 1;
-
-// A source list's entry keeps the bytes it shows: a name that is no text of the locale
-// shows with replacement characters, and must not be looked for by what it shows.
-QListWidgetItem* BytesItem(const std::string& bytes)
+// A source list's entry is read from the loaded table, by its bytes: a name that is no text
+// of the locale shows with replacement characters, and must not be looked for by what it
+// shows.
+std::string RowBytes(const TextListView* list, int row)
 {
-    auto* item = new QListWidgetItem(FromBytes(bytes));
-    item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return item;
-}
-
-std::string ItemBytes(const QListWidget* list, int row)
-{
-    const QListWidgetItem* item = row >= 0 ? list->item(row) : nullptr;
-    if (!item)
-        return {};
-    const QByteArray b = item->data(kBytesRole).toByteArray();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-void SetItemBytes(QListWidgetItem* item, const std::string& bytes)
-{
-    item->setText(FromBytes(bytes));
-    item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return std::string(list->bytes(row));
 }
 
 std::size_t SlotOf(const QListWidgetItem* item)
@@ -148,8 +132,9 @@ void CookieEditorPage::BuildControls()
 
     // Left column: the sources (or files), then the source and name boxes.
     Label26 = MakeLabel(this, "Label26", QStringLiteral("Cookie Sources:"), {8, 90, 258, 16});
-    CE_lstCookieSources = MakeList(this, "CE_lstCookieSources", {8, 106, 258, 204}, 403);
-    CE_lstCookieFiles = MakeList(this, "CE_lstCookieFiles", {8, 106, 258, 204}, 404);
+    // Views of the loaded cookie sources: thousands of sources list at once.
+    CE_lstCookieSources = MakeList<TextListView>(this, "CE_lstCookieSources", {8, 106, 258, 204}, 403);
+    CE_lstCookieFiles = MakeList<TextListView>(this, "CE_lstCookieFiles", {8, 106, 258, 204}, 404);
     CE_lstCookieFiles->hide();
     NameFromLabel(CE_lstCookieSources, Label26);
     CE_lstCookieFiles->setAccessibleName(QStringLiteral("Cookie Sources:"));
@@ -218,11 +203,10 @@ void CookieEditorPage::BuildControls()
 
     connect(CE_optViewBySource, &QRadioButton::clicked, this, [this] { CE_optViewBySource_Click(); });
     connect(CE_optViewByFile, &QRadioButton::clicked, this, [this] { CE_optViewByFile_Click(); });
-    connect(CE_lstCookieSources, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieSources_Click(); });
-    connect(CE_lstCookieSources, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem*) { CE_lstCookieSources_Click(); });
-    connect(CE_lstCookieFiles, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieFiles_Click(); });
-    connect(CE_lstCookieFiles, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { CE_lstCookieFiles_Click(); });
+    connect(CE_lstCookieSources, &TextListView::currentRowChanged, this, [this](int) { CE_lstCookieSources_Click(); });
+    connect(CE_lstCookieSources, &TextListView::rowClicked, this, [this](int) { CE_lstCookieSources_Click(); });
+    connect(CE_lstCookieFiles, &TextListView::currentRowChanged, this, [this](int) { CE_lstCookieFiles_Click(); });
+    connect(CE_lstCookieFiles, &TextListView::rowClicked, this, [this](int) { CE_lstCookieFiles_Click(); });
     connect(CE_lstCookieEntries, &QListWidget::currentRowChanged, this, [this](int) { CE_lstCookieEntries_Click(); });
     connect(CE_lstCookieEntries, &QListWidget::itemClicked, this,
             [this](QListWidgetItem*) { CE_lstCookieEntries_Click(); });
@@ -332,6 +316,8 @@ void CookieEditorPage::RefreshCookies()
         if (m_host.currentPage() == PageHost::kCookieEditor && !m_host.refreshStolen() && progress)
             progress->hide();
 
+        // The source shown, before the load: the lists read the table the load replaces.
+        text = RememberedSource();
         DumpLoad outcome;
         {
             Stopwatch load(figures.dumpLoadSeconds);
@@ -343,18 +329,20 @@ void CookieEditorPage::RefreshCookies()
                 kProgramTitle, MsgBoxButtons::Ok, MsgBoxIcon::None);
 
         Stopwatch refill(figures.listRefillSeconds);
-        text = RememberedSource();
         // Filled without their click handlers: the selection below shows the source.
-        for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
+        // The lists read the loaded table; a row past its end (while a source leaves it) reads
+        // empty.
+        for (TextListView* list : {CE_lstCookieSources, CE_lstCookieFiles})
             list->blockSignals(true);
-            list->clear();
-        }
-        for (std::size_t i = 0; i < iCookieCount(); ++i) {
-            const CookieEntry& e = CookieEntries()[i];
-            CE_lstCookieSources->addItem(BytesItem(e.Source));
-            CE_lstCookieFiles->addItem(BytesItem(e.FileName));
-        }
-        for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles})
+        CE_lstCookieSources->Show(iCookieCount(), [](std::size_t i) {
+            const auto& entries = CookieEntries();
+            return i < entries.size() ? std::string_view(entries[i].Source) : std::string_view();
+        });
+        CE_lstCookieFiles->Show(iCookieCount(), [](std::size_t i) {
+            const auto& entries = CookieEntries();
+            return i < entries.size() ? std::string_view(entries[i].FileName) : std::string_view();
+        });
+        for (TextListView* list : {CE_lstCookieSources, CE_lstCookieFiles})
             list->blockSignals(false);
     }
     ShowRemembered(text);
@@ -364,7 +352,7 @@ std::string CookieEditorPage::RememberedSource() const
 {
     const int k = CE_optViewByFile->isChecked() ? CE_lstCookieFiles->currentRow() : CE_lstCookieSources->currentRow();
     if (CE_lstCookieEntries->count() > 0 || CE_lstExpiredCookies->count() > 0)
-        return ItemBytes(CE_lstCookieSources, k);
+        return RowBytes(CE_lstCookieSources, k);
     return {};
 }
 
@@ -381,7 +369,7 @@ void CookieEditorPage::ShowRemembered(const std::string& text)
     }
     // The source selected before, found by its text, else the first; each selection runs
     // the click handler of the list selected.
-    QListWidget* visible = CE_optViewByFile->isChecked() ? CE_lstCookieFiles : CE_lstCookieSources;
+    TextListView* visible = CE_optViewByFile->isChecked() ? CE_lstCookieFiles : CE_lstCookieSources;
     m_shownRow = -1;
     if (remembered) {
         visible->setCurrentRow(static_cast<int>(match));
@@ -446,14 +434,13 @@ bool CookieEditorPage::LookAgain(std::size_t index)
     inetcache::CacheEntry stored;
     if (inetcache::FindCookieSource(CookieEntries()[index].Source, stored, inetcache::StoreAccessOf(m_platform))) {
         UpdateCookieEntry(index, stored);
-        if (QListWidgetItem* file = CE_lstCookieFiles->item(static_cast<int>(index)))
-            SetItemBytes(file, CookieEntries()[index].FileName);
+        CE_lstCookieFiles->RowChanged(static_cast<int>(index));
         return true;
     }
     ForgetCookieEntry(index);
-    for (QListWidget* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
+    for (TextListView* list : {CE_lstCookieSources, CE_lstCookieFiles}) {
         list->blockSignals(true);
-        delete list->takeItem(static_cast<int>(index));
+        list->RemoveRow(static_cast<int>(index));
         list->setCurrentRow(-1);
         list->blockSignals(false);
     }
@@ -470,13 +457,13 @@ void CookieEditorPage::CE_lstCookieFiles_Click()
     ShowSource(CE_lstCookieFiles, true);
 }
 
-void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
+void CookieEditorPage::ShowSource(TextListView* list, bool byFile)
 {
     Stopwatch show(figures.showSourceSeconds);
     const int k = list->currentRow();
     if (k >= 0 && static_cast<std::size_t>(k) < iCookieCount()) {
-        list->setToolTip(list->currentItem()->text());
-        const std::string source = ItemBytes(CE_lstCookieSources, k);
+        list->setToolTip(list->text(k));
+        const std::string source = RowBytes(CE_lstCookieSources, k);
         CE_txtSource->setText(ShowBytes(CE_txtSource, source));
         CE_txtCookieSearch->setPlainText(FromBytes(source));
         bool exists = textfile::FileExists(std::filesystem::path(CookieEntries()[static_cast<std::size_t>(k)].FileName));
@@ -486,7 +473,7 @@ void CookieEditorPage::ShowSource(QListWidget* list, bool byFile)
             inetcache::CacheEntry stored;
             if (inetcache::FindCookieSource(source, stored, inetcache::StoreAccessOf(m_platform))) {
                 UpdateCookieEntry(static_cast<std::size_t>(k), stored);
-                SetItemBytes(CE_lstCookieFiles->item(k), CookieEntries()[static_cast<std::size_t>(k)].FileName);
+                CE_lstCookieFiles->RowChanged(k);
                 exists = textfile::FileExists(std::filesystem::path(stored.localFileName.value_or(std::string())));
             }
         }
@@ -770,7 +757,7 @@ std::size_t CookieEditorPage::CookieSourceCount() const
 
 std::string CookieEditorPage::CookieSourceText(std::size_t index) const
 {
-    return index < CookieSourceCount() ? ItemBytes(CE_lstCookieSources, static_cast<int>(index)) : std::string();
+    return index < CookieSourceCount() ? RowBytes(CE_lstCookieSources, static_cast<int>(index)) : std::string();
 }
 
 void CookieEditorPage::SelectCookieSource(std::size_t index)

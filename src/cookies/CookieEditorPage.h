@@ -27,6 +27,7 @@ namespace inetcache {
 class StoreSession;
 }
 class PageHost;
+class TextListView;
 
 class CookieEditorPage : public QWidget, public CookieSourceDeleter {
     Q_OBJECT
@@ -82,8 +83,8 @@ public:
     QRadioButton* CE_optViewBySource = nullptr;
     QRadioButton* CE_optViewByFile = nullptr;
     QLabel* Label26 = nullptr;
-    QListWidget* CE_lstCookieSources = nullptr;
-    QListWidget* CE_lstCookieFiles = nullptr;
+    TextListView* CE_lstCookieSources = nullptr;  // the loaded sources, and their files
+    TextListView* CE_lstCookieFiles = nullptr;
     QPlainTextEdit* CE_txtCookieSearch = nullptr;  // hidden text buffer
     QLabel* Label27 = nullptr;
     QListWidget* CE_lstCookieEntries = nullptr;
@@ -109,7 +110,7 @@ protected:
 
 private:
     void BuildControls();
-    void ShowSource(QListWidget* list, bool byFile);
+    void ShowSource(TextListView* list, bool byFile);
     void FillCookieLists();
     // Expires the cookies of one cookie list in turn; false when the source left the dump.
     bool DeleteListCookies(QListWidget* list);

@@ -55,34 +55,60 @@ std::optional<CalendarDate> RecognizeDumpDate(std::string_view text)
 
 // ---- the cookie dump ----
 
+namespace {
+
+// Hands each record of a cookie dump to `take`; the outcome says what the file held.
+template <typename Take>
+DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take)
+{
+    if (!textfile::FileExists(path))
+        return DumpLoad::Missing;
+    try {
+        bool truncated = false;
+        const CacheDump records = ReadCacheDump(path, &truncated);
+        take(records);
+        return truncated ? DumpLoad::Truncated : DumpLoad::Complete;
+    } catch (const RuntimeError&) {
+        return DumpLoad::Unreadable;
+    }
+}
+
+}  // namespace
+
 std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpLoad* outcome)
 {
     std::vector<CookieEntry> entries;
-    DumpLoad result = DumpLoad::Complete;
-    if (!textfile::FileExists(path)) {
-        result = DumpLoad::Missing;
-    } else {
-        try {
-            bool truncated = false;
-            const CacheDump records = ReadCacheDump(path, &truncated);
-            entries.reserve(records.size());
-            for (const CacheRecord& r : records) {
-                CookieEntry& e = entries.emplace_back();
-                e.Source = r.Source;
-                e.FileName = r.Location;
-                e.Expires = RecognizeDumpDate(r.Expires) ? r.Expires : std::string_view(kNoExpiryDate);
-                e.Accessed = r.Accessed;
-            }
-            if (truncated)
-                result = DumpLoad::Truncated;
-        } catch (const RuntimeError&) {
-            entries.clear();
-            result = DumpLoad::Unreadable;
+    const DumpLoad result = ReadCookieDumpRecords(path, [&entries](const CacheDump& records) {
+        entries.reserve(records.size());
+        for (const CacheRecord& r : records) {
+            CookieEntry& e = entries.emplace_back();
+            e.Source = r.Source;
+            e.FileName = r.Location;
+            e.Expires = RecognizeDumpDate(r.Expires) ? r.Expires : std::string_view(kNoExpiryDate);
+            e.Accessed = r.Accessed;
         }
-    }
+    });
+    if (result == DumpLoad::Unreadable)
+        entries.clear();
     if (outcome)
         *outcome = result;
     return entries;
+}
+
+std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoad* outcome)
+{
+    std::vector<std::string> sources;
+    const DumpLoad result = ReadCookieDumpRecords(textfile::InFolder(platform.programFolder, kCookieDumpName),
+                                                  [&sources](const CacheDump& records) {
+                                                      sources.reserve(records.size());
+                                                      for (const CacheRecord& r : records)
+                                                          sources.emplace_back(r.Source);
+                                                  });
+    if (result == DumpLoad::Unreadable)
+        sources.clear();
+    if (outcome)
+        *outcome = result;
+    return sources;
 }
 
 DumpLoad LoadCookieDump(const Platform& platform)

@@ -57,6 +57,9 @@ std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpL
 // Replaces the loaded sources by those of the cookie dump of the working folder (the name
 // matches without regard to letter case). It does not run UrlHound.
 DumpLoad LoadCookieDump(const Platform& platform);
+// The sources of the same dump, read for a list of their own: the loaded sources stay as
+// they are (the Cookie Editor's lists show those).
+std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoad* outcome = nullptr);
 const std::vector<CookieEntry>& CookieEntries();
 std::size_t iCookieCount();
 // Drops one loaded source (one the store no longer holds); an index past the end drops none.

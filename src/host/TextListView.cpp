@@ -21,6 +21,23 @@ std::string_view TextListModel::Bytes(int row) const
     return m_bytes(static_cast<std::size_t>(row));
 }
 
+void TextListModel::RowChanged(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows)
+        return;
+    const QModelIndex i = index(row, 0);
+    emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void TextListModel::RemoveRow(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows)
+        return;
+    beginRemoveRows({}, row, row);
+    --m_rows;
+    endRemoveRows();
+}
+
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows);
@@ -80,6 +97,16 @@ QString TextListView::text(int row) const
 std::string_view TextListView::bytes(int row) const
 {
     return m_model.Bytes(row);
+}
+
+void TextListView::RowChanged(int row)
+{
+    m_model.RowChanged(row);
+}
+
+void TextListView::RemoveRow(int row)
+{
+    m_model.RemoveRow(row);
 }
 
 bool TextListView::isRowSelected(int row) const

@@ -25,6 +25,10 @@ public:
     void Show(std::size_t rows, RowBytes bytes);
     // The row's bytes; empty for a row that is not listed.
     std::string_view Bytes(int row) const;
+    // The table's row has new bytes: the view shows them.
+    void RowChanged(int row);
+    // The table has dropped the row: the rows after it move up one.
+    void RemoveRow(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -53,6 +57,10 @@ public:
     QString text(int row) const;
     std::string_view bytes(int row) const;
     bool isRowSelected(int row) const;
+    // As changing an entry's text, and as taking an entry out of a list box: the current row
+    // and the selection of the other rows move with them.
+    void RowChanged(int row);
+    void RemoveRow(int row);
 
 signals:
     void currentRowChanged(int row);

@@ -277,11 +277,10 @@ std::filesystem::path QuickCleanUpPage::ScriptPath(const QListWidgetItem* entry)
 void QuickCleanUpPage::RefreshCleanupCookieLists()
 {
     // Only a dump of a healthy store, read whole, may tell that a protected source has gone.
-    const bool healthy = LoadCookieDump(m_platform) == DumpLoad::Complete && LastUrlHoundRunHealthy();
-    std::vector<std::string> sources;
-    sources.reserve(CookieEntries().size());
-    for (const auto& e : CookieEntries())
-        sources.push_back(e.Source);
+    // Read for this page alone: the Cookie Editor's lists show the sources it loaded itself.
+    DumpLoad outcome = DumpLoad::Complete;
+    const std::vector<std::string> sources = ReadCookieDumpSources(m_platform, &outcome);
+    const bool healthy = outcome == DumpLoad::Complete && LastUrlHoundRunHealthy();
     const CleanupCookieLists lists = RebuildCleanupCookieLists(sources, Texts(QC_lstDelCookies), healthy);
     Fill(QC_lstCookies, lists.toDelete);
     if (lists.protect.size() != static_cast<std::size_t>(QC_lstDelCookies->count()))

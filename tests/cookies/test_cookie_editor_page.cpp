@@ -24,8 +24,11 @@
 #include "platform/inetcache/InetCache.h"
 #include "platform/qt/QtText.h"
 #include "host/MActivityReport.h"
+#include "host/MRunUrlHound.h"
 #include "shell/frmMain.h"
 #include "host/frmRefreshingCache.h"
+#include "host/TextListView.h"
+#include "support/GuiTestSupport.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
@@ -56,12 +59,9 @@ public:
     PosixProcessRunner real;
 };
 
-std::vector<std::string> Lines(QListWidget* list)
+std::vector<std::string> Lines(const QAbstractItemView* list)
 {
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->item(i)->text().toStdString());
-    return out;
+    return test::ListLines(list);
 }
 
 std::size_t Count(const std::string& text, const std::string& what)
@@ -144,7 +144,7 @@ protected:
     };
     Outcome Capture() const
     {
-        const auto lines = [](QListWidget* list) {
+        const auto lines = [](const QAbstractItemView* list) {
             std::string out;
             for (const auto& line : Lines(list))
                 out += line + "\n";
@@ -348,6 +348,34 @@ TEST_F(CookieEditorPageTest, ViewSwitchKeepsTheIndexAndRefreshKeepsTheSourceByTe
     Click(page->CE_cmdRefresh);
     EXPECT_EQ(page->CE_lstCookieSources->currentRow(), 0);
     EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
+}
+
+// The Quick Clean Up tab reads the cookie dump for its own list. A dump newer than the
+// editor's lists (written by a run the editor did not make) leaves the editor's lists and
+// the sources they show as they were: each entry still shows its own source's cookie.
+TEST_F(CookieEditorPageTest, TheQuickCleanUpsReadOfANewerDumpLeavesTheEditorsSourcesAsListed)
+{
+    for (const char* host : {"a.example", "b.example", "c.example"})
+        Set(host, "n", std::string("of-") + host);
+    Start();
+    ASSERT_EQ(Lines(page->CE_lstCookieSources),
+              (std::vector<std::string>{Source("a.example"), Source("b.example"), Source("c.example")}));
+    ASSERT_TRUE(inetcache::InternetSetCookie("http://a.example/", "n", "v; expires = Sat,1-Jan-2005 00:00:00 GMT",
+                                             test::TestStoreAccess(dir.storeFolder())));
+    RunUrlHound(tp.platform, true);  // the cookie dump now holds b and c
+    main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
+    const auto* toDelete = main->findChild<QListWidget*>(QStringLiteral("QC_lstCookies"));
+    ASSERT_NE(toDelete, nullptr);
+    EXPECT_EQ(Lines(toDelete), (std::vector<std::string>{Source("b.example"), Source("c.example")}));
+
+    main->SSTab1->setCurrentIndex(frmMain::kCookieEditor);
+    EXPECT_EQ(Lines(page->CE_lstCookieSources),
+              (std::vector<std::string>{Source("a.example"), Source("b.example"), Source("c.example")}));
+    page->CE_lstCookieSources->setCurrentRow(2);
+    EXPECT_EQ(page->CE_txtSource->text().toStdString(), Source("c.example"));
+    ASSERT_EQ(Lines(page->CE_lstCookieEntries), std::vector<std::string>{"n"});
+    EXPECT_EQ(page->CE_txtCookieValue->text().toStdString(), "of-c.example");
+    EXPECT_EQ(iCookieCount(), 3u);
 }
 
 TEST_F(CookieEditorPageTest, ASecondDeletionWhileOneRunsDoesNothing)

@@ -240,16 +240,17 @@ public:
     PosixProcessRunner real;
 };
 
-bool Lists(QListWidget* list, const QString& text)
+bool Lists(const QAbstractItemView* list, const QString& text)
 {
-    return !list->findItems(text, Qt::MatchContains).isEmpty();
+    const QAbstractItemModel* m = list->model();
+    return !m->match(m->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchContains).isEmpty();
 }
 
 TEST_F(RightButtonMenu, RefreshImageRefreshesOnLeftAndMiddleAndOnlyOpensTheMenuOnRight)
 {
     auto* image = w.main->findChild<QWidget*>(QString::fromLatin1(kRefreshImageName));
     auto* toDelete = w.main->findChild<QListWidget*>(QStringLiteral("QC_lstCookies"));
-    auto* sources = w.main->findChild<QListWidget*>(QStringLiteral("CE_lstCookieSources"));
+    auto* sources = w.main->findChild<QAbstractItemView*>(QStringLiteral("CE_lstCookieSources"));
     ASSERT_TRUE(image && toDelete && sources);
     CursorProbeRunner runner;
     w.tp.platform.runner = &runner;
