@@ -410,3 +410,31 @@ TEST_F(InetCacheTest, AnUnnamedStoreIsRefusedAndNothingIsWrittenInTheCurrentFold
     fs::current_path(cwd);
     EXPECT_TRUE(fs::is_empty(tmp.folder()));
 }
+
+// A read-only connection reads the index in large pieces. What it read ahead in one read
+// transaction is not served in the next: another process's change, checkpointed into the
+// index file between the two, is seen, in a store that one piece holds whole and in one
+// that takes many.
+TEST_F(InetCacheTest, AReadOnlyConnectionSeesWhatAnotherProcessCheckpointedBetweenItsReads)
+{
+    for (const std::size_t entries : {std::size_t{20}, std::size_t{3000}}) {
+        SCOPED_TRACE(entries);
+        fs::remove_all(store);
+        fs::create_directories(store);
+        SeedEntries(store, entries);
+        const auto last = static_cast<std::int64_t>(entries);
+        sqlite::Db reader(store / "index.sqlite", sqlite::OpenMode::ReadOnly);
+        const auto url = [&reader](std::int64_t seq) {
+            sqlite::Statement st(reader, "SELECT url FROM entries WHERE seq = ?1");
+            st.Bind(1, seq);
+            return st.Step() ? std::string(st.Text(0)) : std::string("<none>");
+        };
+        ASSERT_NE(url(last), "<none>");
+        ASSERT_EQ(url(1), SeedEntryFor(SeedKind::Visited, 0).sourceUrl);
+        RunSqlite(store, "UPDATE entries SET url = 'http://first.example/' WHERE seq = 1;"
+                         "UPDATE entries SET url = 'http://late.example/' WHERE seq = " + std::to_string(last) + ";"
+                         "PRAGMA wal_checkpoint(TRUNCATE);");
+        EXPECT_EQ(url(1), "http://first.example/");
+        EXPECT_EQ(url(last), "http://late.example/");
+    }
+}

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/inetcache/ReadAheadVfs.h"
+
 namespace brimlow::inetcache::sqlite {
 
 namespace {
@@ -24,7 +26,9 @@ Db::Db(const std::filesystem::path& file, OpenMode mode)
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case OpenMode::ReadWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     }
-    const int rc = sqlite3_open_v2(file.c_str(), &m_db, flags, nullptr);
+    // A read-only connection reads the index in large pieces (the walks read all of it).
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &m_db, flags, mode == OpenMode::ReadOnly ? ReadAheadVfsName() : nullptr);
     if (rc != SQLITE_OK) {
         const int ext = m_db ? sqlite3_extended_errcode(m_db) : rc;
         std::string what = "open " + file.string() + ": " + (m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
