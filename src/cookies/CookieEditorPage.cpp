@@ -291,7 +291,7 @@ void CookieEditorPage::SetPickerToday(int offsetDays)
 
 void CookieEditorPage::CE_cmdRefresh_Click()
 {
-    if (m_deleting)
+    if (Busy())
         return;  // the deletion refreshes the page itself
     RefreshCookies();
     QCoreApplication::processEvents();
@@ -595,7 +595,7 @@ void CookieEditorPage::CE_txtSource_Click()
 
 void CookieEditorPage::CE_cmdExit_Click()
 {
-    if (m_deleting)
+    if (Busy())
         return;
     m_host.closeMainWindow();  // the shut-down runs on the way and ends the program
 }
@@ -623,7 +623,7 @@ void CookieEditorPage::SetEditedCookie()
 
 void CookieEditorPage::CE_cmdSetCookie_Click()
 {
-    if (m_deleting)
+    if (Busy())
         return;
     AppendActivityLog(m_platform, "Cookie Editor: [Set Cookie] clicked\r\n\r\n");
     if (!IsOwnCookie(m_platform, SourceText())) {
@@ -636,7 +636,7 @@ void CookieEditorPage::CE_cmdSetCookie_Click()
 
 void CookieEditorPage::CE_cmdDeleteCookie_Click()
 {
-    if (m_deleting)
+    if (Busy())
         return;
     SetPickerToday(-1);
     DTPicker1_Change();
@@ -645,8 +645,15 @@ void CookieEditorPage::CE_cmdDeleteCookie_Click()
         AppendActivityLog(m_platform, kNotOwnCookieLog);
         return;  // the picker keeps yesterday's date
     }
+    HandlerRun run(*this);
+    // One cookie as one deletion pass: the store kept open, looked at again for this source.
+    const bool ownPass = !m_inPass;
+    if (ownPass)
+        BeginDeletionPass();
     SetEditedCookie();
-    RefreshCookies();
+    RefreshAfterChange();
+    if (ownPass)
+        EndDeletionPass();
     // When the boxes show a cookie, the picker shows its date, not today's: Set Cookie on it
     // must not expire it.
     ShowShownCookiesDate();
@@ -654,11 +661,22 @@ void CookieEditorPage::CE_cmdDeleteCookie_Click()
 
 void CookieEditorPage::CE_cmdDeleteFile_Click()
 {
-    if (m_deleting)
+    if (Busy())
         return;
     AppendActivityLog(m_platform, "Cookie Editor: [Delete File] clicked\r\n\r\n");
+    frmRefreshingCache* progress = m_host.refreshingCache();
+    if (progress && m_host.currentPage() == PageHost::kCookieEditor && m_host.notInitial())
+        progress->show();
+    HandlerRun run(*this);
+    // The cookies of the source as one deletion pass: the store kept open, this source
+    // looked at again after each cookie, and one refresh at the end.
+    const bool ownPass = !m_inPass;
+    if (ownPass)
+        BeginDeletionPass();
     DeleteCookieSource();
-    if (frmRefreshingCache* progress = m_host.refreshingCache())
+    if (ownPass)
+        EndDeletionPass();
+    if (progress)
         progress->hide();
 }
 
@@ -739,7 +757,8 @@ void CookieEditorPage::DeleteCookieSource()
         DeleteListCookies(CE_lstExpiredCookies);
     ShowShownCookiesDate();
     finish();
-    setEnabled(true);
+    if (!m_handling)
+        setEnabled(true);
     m_deleting = false;
 }
 

@@ -60,7 +60,7 @@ public:
     std::string CookieSourceText(std::size_t index) const override;
     void SelectCookieSource(std::size_t index) override;
     void DeleteCookieSource() override;
-    bool DeletionRunning() const override { return m_deleting; }
+    bool DeletionRunning() const override { return Busy(); }
     void RefreshCookies() override;
     void BeginDeletionPass() override;
     void EndDeletionPass() override;
@@ -134,9 +134,29 @@ private:
     std::string RememberedSource() const;
     void ShowRemembered(const std::string& text);
 
+    // While a deletion button's handler runs (its refreshes let clicks through), the page is
+    // greyed out and its buttons do nothing.
+    bool Busy() const { return m_deleting || m_handling; }
+    struct HandlerRun {
+        explicit HandlerRun(CookieEditorPage& page) : m_page(page)
+        {
+            m_page.m_handling = true;
+            m_page.setEnabled(false);
+        }
+        ~HandlerRun()
+        {
+            m_page.m_handling = false;
+            m_page.setEnabled(true);
+        }
+        HandlerRun(const HandlerRun&) = delete;
+        HandlerRun& operator=(const HandlerRun&) = delete;
+        CookieEditorPage& m_page;
+    };
+
     PageHost& m_host;
     Platform& m_platform;
     bool m_deleting = false;
+    bool m_handling = false;
     int m_shownRow = -1;  // the source row a refresh's selection has shown
     bool m_inPass = false;       // within a deletion pass
     bool m_passChanged = false;  // a deletion of the pass changed the store

@@ -398,7 +398,7 @@ TEST_F(CookieEditorPageTest, ASecondDeletionWhileOneRunsDoesNothing)
     EXPECT_TRUE(greyed);
     EXPECT_EQ(Count(Log(), "clicked"), 1u);
     EXPECT_EQ(Count(Log(), "Deleting file"), 1u);
-    EXPECT_EQ(runner.runs - runsBefore, 2);  // one refresh per cookie, nothing more
+    EXPECT_EQ(runner.runs - runsBefore, 1);  // one refresh at the end, nothing more
     EXPECT_EQ(GetCookie(tp.platform, "http://two.example/", ""), kCookieErrorText);
     EXPECT_TRUE(page->isEnabled());
 }
@@ -482,6 +482,73 @@ TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOne
     EXPECT_NE(single.log.find("not listed: " + Source("two.example")), std::string::npos);
     EXPECT_EQ(single.runs, 5) << "one refresh per cookie set: a, b, ok, x;1, c";
     EXPECT_EQ(pass.runs, 1);
+}
+
+// "Delete File" and "Delete Cookie" run as one deletion pass each: the store kept open, the
+// source looked at again after each cookie, one refresh at the end. The log, the store (its
+// rows and files byte for byte) and the page come out as when every cookie is followed by a
+// whole refresh.
+TEST_F(CookieEditorPageTest, DeleteFileAndDeleteCookieLogAndDeleteAsWithARefreshPerCookie)
+{
+    const auto seed = [&] {
+        std::filesystem::remove_all(dir.storeFolder());
+        Set("keep.example", "k", "1");
+        Set("keep.example", "j", "2");
+        for (const char* n : {"a", "b", "c", "d"})
+            Set("five.example", n, "v");
+        Set("stuck.example", "ok", "1");
+        const std::string path =
+            test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%stuck.example%';");
+        textfile::Append(path.substr(0, path.size() - 1), "x;1\nv\nstuck.example/\n1024\n1\n0\n0\n0\n*\n");
+    };
+    const auto run = [&](bool buttons) {
+        seed();
+        Start();
+        runner.runs = 0;
+        const auto deleteFile = [&] {
+            if (buttons) {
+                Click(page->CE_cmdDeleteFile);
+                return;
+            }
+            AppendActivityLog(tp.platform, "Cookie Editor: [Delete File] clicked\r\n\r\n");
+            page->DeleteCookieSource();
+            main->refreshingCache()->hide();
+        };
+        page->CE_lstCookieSources->setCurrentRow(Row(Source("five.example")));
+        deleteFile();
+        page->CE_lstCookieSources->setCurrentRow(Row(Source("keep.example")));
+        page->CE_lstCookieEntries->setCurrentRow(1);
+        if (buttons) {
+            Click(page->CE_cmdDeleteCookie);
+        } else {
+            page->DTPicker1->setDate(QDate::currentDate().addDays(-1));
+            page->DTPicker1_Change();
+            AppendActivityLog(tp.platform, "Cookie Editor: [Delete Cookie] clicked\r\n\r\n");
+            page->SetEditedCookie();
+            page->RefreshCookies();
+        }
+        page->CE_lstCookieSources->setCurrentRow(Row(Source("stuck.example")));
+        deleteFile();
+        const Outcome o = Capture();
+        EXPECT_FALSE(main->refreshingCache()->isVisible());
+        EXPECT_TRUE(page->isEnabled());
+        main.reset();
+        ReleaseCookieTables();
+        return o;
+    };
+    const Outcome single = run(false);
+    const Outcome pass = run(true);
+    ExpectSame(pass, single);
+    // What the three deletions did: five.example gone, keep.example down to one cookie,
+    // stuck.example down to its stuck one.
+    EXPECT_EQ(single.sources, Source("keep.example") + "\n" + Source("stuck.example") + "\n");
+    EXPECT_EQ(Count(single.store, "\nk\n1\nkeep.example/\n"), 1u) << single.store;
+    EXPECT_EQ(Count(single.store, "\nj\n2\n"), 0u) << single.store;
+    EXPECT_EQ(Count(single.store, "\nx;1\nv\nstuck.example/\n"), 1u) << single.store;
+    EXPECT_EQ(Count(single.store, "five.example"), 0u) << single.store;
+    EXPECT_EQ(Count(single.log, "DELETION ERROR:\r\nName:x;1\r\n"), 1u) << single.log;
+    EXPECT_EQ(single.runs, 4 + 1 + 2) << "a refresh per cookie set";
+    EXPECT_EQ(pass.runs, 3) << "one refresh per button";
 }
 
 // The store's own rules as the editor meets them: a source of every user, a source whose

@@ -177,8 +177,12 @@ CookieSetReport ChangePersistent(const StoreAccess& store, const Cookie& cookie,
                 errno = ec.value();
                 ThrowErrno("cannot create " + folder.string());
             }
+            // Within a session the files go to the disk together at its end.
+            const bool deferred = connection.DefersSync();
             written = WriteNewCookieFile(folder, CookieFileStem(user, cookie), CookieFileText(cookies), calls,
-                                         /*sync=*/true);
+                                         !deferred);
+            if (deferred)
+                connection.NoteUnsynced(written);
             std::uint64_t latest = 0;
             for (const Cookie& c : cookies)
                 latest = std::max(latest, c.expiry);

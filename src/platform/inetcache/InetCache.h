@@ -74,8 +74,9 @@ StoreAccess StoreAccessOf(const Platform& platform);
 // Many changes in a row (a deletion pass over many cookies): while a session lives, the
 // process keeps its connection to the store open between the calls, instead of opening the
 // store for every cookie and folding its write-ahead log into the file, with several
-// flushes to the disk, at every close. The last session's end closes it. Sessions may
-// nest; not to be ended inside a store call.
+// flushes to the disk, at every close; and the cookie files that the changes write reach
+// the disk together at its end rather than one by one. The last session's end does both.
+// Sessions may nest; not to be ended inside a store call.
 class StoreSession {
 public:
     StoreSession();

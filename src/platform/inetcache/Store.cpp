@@ -1,5 +1,6 @@
 #include "platform/inetcache/Store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <vector>
 #include <exception>
 #include <thread>
 #include <cstdlib>
@@ -182,10 +185,32 @@ struct KeptConnection {
     std::optional<sqlite::Db> db;
     dev_t dev = 0;
     ino_t ino = 0;
+    std::vector<fs::path> unsynced;  // cookie files written in the session, to sync at its end
     std::atomic<std::uint64_t> begun{0};  // sessions begun with none live
 };
 
-
+// Puts the cookie files that a session's changes wrote, and still stand, on the disk, with
+// the folders that name them.
+void SyncWritten(std::vector<fs::path>& files)
+{
+    std::set<fs::path> folders;
+    for (const fs::path& file : files) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;  // replaced or removed by a later change
+        ::fdatasync(fd);
+        ::close(fd);
+        folders.insert(file.parent_path());
+    }
+    for (const fs::path& folder : folders) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    files.clear();
+}
 
 KeptConnection& Kept()
 {
@@ -218,6 +243,12 @@ WriteConnection::~WriteConnection()
     // A failure while the connection was in use may have left it in any state.
     if (m_kept && m_lock.owns_lock() && std::uncaught_exceptions() > m_exceptions)
         Kept().db.reset();
+}
+
+void WriteConnection::NoteUnsynced(const fs::path& file)
+{
+    if (DefersSync())
+        Kept().unsynced.push_back(file);
 }
 
 WriteConnection OpenForWrite(const fs::path& storeFolder)
@@ -311,8 +342,10 @@ StoreSession::StoreSession()
 StoreSession::~StoreSession()
 {
     std::lock_guard lock(detail::Kept().mutex);
-    if (--detail::Kept().sessions == 0)
+    if (--detail::Kept().sessions == 0) {
+        detail::SyncWritten(detail::Kept().unsynced);
         detail::Kept().db.reset();
+    }
 }
 
 }  // namespace brimlow::inetcache

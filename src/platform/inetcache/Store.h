@@ -59,6 +59,10 @@ public:
     WriteConnection(WriteConnection&&) = default;
     ~WriteConnection();
     sqlite::Db& db() noexcept { return m_own ? *m_own : *m_kept; }
+    // Within a session the cookie files that changes write reach the disk at the session's
+    // end: true when this is the session's connection. NoteUnsynced notes such a file.
+    bool DefersSync() const noexcept { return m_kept && m_lock.owns_lock(); }
+    void NoteUnsynced(const std::filesystem::path& file);
 
 private:
     friend WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
