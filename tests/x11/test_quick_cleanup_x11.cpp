@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -36,7 +35,7 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kDelayMs = 800;
+constexpr int kDelayMs = 300;
 
 // The sink's lines for a word typed in lower case: each letter pressed and released.
 std::string Typed(const std::string& word)
@@ -97,10 +96,10 @@ protected:
         ASSERT_EQ(item->text().toStdString(), name);
         item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     }
-    void ExecuteToTheEnd()
+    void ExecuteToTheEnd(int delayMs = kDelayMs)
     {
         ResetActivityLog(tp.platform);
-        qc->QC_txtDelay->setText(QString::number(kDelayMs));
+        qc->QC_txtDelay->setText(QString::number(delayMs));
         qc->QC_cmdExecute_Click();
         ASSERT_TRUE(qc->Timer2->isActive());
         for (int i = 0; i < 1200 && (qc->bQuickCleanupRunning || qc->Timer2->isActive() || se->IsPlaying()); ++i)
@@ -200,7 +199,7 @@ TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
             ASSERT_TRUE(inetcache::InternetSetCookie("http://" + site + "/", name,
                                                      "1; expires = Fri,31-Dec-2100 00:00:00 GMT",
                                                      test::TestStoreAccess(dir.storeFolder())));
-    for (int i = 0; i < 150; ++i)
+    for (int i = 0; i < 12; ++i)
         for (const char* name : {"a", "b", "c"})
             ASSERT_TRUE(inetcache::InternetSetCookie("http://ads" + std::to_string(i) + ".example/", name,
                                                      "1; expires = Fri,31-Dec-2100 00:00:00 GMT",
@@ -233,21 +232,23 @@ TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
     QGuiApplication::sync();
     shoot("quick-cleanup-page.png");
 
-    // The pass: the progress window, caught while its bar is under way.
+    // The pass: the progress window, caught while its bar is under way. The bar's own
+    // signal catches it at a step of the pass, however short the pass is; drawn now, and
+    // held by the display, before it is read back. The scripts stay unchecked, at the
+    // shortest delay.
     checked->setCheckState(Qt::Unchecked);
     int caught = -1;
-    QTimer watch;
-    watch.setInterval(100);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        QProgressBar* bar = main->refreshingCache()->ProgressBar1;
-        if (caught < 0 && main->refreshingCache()->isVisible() && bar->value() > 5 && bar->value() < bar->maximum()) {
-            caught = bar->value();
+    QProgressBar* bar = main->refreshingCache()->ProgressBar1;
+    const auto watch = QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (caught < 0 && main->refreshingCache()->isVisible() && value > 5 && value < bar->maximum()) {
+            caught = value;
+            main->refreshingCache()->repaint();
+            QGuiApplication::sync();
             shoot("quick-cleanup-progress.png");
         }
     });
-    watch.start();
-    ExecuteToTheEnd();
-    watch.stop();
+    ExecuteToTheEnd(1);
+    QObject::disconnect(watch);
     EXPECT_GT(caught, 0) << "the progress window was never seen during the pass";
     EXPECT_EQ(qc->QC_lstCookies->count(), 0);
     EXPECT_EQ(qc->QC_lstDelCookies->count(), 2);

@@ -12,8 +12,10 @@
 #include <QPlainTextEdit>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "host/MActivityReport.h"
 #include "platform/qt/QtPlatform.h"
@@ -40,6 +42,26 @@ std::vector<long> Times(const fs::path& p)
     return out;
 }
 
+// The real launcher behind the player, with a wait of the test's choosing: the player asks
+// for its own wait (kept in `asked`), the launcher waits `wait` when one is set. A target
+// that never opens a window then costs the test that wait, not the player's ten seconds.
+class WaitSetLauncher final : public Launcher {
+public:
+    explicit WaitSetLauncher(Launcher& real) : m_real(real) {}
+    std::optional<LaunchedWindow> LaunchMaximized(const std::string& path, std::chrono::milliseconds wait) override
+    {
+        asked.push_back(wait);
+        return m_real.LaunchMaximized(path, this->wait.value_or(wait));
+    }
+    std::string LastFailure() const override { return m_real.LastFailure(); }
+
+    std::optional<std::chrono::milliseconds> wait;
+    std::vector<std::chrono::milliseconds> asked;
+
+private:
+    Launcher& m_real;
+};
+
 class ScriptRunOnX11 : public testing::Test {
 protected:
     void SetUp() override
@@ -50,7 +72,7 @@ protected:
         tp.platform.programFolder = dir.folder();
         tp.platform.storeFolder = dir.storeFolder();
         tp.platform.scheduler = &scheduler;
-        tp.platform.launcher = &keys;
+        tp.platform.launcher = &launcher;
         tp.platform.keys = &keys;
         tp.clock.now = std::chrono::system_clock::from_time_t(1765356000);
         host.page = PageHost::kScriptEditor;
@@ -99,11 +121,15 @@ protected:
     // A key of the test's own into the sink `w` after a run that must have sent it nothing:
     // the sink takes its keys in order, so once this one is in its log, any key of the run
     // would stand before it. The log, once the key is in.
+    // The key goes once the window manager has given the sink the focus, and the log is read
+    // once the sink has written the key's release too: it writes the press and the release
+    // as two events come in, and a loaded machine can hold it between the two.
     std::string LogAfterAKeyOfOurOwn(const test::XWin& w, const fs::path& log)
     {
         x.Click(w.x + 30, w.y + 30);
+        EXPECT_TRUE(test::XSession::WaitFor([&] { return x.ActiveWindow() == w.id; }, 5)) << "the sink has no focus";
         x.Key("m");
-        test::XSession::WaitFor([&] { return !test::ReadSinkFile(log).empty(); }, 5);
+        test::XSession::WaitFor([&] { return test::ReadSinkFile(log).find("up M ") != std::string::npos; }, 5);
         return test::ReadSinkFile(log);
     }
 
@@ -112,7 +138,17 @@ protected:
     test::TestPlatform tp;
     test::FakePageHost host;
     QtScheduler scheduler;
-    x11::X11Keys keys{[] { QCoreApplication::processEvents(); }};
+    // While the launcher waits, messages run; and when the test says so, the wait holds
+    // until a state of the test's has come (another program's window is up, say), however
+    // slow the machine, so that a short injected wait still spans it.
+    std::function<bool()> holdLaunchUntil;
+    x11::X11Keys keys{[this] {
+        QCoreApplication::processEvents();
+        if (holdLaunchUntil) {
+            EXPECT_TRUE(test::XSession::WaitFor(std::exchange(holdLaunchUntil, nullptr), 15));
+        }
+    }};
+    WaitSetLauncher launcher{keys};
     std::unique_ptr<ScriptEditorPage> page;
     std::unique_ptr<frmMain> main;
     std::vector<pid_t> spawned;
@@ -178,9 +214,11 @@ TEST_F(ScriptRunOnX11, ATargetThatDoesNotExistSendsNothingAnywhere)
 
 // The target never opens a window; another program, started with the test, opens one
 // 1.5 s after Test and takes the focus. It gets no key: the run ends with the line that no
-// window of the application appeared, and never says it completed.
+// window of the application appeared, and never says it completed. The player asks for its
+// ten seconds; the launcher waits half a second here, held until the other window is up.
 TEST_F(ScriptRunOnX11, AWindowOfAnotherProgramThatOpensDuringTheLaunchGetsNoKey)
 {
+    using namespace std::chrono_literals;
     fs::copy_file(KEYSINK_PATH, quietSink());
     const fs::path late = dir.root() / "keysink-late";  // another file: another program
     fs::copy_file(KEYSINK_PATH, late);
@@ -188,12 +226,15 @@ TEST_F(ScriptRunOnX11, AWindowOfAnotherProgramThatOpensDuringTheLaunchGetsNoKey)
     SetScript(quietSink().string(), {"abc", "[ENTER]"});
     const pid_t other = test::SpawnOnDisplay(x, late.string(), {}, dir.root().string());
     spawned.push_back(other);
+    launcher.wait = 500ms;
+    holdLaunchUntil = [&] { return !x.WindowsOf(other).empty(); };
     PlayToTheEnd();
+    EXPECT_EQ(launcher.asked, std::vector<std::chrono::milliseconds>{10000ms});
     ASSERT_FALSE(x.WindowsOf(other).empty()) << "the other program showed no window while the run waited";
     EXPECT_EQ(LogAfterAKeyOfOurOwn(x.WindowsOf(other)[0], dir.root() / "keysink.log"), "down M -\nup M -\n");
     const std::string log = ReadActivityLog(tp.platform);
     EXPECT_NE(log.find("ERROR: The application did not start, or no window of it appeared within 10 seconds; no "
-                       "keys were sent.\r\nCause: no window of it appeared within 10 seconds\r\n"),
+                       "keys were sent.\r\nCause: no window of it appeared within 0.5 seconds\r\n"),
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("Sending keys"), std::string::npos) << log;
