@@ -1,25 +1,38 @@
 #include "scripts/MQuickCleanUp.h"
 
-#include <unordered_set>
+#include <unordered_map>
+#include <utility>
 
 #include "host/UserSettingsFile.h"
 #include "platform/Numbers.h"
 
 namespace brimlow {
 
-CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dumpSources,
+CleanupCookieLists RebuildCleanupCookieLists(std::vector<std::string> dumpSources,
                                              const std::vector<std::string>& protectedSources, bool dumpHealthy)
 {
-    // Sets, so that a thousand sources rebuild in linear time.
-    const std::unordered_set<std::string_view> isProtected(protectedSources.begin(), protectedSources.end());
-    const std::unordered_set<std::string_view> inDump(dumpSources.begin(), dumpSources.end());
-    CleanupCookieLists lists;
-    for (const auto& source : dumpSources)
-        if (!isProtected.count(source))
-            lists.toDelete.push_back(source);
+    // A set of the protected entries alone (a handful, where the dump may hold 100,000
+    // sources), marked as the dump names them; the sources to delete are moved, not copied.
+    std::unordered_map<std::string_view, bool> named;
+    named.reserve(protectedSources.size());
     for (const auto& p : protectedSources)
-        if (!dumpHealthy || p.empty() || inDump.count(p))
+        named.emplace(p, false);
+    std::vector<bool> keep(dumpSources.size());
+    for (std::size_t i = 0; i < dumpSources.size(); ++i) {
+        const auto it = named.find(dumpSources[i]);
+        if (it == named.end())
+            keep[i] = true;
+        else
+            it->second = true;
+    }
+    CleanupCookieLists lists;
+    for (const auto& p : protectedSources)
+        if (!dumpHealthy || p.empty() || named.at(p))
             lists.protect.push_back(p);
+    lists.toDelete.reserve(dumpSources.size());
+    for (std::size_t i = 0; i < dumpSources.size(); ++i)
+        if (keep[i])
+            lists.toDelete.push_back(std::move(dumpSources[i]));
     return lists;
 }
 

@@ -19,7 +19,7 @@ struct CleanupCookieLists {
 // Only a dump that loaded healthy (a healthy store, read whole) may drop a protected entry:
 // after a store that could not be read, damaged or busy, or a dump cut short, the protected
 // entries stay as they are, so the settings keep them and no later Execute deletes them.
-CleanupCookieLists RebuildCleanupCookieLists(const std::vector<std::string>& dumpSources,
+CleanupCookieLists RebuildCleanupCookieLists(std::vector<std::string> dumpSources,
                                              const std::vector<std::string>& protectedSources,
                                              bool dumpHealthy = true);
 

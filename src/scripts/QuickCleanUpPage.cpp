@@ -279,9 +279,9 @@ void QuickCleanUpPage::RefreshCleanupCookieLists()
     // Only a dump of a healthy store, read whole, may tell that a protected source has gone.
     // Read for this page alone: the Cookie Editor's lists show the sources it loaded itself.
     DumpLoad outcome = DumpLoad::Complete;
-    const std::vector<std::string> sources = ReadCookieDumpSources(m_platform, &outcome);
+    std::vector<std::string> sources = ReadCookieDumpSources(m_platform, &outcome);
     const bool healthy = outcome == DumpLoad::Complete && LastUrlHoundRunHealthy();
-    const CleanupCookieLists lists = RebuildCleanupCookieLists(sources, Texts(QC_lstDelCookies), healthy);
+    const CleanupCookieLists lists = RebuildCleanupCookieLists(std::move(sources), Texts(QC_lstDelCookies), healthy);
     Fill(QC_lstCookies, lists.toDelete);
     if (lists.protect.size() != static_cast<std::size_t>(QC_lstDelCookies->count()))
         Fill(QC_lstDelCookies, lists.protect);
