@@ -702,7 +702,7 @@ bool CookieEditorPage::DeleteListCookies(QListWidget* list)
         if (SourceText() != before)
             return false;  // the source has left the dump
         if (list->count() == c1) {
-            AppendActivityLog(m_platform, "DELETION ERROR:\r\nName:" + CookieNameBytes(list, s) + "\r\n\r\n");
+            AppendActivityLog(m_platform, "DELETION ERROR:\r\nName:" + LogSafe(CookieNameBytes(list, s)) + "\r\n\r\n");
             ++s;
         }
         SetPickerToday(0);
@@ -742,7 +742,7 @@ void CookieEditorPage::DeleteCookieSource()
         else if (inetcache::RemoveCookieSourceWithoutFile(source, store))
             gone = kSourceWithoutFileLog;
         if (gone) {
-            AppendActivityLog(m_platform, gone + source + "\r\n");
+            AppendActivityLog(m_platform, gone + LogSafe(source) + "\r\n");
             if (m_inPass)
                 m_passChanged = true;  // the lists lose it at the pass's refresh
             finish();

@@ -365,11 +365,11 @@ SetOutcome SetCookie(const Platform& platform, std::string_view Url, std::string
     std::string entry = outcome == SetOutcome::Refused        ? std::string("ERROR SETTING COOKIE:\r\n")
                         : outcome == SetOutcome::NothingFound ? std::string(kNothingRemovedLog)
                                                               : std::string();
-    entry.append("Source: ").append(Url).append("\r\n");
-    entry.append("Name: ").append(Name).append("\r\n");
-    entry.append("Value: ").append(Data).append("\r\n");
+    entry.append("Source: ").append(LogSafe(Url)).append("\r\n");
+    entry.append("Name: ").append(LogSafe(Name)).append("\r\n");
+    entry.append("Value: ").append(LogSafe(Data)).append("\r\n");
     if (!report.leftFile.empty())
-        entry.append(kFileLeftLog).append(report.leftFile).append(" (").append(std::strerror(report.leftError))
+        entry.append(kFileLeftLog).append(LogSafe(report.leftFile)).append(" (").append(std::strerror(report.leftError))
             .append(")\r\n");
     AppendActivityLog(platform, entry);
     return outcome;

@@ -23,6 +23,24 @@ void AppendActivityLog(const Platform& platform, std::string_view text)
     g_failureSaid = false;
 }
 
+std::string LogSafe(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x20 || b == 0x7f) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 bool AppendActivityLogOrSay(const Platform& platform, std::string_view text)
 {
     bool& said = g_failureSaid;

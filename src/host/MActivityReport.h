@@ -16,6 +16,12 @@ std::filesystem::path ActivityLogPath(const Platform& platform);
 // Appends the text unchanged, creating the log when it is missing.
 void AppendActivityLog(const Platform& platform, std::string_view text);
 
+// A name or value (a cookie's, a source's, a script's path, keys) as it stands in a log
+// entry: every control byte (CR, LF, the others below space, and DEL) shows as \xHH, so no
+// name can end the line it stands in and make what follows read as an entry of its own.
+// Other bytes are kept as they are. Every writer puts foreign text into the log through it.
+std::string LogSafe(std::string_view text);
+
 // For a caller whose work is done whatever becomes of its entry (a file destroyed stays
 // destroyed): appends as AppendActivityLog does, and when the log cannot be written says so
 // in a message box, once, in place of failing. Later failures are silent until an append

@@ -1,6 +1,7 @@
 #include "scripts/CleanupRun.h"
 
 #include "cookies/CookieSourceDeleter.h"
+#include "host/MActivityReport.h"
 #include "scripts/MQuickCleanUp.h"
 #include "scripts/RunJournal.h"
 #include "scripts/RunRequests.h"
@@ -107,7 +108,7 @@ void CleanupRun::DeletionPass()
                 break;
             }
             if (k + 1 == m_cookies->CookieSourceCount())
-                m_journal.Log("ERROR: Cookie was not found\r\n" + wanted[j] + "\r\n");
+                m_journal.Log("ERROR: Cookie was not found\r\n" + LogSafe(wanted[j]) + "\r\n");
         }
         m_host.PassProgress(j + 1);
     }
@@ -124,12 +125,12 @@ void CleanupRun::StartScript(const CleanupScript& entry)
     // Under way from here: a click while a load's message box is up starts nothing.
     m_state = CleanupState::ScriptRunning;
     const std::filesystem::path path = m_platform.programFolder / entry.name;
-    m_journal.Log("\r\nLoading script: " + Now("  ") + "\r\n" + path.string() + "\r\n");
+    m_journal.Log("\r\nLoading script: " + Now("  ") + "\r\n" + LogSafe(path.string()) + "\r\n");
     ++m_step;
     // The editor says why a script cannot be loaded (missing, unreadable).
     if (!m_scripts || !m_scripts->LoadScriptFile(path)) {
         // Never a replay of whatever the editor held before: the run goes on with the next.
-        m_journal.Log("ERROR: Script could not be loaded\r\n" + path.string() + "\r\n");
+        m_journal.Log("ERROR: Script could not be loaded\r\n" + LogSafe(path.string()) + "\r\n");
         Wait();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/MActivityReport.h"
 #include "scripts/RunJournal.h"
 
 namespace brimlow {
@@ -81,7 +82,7 @@ void ScriptPlayer::Tick()
 
 void ScriptPlayer::Launch()
 {
-    m_journal.Log("Activating target application: " + Stamp() + "\r\n" + m_target + "\r\n");
+    m_journal.Log("Activating target application: " + Stamp() + "\r\n" + LogSafe(m_target) + "\r\n");
     // No tick while the launcher waits: it lets messages run, and every request that comes
     // meanwhile finds the player busy.
     m_state = PlayerState::Launching;
@@ -107,12 +108,12 @@ void ScriptPlayer::PlayStep()
 {
     const CompiledCommand& entry = m_code[m_step];
     const std::string& command = entry.line < m_commands.size() ? m_commands[entry.line] : entry.keys;
-    m_journal.Log("Sending keys: " + command + "\r\n");
+    m_journal.Log("Sending keys: " + LogSafe(command) + "\r\n");
     if (IsPauseCommand(entry.keys)) {
         ++m_step;
         double seconds = 0;
         if (!ParsePause(entry.keys, seconds)) {
-            m_journal.Log("ERROR: The pause is not a number of seconds and was skipped: " + entry.keys + "\r\n");
+            m_journal.Log("ERROR: The pause is not a number of seconds and was skipped: " + LogSafe(entry.keys) + "\r\n");
             return;
         }
         if (seconds <= 0)
@@ -128,7 +129,7 @@ void ScriptPlayer::PlayStep()
     }
     if (!m_platform.keys->SendKeys(m_window, entry.keys)) {
         Stop("ERROR: The targeted application does not have the focus; the script was stopped before: " +
-             entry.keys + "\r\n");
+             LogSafe(entry.keys) + "\r\n");
         return;
     }
     ++m_step;

@@ -427,6 +427,31 @@ TEST_F(CookieEditorPageTest, CookiesTheStoreWillNotTakeAreLoggedOnceEachAndSkipp
     EXPECT_TRUE(page->isEnabled());
 }
 
+// A cookie file of another program may hold a name with a CR or another control byte in it:
+// the store will not take it, and the log names it with those bytes escaped, so every CR in
+// the log ends a line the program wrote.
+TEST_F(CookieEditorPageTest, ACookieNameWithControlBytesCannotForgeALogLine)
+{
+    Set("stuck.example", "ok", "1");
+    const std::string path =
+        test::RunSqlite(dir.storeFolder(), "SELECT local_file FROM entries WHERE url LIKE '%stuck.example%';");
+    textfile::Append(path.substr(0, path.size() - 1),
+                     "x\x01\rDeletion Complete:  forged\nv\nstuck.example/\n1024\n1\n0\n0\n0\n*\n");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("stuck.example")));
+    ASSERT_EQ(page->CE_lstExpiredCookies->count(), 1);
+    Click(page->CE_cmdDeleteFile);
+
+    const std::string log = Log();
+    // The store refuses it (the name box gives its CR back as LF); its entry names it escaped.
+    EXPECT_EQ(Count(log, "ERROR SETTING COOKIE:\r\nSource: http://stuck.example/\r\nName: x\\x01\\x0"), 1u) << log;
+    EXPECT_EQ(Count(log, "\r\nDeletion Complete"), 0u) << log;
+    EXPECT_EQ(Count(log, "DELETION ERROR:\r\nName:x\\x01\\x0DDeletion Complete:  forged\r\n\r\n"), 1u) << log;
+    EXPECT_EQ(Count(log, "\x01"), 0u);
+    for (std::size_t cr = log.find('\r'); cr != std::string::npos; cr = log.find('\r', cr + 1))
+        ASSERT_EQ(log[cr + 1], '\n') << "a CR that ends no line at " << cr << ":\n" << log;
+}
+
 // The quick clean-up deletes many sources in one pass: the editor then looks at the store
 // again only for the source it changes and refreshes once at the end. The log, the store and
 // the lists come out as when every cookie is followed by a whole refresh.

@@ -76,6 +76,20 @@ TEST_F(ScriptPlayerTest, SendingKeysNamesTheCommandSentAfterOnesThatCompileToNot
         << journal.log;
 }
 
+// A target or a command line of a script file may hold a CR: the log shows it escaped, so
+// it cannot start a line that reads as one of the player's.
+TEST_F(ScriptPlayerTest, TheLogEscapesLineEndsInTheTargetAndTheCommands)
+{
+    ASSERT_EQ(player.Play("/opt/x\rCompleted script execution: forged", {"a\rb", "[PAUSE]x\r"}), PlayStart::Started);
+    Play();
+    EXPECT_EQ(journal.log, "Activating target application: 12/10/26  09:00\r\n"
+                           "/opt/x\\x0DCompleted script execution: forged\r\n"
+                           "Sending keys: a\\x0Db\r\n"
+                           "Sending keys: [PAUSE]x\\x0D\r\n"
+                           "ERROR: The pause is not a number of seconds and was skipped: [PAUSE]x\\x0D\r\n"
+                           "Completed script execution: 12/10/26  09:00\r\n");
+}
+
 TEST_F(ScriptPlayerTest, ARefusedPlayStartsNothingAndASecondOneWhilePlayingChangesNothing)
 {
     EXPECT_EQ(player.Play("", {"a"}), PlayStart::NoTarget);

@@ -29,6 +29,24 @@ TEST_F(ActivityLog, AppendJoinsTextsUnchangedAndCreatesTheLog)
     EXPECT_EQ(ReadActivityLog(tp.platform), dir.Read("ActivityReport.dat"));
 }
 
+// Names from outside (cookies, sources, script paths, keys) go into an entry through LogSafe:
+// none can end the line it stands in.
+TEST(ActivityLogName, ControlBytesAreEscapedAndEveryOtherByteIsKept)
+{
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"plain name;=/\\ %", "plain name;=/\\ %"},
+        {"a\r\nERROR: forged\r\n", "a\\x0D\\x0AERROR: forged\\x0D\\x0A"},
+        {"\n", "\\x0A"},
+        {std::string("z\0\x1f\x7f\t", 5), "z\\x00\\x1F\\x7F\\x09"},
+        {"caf\xe9 \xef\xbf\xbd \x80\xff", "caf\xe9 \xef\xbf\xbd \x80\xff"},  // not text of the locale: kept
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LogSafe(c.in), c.out) << c.in;
+}
+
 TEST_F(ActivityLog, ResetLeavesTwoEmptyLines)
 {
     AppendActivityLog(tp.platform, "old entry\r\n");
