@@ -1,5 +1,6 @@
 // The cookie calls of the store: dates, URLs, setting, getting and removing cookies.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -354,6 +355,30 @@ TEST_F(CookieTest, CookieFilesWrittenByOthersAreReadAndExpiredOnesHidden)
     ASSERT_TRUE(now);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(TempProgramFolder::ReadFile(*now).substr(0, 9), "old\ngone\n");
+}
+
+// Another program's entry may name a FIFO for its cookie file. Opening one for reading
+// waits for a writer for ever: the store must not wait. A get finds no cookie in it, a
+// change or a removal is refused as a file it cannot read, and both leave the FIFO and the
+// entry as they were.
+TEST_F(CookieTest, ACookieFileThatIsAFifoIsNeitherWaitedForNorReplaced)
+{
+    fs::create_directories(store / "Cookies");
+    const fs::path fifo = store / "Cookies" / "other.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CacheEntry entry;
+    entry.sourceUrl = CookieSource("p.example.test/");
+    entry.localFileName = fifo.string();
+    SeedEntries(store, {entry});
+    const std::string rows = CookieEntries();
+
+    EXPECT_EQ(Get("http://p.example.test/", store), "<error " + std::to_string(kErrorNoMoreItems) + ">");
+    EXPECT_FALSE(Set("http://p.example.test/", "", "new=1; expires=Fri, 01 Jan 2100 00:00:00 GMT"));
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    EXPECT_FALSE(Set("http://p.example.test/", "", "new=; expires=Sat, 1 Jan 2005 00:00:00 GMT"));
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(CookieEntries(), rows);
 }
 
 TEST_F(CookieTest, ARefusedStoreIsNotWritten)
