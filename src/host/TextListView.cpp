@@ -47,7 +47,17 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return FromBytes(Bytes(index.row()));
+    // A row is narrower than a few thousand characters on screen; a row of megabytes (one
+    // line of an absurd file) would be laid out whole on every paint.
+    constexpr std::size_t kShownBytes = 4096;
+    std::string_view bytes = Bytes(index.row());
+    if (bytes.size() > kShownBytes) {
+        std::size_t cut = kShownBytes;
+        while (cut > kShownBytes - 4 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+            --cut;  // not inside a character
+        bytes = bytes.substr(0, cut);
+    }
+    return FromBytes(bytes);
 }
 
 TextListView::TextListView(QWidget* parent) : QListView(parent)

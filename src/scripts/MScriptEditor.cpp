@@ -233,49 +233,118 @@ std::string ScriptFileBytes(const ScriptFile& script)
     return out;
 }
 
+namespace {
+
+// The line that starts at `start`: its text without the line end, and where the next starts.
+// Lines end at LF, one CR before it is dropped; a last line without a line end counts.
+std::string_view LineAt(std::string_view bytes, std::size_t start, std::size_t& next)
+{
+    const std::size_t lf = bytes.find('\n', start);
+    if (lf == std::string_view::npos) {
+        next = bytes.size();
+        return bytes.substr(start);
+    }
+    next = lf + 1;
+    std::size_t cut = lf;
+    if (cut > start && bytes[cut - 1] == '\r')
+        --cut;
+    return bytes.substr(start, cut - start);
+}
+
+}  // namespace
+
+ScriptText::ScriptText(std::string bytes) : m_bytes(std::move(bytes))
+{
+    const std::string_view all(m_bytes);
+    const std::string_view fence(&kScriptFence, 1);
+    std::size_t pos = 0;
+    if (all.empty()) {
+        m_shape = ScriptFileShape::TooShort;
+        return;
+    }
+    m_targetSize = LineAt(all, 0, pos).size();
+    if (pos == all.size()) {
+        m_shape = ScriptFileShape::TooShort;
+        return;
+    }
+    std::size_t next = 0;
+    if (LineAt(all, pos, next) == fence) {
+        m_descBegin = m_descEnd = next;
+        for (;;) {
+            if (m_descEnd == all.size()) {
+                m_shape = ScriptFileShape::OpenFence;
+                return;
+            }
+            std::size_t after = 0;
+            if (LineAt(all, m_descEnd, after) == fence) {
+                pos = after;
+                break;
+            }
+            m_descEnd = after;
+        }
+    }
+    std::size_t lines = 0;
+    for (std::size_t i = pos; i < all.size(); ++lines) {
+        const std::size_t lf = all.find('\n', i);
+        i = lf == std::string_view::npos ? all.size() : lf + 1;
+    }
+    m_starts.reserve(lines + 1);
+    while (pos < all.size()) {
+        m_starts.push_back(pos);
+        LineAt(all, pos, pos);
+    }
+    m_starts.push_back(all.size());
+}
+
+std::string ScriptText::Description() const
+{
+    const std::string_view all(m_bytes);
+    std::string out;
+    out.reserve(m_descEnd - m_descBegin + 2);
+    for (std::size_t pos = m_descBegin; pos < m_descEnd;) {
+        if (pos > m_descBegin)
+            out += "\r\n";
+        out += LineAt(all, pos, pos);
+    }
+    return out;
+}
+
+std::string_view ScriptText::command(std::size_t i) const
+{
+    if (i >= commandCount())
+        return {};
+    const std::string_view line(m_bytes.data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+    std::size_t next = 0;
+    return LineAt(line, 0, next);
+}
+
+void ScriptText::KeepOnlyCommands()
+{
+    const std::size_t shift = m_starts.empty() ? m_bytes.size() : m_starts.front();
+    m_bytes.erase(0, shift);
+    for (std::size_t& start : m_starts)
+        start -= shift;
+    if (m_bytes.capacity() > 2 * m_bytes.size())
+        m_bytes.shrink_to_fit();
+    m_targetSize = m_descBegin = m_descEnd = 0;
+}
+
 ScriptFileRead ParseScriptFile(std::string_view bytes)
 {
-    // Lines end at LF, one CR before it is dropped; a last line without a line end counts.
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t lf = bytes.find('\n', start);
-        std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-        std::size_t cut = end;
-        if (lf != std::string_view::npos && cut > start && bytes[cut - 1] == '\r')
-            --cut;
-        lines.push_back(bytes.substr(start, cut - start));
-        start = lf == std::string_view::npos ? bytes.size() : lf + 1;
-    }
-
+    const ScriptText text{std::string(bytes)};
     ScriptFileRead r;
-    const std::string_view fence(&kScriptFence, 1);
-    if (lines.size() < 2) {
-        r.shape = ScriptFileShape::TooShort;
-        if (!lines.empty())
-            r.script.target = lines[0];
-        return r;
-    }
-    r.script.target = lines[0];
-    std::size_t i = 1;
-    if (lines[1] == fence) {
-        std::size_t close = 2;
-        while (close < lines.size() && lines[close] != fence)
-            ++close;
-        for (std::size_t d = 2; d < close; ++d) {
-            if (d > 2)
-                r.script.description += "\r\n";
-            r.script.description += lines[d];
-        }
-        if (close == lines.size()) {
-            r.shape = ScriptFileShape::OpenFence;
-            return r;
-        }
-        i = close + 1;
-    }
-    for (; i < lines.size(); ++i)
-        r.script.commands.emplace_back(lines[i]);
+    r.shape = text.shape();
+    r.script.target = text.target();
+    r.script.description = text.Description();
+    r.script.commands.reserve(text.commandCount());
+    for (std::size_t i = 0; i < text.commandCount(); ++i)
+        r.script.commands.emplace_back(text.command(i));
     return r;
+}
+
+ScriptText ReadScriptText(const std::filesystem::path& path)
+{
+    return ScriptText(textfile::ReadAll(path));
 }
 
 ScriptFileRead ReadScriptFile(const std::filesystem::path& path)

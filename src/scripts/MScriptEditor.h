@@ -78,6 +78,31 @@ struct ScriptFileRead {
     ScriptFileShape shape = ScriptFileShape::Complete;
 };
 
+// A script file read once: its bytes, and where each command line starts. The target, the
+// description's lines and the commands are views into the bytes, so a file of any size
+// costs its bytes and one offset a command, not a string per line.
+class ScriptText {
+public:
+    ScriptText() = default;
+    explicit ScriptText(std::string bytes);
+
+    ScriptFileShape shape() const { return m_shape; }
+    std::string_view target() const { return std::string_view(m_bytes).substr(0, m_targetSize); }
+    // The fenced lines joined by CR LF.
+    std::string Description() const;
+    std::size_t commandCount() const { return m_starts.empty() ? 0 : m_starts.size() - 1; }
+    std::string_view command(std::size_t i) const;
+    // Lets go of the target and the description, which one shown elsewhere no longer needs.
+    void KeepOnlyCommands();
+
+private:
+    std::string m_bytes;
+    std::size_t m_targetSize = 0;  // offsets, not views: a moved short string moves its bytes
+    std::size_t m_descBegin = 0, m_descEnd = 0;  // the description's lines, their ends included
+    std::vector<std::size_t> m_starts;           // one per command, then the end of the last
+    ScriptFileShape m_shape = ScriptFileShape::Complete;
+};
+
 // The file's bytes: the target, the fence, the description and one CR LF, the fence, the
 // commands; every line ends with CR LF.
 std::string ScriptFileBytes(const ScriptFile& script);
@@ -88,6 +113,7 @@ std::string ScriptFileBytes(const ScriptFile& script);
 ScriptFileRead ParseScriptFile(std::string_view bytes);
 
 // Through the text-file layer; failures throw RuntimeError.
+ScriptText ReadScriptText(const std::filesystem::path& path);
 ScriptFileRead ReadScriptFile(const std::filesystem::path& path);
 // Replaces the file whole (a temporary file beside it, synced and renamed over it), so a
 // kill at any moment leaves the old script or the new one; the calls go through `calls`

@@ -175,7 +175,7 @@ void QuickCleanUpPage::BuildControls()
                                     QStringLiteral("Delete the selected script."), 111, {216, 284, 104, 24});
     Label6 = MakeLabel(this, "Label6", QStringLiteral("Script Description:"), {328, 216, 204, 16});
     // The command list lies under the description box, which covers it.
-    QC_lstScriptCommands = MakeList(this, "QC_lstScriptCommands", nullptr, 0, {328, 232, 204, 144});
+    QC_lstScriptCommands = Make<TextListView>(this, "QC_lstScriptCommands", {328, 232, 204, 144});
     QC_lstScriptCommands->setSelectionMode(QAbstractItemView::SingleSelection);
     QC_lstScriptCommands->setAccessibleName(QStringLiteral("Script Commands"));
     QC_rtfScriptDescription = Make<QPlainTextEdit>(this, "QC_rtfScriptDescription", {328, 232, 204, 144});
@@ -217,11 +217,14 @@ void QuickCleanUpPage::BuildControls()
     });
     connect(QC_lstScripts, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ScriptTicked(item); });
     // The tooltip handlers: a click shows the entry's whole text.
-    for (QListWidget* l : {QC_lstCookies, QC_lstDelCookies, QC_lstScriptCommands})
+    for (QListWidget* l : {QC_lstCookies, QC_lstDelCookies})
         connect(l, &QListWidget::itemClicked, l, [l] {
             if (QListWidgetItem* it = l->currentItem())
                 l->setToolTip(it->text());
         });
+    connect(QC_lstScriptCommands, &TextListView::rowClicked, this, [this](int row) {
+        QC_lstScriptCommands->setToolTip(QC_lstScriptCommands->model()->index(row, 0).data().toString());
+    });
 }
 
 void QuickCleanUpPage::Image3_MouseUp()
@@ -351,21 +354,29 @@ void QuickCleanUpPage::QC_lstScripts_Click()
                                    MsgBoxIcon::Critical);
         return;
     }
-    std::string bytes;
+    // The list lets go of the script it shows before the next one is read.
+    QC_lstScriptCommands->Show(0, {});
+    m_shownScript = ScriptText();
     try {
-        bytes = textfile::ReadAll(path);
+        m_shownScript = ReadScriptText(path);
     } catch (const RuntimeError& e) {
         m_platform.dialogs->MsgBox("Error " + std::to_string(e.number()) + " reading the script.\r\n" + path.string(),
                                    kFileIoErrorTitle, MsgBoxButtons::Ok, MsgBoxIcon::Critical);
         return;
     }
     // A file that ends early shows what it holds.
-    const ScriptFile script = ParseScriptFile(bytes).script;
-    QC_rtfScriptDescription->setPlainText(script.description.empty() ? QString()
-                                                                      : ToBoxText(script.description + "\r\n"));
-    QC_lstScriptCommands->clear();
-    for (const auto& command : script.commands)
-        QC_lstScriptCommands->addItem(FromBytes(command));
+    // One copy of the text at a time on the way into the box.
+    QString box;
+    {
+        std::string description = m_shownScript.Description();
+        m_shownScript.KeepOnlyCommands();
+        if (!description.empty())
+            box = ToBoxText(description += "\r\n");
+    }
+    QC_rtfScriptDescription->setPlainText(box);
+    box = QString();
+    QC_lstScriptCommands->Show(m_shownScript.commandCount(),
+                               [this](std::size_t row) { return m_shownScript.command(row); });
 }
 
 void QuickCleanUpPage::QC_cmdEditScript_Click()

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "host/ScriptRunner.h"
+#include "host/TextListView.h"
 #include "platform/Platform.h"
 #include "scripts/CleanupRun.h"
+#include "scripts/MScriptEditor.h"
 #include "scripts/QtRunJournal.h"
 #include "scripts/RunRequests.h"
 
@@ -107,7 +109,7 @@ public:
     QPushButton* QC_cmdDeleteScript = nullptr;
     QLabel* Label6 = nullptr;
     QPlainTextEdit* QC_rtfScriptDescription = nullptr;
-    QListWidget* QC_lstScriptCommands = nullptr;
+    TextListView* QC_lstScriptCommands = nullptr;  // a view of m_shownScript
     QLabel* Label7 = nullptr;
     Timer* const Timer2 = &m_run.timer();
 
@@ -141,6 +143,8 @@ private:
     ScriptRunner* m_scripts = nullptr;
     // The page itself sets checks or removes an entry: no description is shown for that.
     bool m_listQuiet = false;
+    // The clicked script, read once: its command list shows it in place.
+    ScriptText m_shownScript;
 };
 
 }  // namespace brimlow

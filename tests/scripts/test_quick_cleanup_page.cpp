@@ -91,6 +91,14 @@ std::vector<std::string> Texts(QListWidget* list)
     return out;
 }
 
+std::vector<std::string> Texts(TextListView* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->text(i).toStdString());
+    return out;
+}
+
 using test::Count;
 
 class QuickCleanUpTest : public testing::Test {
