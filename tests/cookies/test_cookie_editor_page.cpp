@@ -163,6 +163,14 @@ protected:
         o.runs = runner.runs;
         return o;
     }
+    // What a run left, with the window closed and the cookie tables let go for the next run.
+    Outcome CaptureAndClose()
+    {
+        const Outcome o = Capture();
+        main.reset();
+        ReleaseCookieTables();
+        return o;
+    }
     static void ExpectSame(const Outcome& pass, const Outcome& single)
     {
         EXPECT_EQ(pass.log, single.log);
@@ -493,10 +501,7 @@ TEST_F(CookieEditorPageTest, ADeletionPassLogsAndDeletesAsSingleDeletionsWithOne
         }
         if (pass)
             page->EndDeletionPass();
-        const Outcome o = Capture();
-        main.reset();
-        ReleaseCookieTables();
-        return o;
+        return CaptureAndClose();
     };
     const Outcome single = run(false);
     const Outcome pass = run(true);
@@ -554,12 +559,9 @@ TEST_F(CookieEditorPageTest, DeleteFileAndDeleteCookieLogAndDeleteAsWithARefresh
         }
         page->CE_lstCookieSources->setCurrentRow(Row(Source("stuck.example")));
         deleteFile();
-        const Outcome o = Capture();
         EXPECT_FALSE(main->refreshingCache()->isVisible());
         EXPECT_TRUE(page->isEnabled());
-        main.reset();
-        ReleaseCookieTables();
-        return o;
+        return CaptureAndClose();
     };
     const Outcome single = run(false);
     const Outcome pass = run(true);
