@@ -38,6 +38,15 @@ void TextListModel::RemoveRow(int row)
     endRemoveRows();
 }
 
+void TextListModel::InsertRow(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) > m_rows)
+        return;
+    beginInsertRows({}, row, row);
+    ++m_rows;
+    endInsertRows();
+}
+
 int TextListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows);
@@ -117,6 +126,17 @@ void TextListView::RowChanged(int row)
 void TextListView::RemoveRow(int row)
 {
     m_model.RemoveRow(row);
+}
+
+void TextListView::InsertRow(int row)
+{
+    m_model.InsertRow(row);
+}
+
+void TextListView::setRowSelected(int row, bool selected)
+{
+    selectionModel()->select(m_model.index(row, 0),
+                             selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
 bool TextListView::isRowSelected(int row) const

@@ -29,6 +29,8 @@ public:
     void RowChanged(int row);
     // The table has dropped the row: the rows after it move up one.
     void RemoveRow(int row);
+    // The table has a new row at `row`: the rows from there move down one.
+    void InsertRow(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -61,6 +63,8 @@ public:
     // and the selection of the other rows move with them.
     void RowChanged(int row);
     void RemoveRow(int row);
+    void InsertRow(int row);
+    void setRowSelected(int row, bool selected);
 
 signals:
     void currentRowChanged(int row);

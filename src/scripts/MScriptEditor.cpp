@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -327,6 +329,75 @@ void ScriptText::KeepOnlyCommands()
     if (m_bytes.capacity() > 2 * m_bytes.size())
         m_bytes.shrink_to_fit();
     m_targetSize = m_descBegin = m_descEnd = 0;
+}
+
+CommandList ScriptText::TakeCommands() &&
+{
+    // Each command moves down over the line ends and the lines before it; its start offset
+    // becomes its end.
+    std::size_t to = 0;
+    for (std::size_t i = 0; i < commandCount(); ++i) {
+        const std::string_view c = command(i);
+        std::memmove(m_bytes.data() + to, c.data(), c.size());
+        to += c.size();
+        m_starts[i] = to;
+    }
+    if (!m_starts.empty())
+        m_starts.pop_back();
+    m_bytes.resize(to);
+    if (m_bytes.capacity() > 2 * m_bytes.size())
+        m_bytes.shrink_to_fit();  // a long description or long line ends gave way
+    CommandList out;
+    out.m_bytes = std::move(m_bytes);
+    out.m_ends = std::move(m_starts);
+    *this = ScriptText();
+    return out;
+}
+
+std::string_view CommandList::operator[](std::size_t i) const
+{
+    if (i >= size())
+        return {};
+    const std::size_t begin = i == 0 ? 0 : m_ends[i - 1];
+    return std::string_view(m_bytes).substr(begin, m_ends[i] - begin);
+}
+
+void CommandList::Insert(std::size_t i, std::string_view command)
+{
+    i = std::min(i, size());
+    const std::size_t at = i == 0 ? 0 : m_ends[i - 1];
+    m_bytes.insert(at, command);
+    m_ends.insert(m_ends.begin() + static_cast<std::ptrdiff_t>(i), at);
+    for (std::size_t k = i; k < m_ends.size(); ++k)
+        m_ends[k] += command.size();
+}
+
+void CommandList::Remove(std::size_t i)
+{
+    if (i >= size())
+        return;
+    const std::size_t begin = i == 0 ? 0 : m_ends[i - 1];
+    const std::size_t length = m_ends[i] - begin;
+    m_bytes.erase(begin, length);
+    m_ends.erase(m_ends.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t k = i; k < m_ends.size(); ++k)
+        m_ends[k] -= length;
+}
+
+void CommandList::Clear()
+{
+    // A list of megabytes gives its memory back.
+    std::string().swap(m_bytes);
+    std::vector<std::size_t>().swap(m_ends);
+}
+
+std::vector<std::string> CommandList::ToStrings() const
+{
+    std::vector<std::string> out;
+    out.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i)
+        out.emplace_back((*this)[i]);
+    return out;
 }
 
 ScriptFileRead ParseScriptFile(std::string_view bytes)

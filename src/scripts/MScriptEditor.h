@@ -78,6 +78,26 @@ struct ScriptFileRead {
     ScriptFileShape shape = ScriptFileShape::Complete;
 };
 
+// The commands of the script being edited, in one buffer: command i is the bytes from the
+// end of command i - 1 to its own end, so a loaded script of any size costs its bytes and
+// one offset a command.
+class CommandList {
+public:
+    std::size_t size() const { return m_ends.size(); }
+    bool empty() const { return m_ends.empty(); }
+    std::string_view operator[](std::size_t i) const;
+    void Append(std::string_view command) { Insert(size(), command); }
+    void Insert(std::size_t i, std::string_view command);
+    void Remove(std::size_t i);
+    void Clear();
+    std::vector<std::string> ToStrings() const;
+
+private:
+    friend class ScriptText;
+    std::string m_bytes;
+    std::vector<std::size_t> m_ends;
+};
+
 // A script file read once: its bytes, and where each command line starts. The target, the
 // description's lines and the commands are views into the bytes, so a file of any size
 // costs its bytes and one offset a command, not a string per line.
@@ -94,6 +114,8 @@ public:
     std::string_view command(std::size_t i) const;
     // Lets go of the target and the description, which one shown elsewhere no longer needs.
     void KeepOnlyCommands();
+    // The commands, their line ends dropped in place; the rest of the file goes.
+    CommandList TakeCommands() &&;
 
 private:
     std::string m_bytes;

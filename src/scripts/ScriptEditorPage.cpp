@@ -123,10 +123,11 @@ void ScriptEditorPage::BuildControls()
                               {202, 102, 54, 22});
 
     Label14 = MakeLabel(this, "Label14", QStringLiteral("Script Commands:"), {8, 128, 190, 16});
-    SE_lstCommands = Make<QListWidget>(this, "SE_lstCommands", {8, 144, 190, 200});
+    SE_lstCommands = Make<TextListView>(this, "SE_lstCommands", {8, 144, 190, 200});
     SE_lstCommands->setSelectionMode(QAbstractItemView::ExtendedSelection);
     SE_lstCommands->setProperty(kHelpContextId, 203);
     NameFromLabel(SE_lstCommands, Label14);
+    ShowCommands();
     SE_lstScriptCode = Make<QListWidget>(this, "SE_lstScriptCode", {8, 144, 190, 200});
     SE_lstScriptCode->setFocusPolicy(Qt::NoFocus);
     SE_lstScriptCode->hide();
@@ -367,7 +368,7 @@ void ScriptEditorPage::SE_cmdNext_Click()
 {
     if (SE_txtScript->toPlainText().isEmpty())
         return;
-    SE_lstCommands->addItem(FromBytes(m_strCommand));
+    AddCommand(m_strCommand);
     m_strCommand.clear();
     SE_txtScript->clear();
     SE_txtScript->setFocus(Qt::OtherFocusReason);
@@ -378,7 +379,8 @@ void ScriptEditorPage::SE_cmdInsert_Click()
     const int row = SE_lstCommands->currentRow();
     if (row < 0)
         return;
-    SE_lstCommands->insertItem(row, SE_txtScript->toPlainText());
+    m_commands.Insert(static_cast<std::size_t>(row), ToBytes(SE_txtScript->toPlainText()));
+    SE_lstCommands->InsertRow(row);
     SE_cmdClear_Click();
 }
 
@@ -387,8 +389,10 @@ void ScriptEditorPage::SE_cmdScrRemove_Click()
     if (SE_lstCommands->currentRow() < 0)
         return;
     for (int i = SE_lstCommands->count() - 1; i >= 0; --i)
-        if (SE_lstCommands->item(i)->isSelected())
-            delete SE_lstCommands->takeItem(i);
+        if (SE_lstCommands->isRowSelected(i)) {
+            m_commands.Remove(static_cast<std::size_t>(i));
+            SE_lstCommands->RemoveRow(i);
+        }
 }
 
 std::string ScriptEditorPage::ShowOpenDialog(const std::string& filter, const std::string& initialFolder)
@@ -417,11 +421,32 @@ void ScriptEditorPage::lblLatestScripts_Click() { OpenWebAddress(m_platform, kSu
 
 std::vector<std::string> ScriptEditorPage::Commands() const
 {
-    std::vector<std::string> commands;
-    commands.reserve(static_cast<std::size_t>(SE_lstCommands->count()));
-    for (int i = 0; i < SE_lstCommands->count(); ++i)
-        commands.push_back(ToBytes(SE_lstCommands->item(i)->text()));
-    return commands;
+    return m_commands.ToStrings();
+}
+
+void ScriptEditorPage::AddCommand(std::string_view command)
+{
+    m_commands.Append(command);
+    SE_lstCommands->InsertRow(static_cast<int>(m_commands.size()) - 1);
+}
+
+void ScriptEditorPage::SetCommands(const std::vector<std::string>& commands)
+{
+    ClearCommands();
+    for (const std::string& c : commands)
+        m_commands.Append(c);
+    ShowCommands();
+}
+
+void ScriptEditorPage::ShowCommands()
+{
+    SE_lstCommands->Show(m_commands.size(), [this](std::size_t row) { return m_commands[row]; });
+}
+
+void ScriptEditorPage::ClearCommands()
+{
+    m_commands.Clear();
+    ShowCommands();
 }
 
 // ---- script files ----
@@ -464,7 +489,7 @@ void ScriptEditorPage::SE_cmdLoad_Click()
     const std::string path = ShowOpenDialog("Script Files|*.scr", m_platform.programFolder.string() + "/");
     SetLineBytes(SE_txtScriptName, path);
     SE_cmdClear_Click();
-    SE_lstCommands->clear();
+    ClearCommands();
     SE_lstScriptCode->clear();
     if (!path.empty())
         ReadIntoEditor(path);
@@ -484,21 +509,26 @@ bool ScriptEditorPage::ReadIntoEditor(const std::filesystem::path& path)
                                    MsgBoxIcon::Critical);
         return false;
     }
-    ScriptFileRead r;
+    // The script shown before lets go of its memory before the next one is read.
+    ClearCommands();
+    ScriptText text;
     try {
-        r = ReadScriptFile(path);
+        text = ReadScriptText(path);
     } catch (const RuntimeError& e) {
         ShowFileError(m_platform, e.number(), "opening", path.string());
         return false;
     }
-    SetLineBytes(SE_txtTargetName, r.script.target);
-    SetBoxBytes(SE_rtfScriptDescription, r.script.description);
-    SE_lstCommands->clear();
-    for (const std::string& c : r.script.commands)
-        SE_lstCommands->addItem(FromBytes(c));
-    if (r.shape != ScriptFileShape::Complete) {
+    const ScriptFileShape shape = text.shape();
+    SetLineBytes(SE_txtTargetName, text.target());
+    // The file's bytes become the command list before the description fills its box.
+    std::string description = text.Description();
+    m_commands = std::move(text).TakeCommands();
+    SetBoxBytes(SE_rtfScriptDescription, description);
+    std::string().swap(description);
+    ShowCommands();
+    if (shape != ScriptFileShape::Complete) {
         // What the file holds is loaded; the user is told that it ended early.
-        const char* what = r.shape == ScriptFileShape::TooShort
+        const char* what = shape == ScriptFileShape::TooShort
                                ? "The script file ends before its first command:\r\n"
                                : "The script file ends inside its description, so it has no commands:\r\n";
         m_platform.dialogs->MsgBox(what + path.string() + "\r\nWhat it holds has been loaded.", kFileIoErrorTitle,
@@ -511,7 +541,7 @@ void ScriptEditorPage::EmptyScript()
 {
     SE_txtScriptName->clear();
     SE_txtTargetName->clear();
-    SE_lstCommands->clear();
+    ClearCommands();
 }
 
 // ---- test runner ----

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/ScriptRunner.h"
+#include "host/TextListView.h"
 #include "platform/Platform.h"
 #include "scripts/QtRunJournal.h"
 #include "scripts/RunRequests.h"
@@ -65,6 +66,9 @@ public:
 
     // ScriptRunner: what the quick clean-up asks of the editor.
     bool LoadScriptFile(const std::filesystem::path& path) override;
+    // The command list: a command added at the end, and the whole list replaced.
+    void AddCommand(std::string_view command);
+    void SetCommands(const std::vector<std::string>& commands);
     void EmptyScript() override;
     void ClearCommand() override { SE_cmdClear_Click(); }
     bool TestScript() override { return StartTest(); }
@@ -87,7 +91,7 @@ public:
     QLineEdit* SE_txtTargetName = nullptr;
     QPushButton* SE_cmdBrowse = nullptr;
     QLabel* Label14 = nullptr;
-    QListWidget* SE_lstCommands = nullptr;
+    TextListView* SE_lstCommands = nullptr;  // a view of m_commands
     QListWidget* SE_lstScriptCode = nullptr;  // hidden, never shown
     QPushButton* SE_cmdTest = nullptr;
     QPushButton* SE_cmdSave = nullptr;
@@ -114,8 +118,11 @@ private:
     void AppendToken(const char* token);
     void ShowCommand();
     std::vector<std::string> Commands() const;
+
     std::string ShowOpenDialog(const std::string& filter, const std::string& initialFolder = {});
     bool ReadIntoEditor(const std::filesystem::path& path);
+    void ShowCommands();
+    void ClearCommands();
     bool StartTest();
     bool RefusedWhileRunning(RunRequest request);
     void HandBack(ScriptRunEnd how);
@@ -123,6 +130,7 @@ private:
     PageHost& m_host;
     Platform& m_platform;
     std::string m_strCommand;
+    CommandList m_commands;  // what SE_lstCommands lists
     bool m_linkPressed = false;
     ScriptRunListener* m_listener = nullptr;
     QtRunJournal m_journal;

@@ -23,6 +23,7 @@
 #include "host/TextListView.h"
 #include "menus/MenuTestSupport.h"
 #include "menus/TabCommandTable.h"
+#include "scripts/ScriptEditorPage.h"
 
 using namespace brimlow;
 using namespace brimlow::test;
@@ -121,9 +122,8 @@ public:
             Named<QLineEdit>("SE_txtScriptName")->setText(QStringLiteral("Clean.scr"));
             Named<QLineEdit>("SE_txtTargetName")->setText(QStringLiteral("/usr/bin/true"));
             Named<QPlainTextEdit>("SE_rtfScriptDescription")->setPlainText(QStringLiteral("Clears a cache"));
-            auto* commands = Named<QListWidget>("SE_lstCommands");
-            commands->addItems({QStringLiteral("[ALT]f"), QStringLiteral("x")});
-            commands->setCurrentRow(0);
+            w.main->scriptEditorPage().SetCommands({"[ALT]f", "x"});
+            Named<TextListView>("SE_lstCommands")->setCurrentRow(0);
             Named<QAbstractButton>("SE_cmdAlt")->click();
         }
         if (page == frmMain::kUrlHound) {

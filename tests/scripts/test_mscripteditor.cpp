@@ -259,6 +259,8 @@ TEST(ScriptFile, ReadersTakeEveryShape)
         {"fence with a blank is a command", "t\r\n\x01 \r\na\r\n", ScriptFileShape::Complete, "t", "",
          {"\x01 ", "a"}},
         {"CR inside a line is kept", "t\r\na\rb\r\n", ScriptFileShape::Complete, "t", "", {"a\rb"}},
+        {"a CR before the line end is the command's", "t\r\na\r\r\nb\n\nc\r", ScriptFileShape::Complete, "t",
+         "", {"a\r", "b", "", "c\r"}},
     };
     for (const auto& c : cases) {
         const ScriptFileRead r = ParseScriptFile(c.bytes);
@@ -266,7 +268,27 @@ TEST(ScriptFile, ReadersTakeEveryShape)
         EXPECT_EQ(r.script.target, c.target) << c.name;
         EXPECT_EQ(r.script.description, c.description) << c.name;
         EXPECT_EQ(r.script.commands, c.commands) << c.name;
+        // The editor's list takes the same commands out of the file's own buffer.
+        EXPECT_EQ(ScriptText(c.bytes).TakeCommands().ToStrings(), c.commands) << c.name;
     }
+}
+
+TEST(ScriptFile, TheEditorsCommandListEditsInPlace)
+{
+    CommandList list = ScriptText("t\r\nb\r\nd\r\n").TakeCommands();
+    list.Insert(0, "a");
+    list.Insert(2, "");
+    list.Insert(3, "c\r\n");
+    list.Append("e");
+    EXPECT_EQ(list.ToStrings(), (std::vector<std::string>{"a", "b", "", "c\r\n", "d", "e"}));
+    list.Remove(3);
+    list.Remove(0);
+    list.Remove(9);  // beyond the list: nothing
+    EXPECT_EQ(list.ToStrings(), (std::vector<std::string>{"b", "", "d", "e"}));
+    EXPECT_EQ(list[3], "e");
+    EXPECT_EQ(list[4], "");
+    list.Clear();
+    EXPECT_TRUE(list.empty());
 }
 
 // A kill at any call of a save leaves the old script or the new one, whole; what it leaves

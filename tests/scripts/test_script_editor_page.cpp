@@ -59,14 +59,12 @@ protected:
     {
         std::vector<std::string> out;
         for (int i = 0; i < page->SE_lstCommands->count(); ++i)
-            out.push_back(page->SE_lstCommands->item(i)->text().toStdString());
+            out.push_back(page->SE_lstCommands->text(i).toStdString());
         return out;
     }
     void SetCommands(const std::vector<std::string>& commands)
     {
-        page->SE_lstCommands->clear();
-        for (const auto& c : commands)
-            page->SE_lstCommands->addItem(QString::fromStdString(c));
+        page->SetCommands(commands);
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(page->SE_txtScript, key, mods); }
     std::string Box() const { return page->SE_txtScript->toPlainText().toStdString(); }
@@ -246,7 +244,7 @@ TEST_F(ScriptEditorPageTest, NextInsertAndDeleteEditTheCommandList)
     EXPECT_EQ(Commands(), (std::vector<std::string>{"1", "", "2", "3", "4", "5"}));
     SetCommands({"1", "2", "3", "4", "5"});
     page->SE_lstCommands->setCurrentRow(1);
-    page->SE_lstCommands->item(3)->setSelected(true);
+    page->SE_lstCommands->setRowSelected(3, true);
     page->SE_cmdScrRemove_Click();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"1", "3", "5"}));
 

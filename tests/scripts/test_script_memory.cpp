@@ -1,5 +1,6 @@
-// An absurd script file (tens of megabytes) clicked in the Quick Clean Up list takes memory
-// within a small multiple of its size. Each measurement runs
+// An absurd script file (tens of megabytes) clicked in the Quick Clean Up list or loaded into
+// the Script Editor (Edit Script; Load and the clean-up's load read it the same way) takes
+// memory within a small multiple of its size. Each measurement runs
 // in a fresh child process (this test program again, in its child mode), so what an earlier
 // one left in the heap cannot hide a peak: the child resets its peak RSS, does the one
 // action with the real pages, and reports how far its RSS rose.
@@ -164,7 +165,7 @@ TEST(ScriptMemory, AnAbsurdScriptTakesASmallMultipleOfItsSize)
     for (const auto& [shape, multiple] : shapes) {
         test::TempProgramFolder dir;
         dir.Write("absurd.scr", ScriptOfShape(shape, size));
-        for (const std::string action : {"click"}) {
+        for (const std::string action : {"click", "edit"}) {
             const Rise r = MeasureInChild(action, dir.folder());
             const long sizeKb = static_cast<long>(size >> 10);
             std::printf("%-15s %-5s file %ld MB: peak rise %ld MB, kept %ld MB, %ld ms\n", shape, action.c_str(),

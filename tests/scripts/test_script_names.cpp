@@ -130,7 +130,7 @@ TEST_F(ScriptNamesTest, TheEditorLoadsAndSavesTheChosenBytes)
     EXPECT_EQ(LineBytes(se->SE_txtScriptName), Path(kLatin));
 
     // Saved under the other name: that file changes, the loaded one stays.
-    se->SE_lstCommands->addItem("more");
+    se->AddCommand("more");
     tp.dialogs.savePaths.push_back(Path(kReplacement));
     se->SE_cmdSave_Click();
     EXPECT_EQ(dir.Read(kReplacement), "/usr/bin/latin\r\n\x01\r\nThe latin script.\r\n\x01\r\nlatin\r\nmore\r\n");

@@ -125,7 +125,7 @@ TEST_F(ScriptPagesTest, EditScriptKeepsTheKeyStrokesAndNamesAMissingFile)
 {
     main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
     se->SE_cmdControl_Click();
-    se->SE_lstCommands->addItem("kept");
+    se->AddCommand("kept");
     se->SE_txtTargetName->setText("/kept/target");
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
     qc->QC_lstScripts->setCurrentRow(Row("b.scr"));

@@ -108,7 +108,7 @@ protected:
     {
         page->SE_txtTargetName->setText(FromBytes(target));
         for (const auto& c : commands)
-            page->SE_lstCommands->addItem(FromBytes(c));
+            page->AddCommand(c);
     }
     // Clicks Test and waits (at most 30 s) until the run is over.
     void PlayToTheEnd()
