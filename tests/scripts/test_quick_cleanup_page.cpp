@@ -325,6 +325,28 @@ TEST_F(QuickCleanUpTest, ShowingAScriptAndDeletingOne)
     EXPECT_EQ(tp.dialogs.boxes.back().text, "   You must first select a script to be deleted.");
 }
 
+// A listed script that a FIFO has taken the place of is refused at once by the click, Edit
+// Script and so the clean-up's load: nothing waits for a writer that never comes.
+TEST_F(QuickCleanUpTest, AScriptThatBecameAFifoIsRefusedNotWaitedOn)
+{
+    dir.Write("a.scr", "/usr/bin/app\r\nfirst\r\n");
+    Start();
+    auto& se = main->scriptEditorPage();
+    page->SetScriptRunner(&se);
+    ASSERT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"a.scr"});
+    std::filesystem::remove(dir.file("a.scr"));
+    ASSERT_EQ(::mkfifo(dir.file("a.scr").c_str(), 0600), 0);
+    const std::size_t boxes = tp.dialogs.boxes.size();
+    page->QC_lstScripts->setCurrentRow(0);
+    ASSERT_EQ(tp.dialogs.boxes.size(), boxes + 1);
+    EXPECT_EQ(tp.dialogs.boxes.back().title, "File I\\O Error");
+    EXPECT_EQ(page->QC_lstScriptCommands->count(), 0);
+    page->QC_cmdEditScript_Click();
+    ASSERT_EQ(tp.dialogs.boxes.size(), boxes + 2);
+    EXPECT_NE(tp.dialogs.boxes.back().text.find(dir.file("a.scr").string()), std::string::npos);
+    EXPECT_EQ(se.SE_lstCommands->count(), 0);
+}
+
 TEST_F(QuickCleanUpTest, EditScriptThenNewScriptLeavesTheEditorEmptyButItsDescription)
 {
     dir.Write("d.scr", "/usr/bin/app\r\n\x01\r\nthe description\r\n\x01\r\n[ALT]f\r\nx\r\n");
