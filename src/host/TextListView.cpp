@@ -108,6 +108,11 @@ void TextListView::setCurrentRow(int row)
     selectionModel()->setCurrentIndex(index, how);
 }
 
+void TextListView::setCurrentRow(int row, QItemSelectionModel::SelectionFlags how)
+{
+    selectionModel()->setCurrentIndex(m_model.index(row, 0), how);
+}
+
 QString TextListView::text(int row) const
 {
     return FromBytes(m_model.Bytes(row));

@@ -5,6 +5,7 @@
 // allocation per entry, and fills at once. It answers as a list box does: the number of
 // entries, the current row, a signal when the current row moves and one for a click.
 #include <QAbstractListModel>
+#include <QItemSelectionModel>
 #include <QListView>
 #include <cstddef>
 #include <functional>
@@ -55,6 +56,8 @@ public:
     int currentRow() const;
     // Makes `row` current and, in single selection, the only selected one.
     void setCurrentRow(int row);
+    // As a list box's: makes `row` current and changes the selection as `how` says.
+    void setCurrentRow(int row, QItemSelectionModel::SelectionFlags how);
     // The text a row shows, and its bytes.
     QString text(int row) const;
     std::string_view bytes(int row) const;

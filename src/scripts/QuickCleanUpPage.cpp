@@ -129,7 +129,13 @@ void QuickCleanUpPage::BuildControls()
 
     // Left and right columns: the two cookie lists.
     Label9 = MakeLabel(this, "Label9", QStringLiteral("Cookies To Be Deleted:"), {8, 52, 200, 16});
-    QC_lstCookies = MakeList(this, "QC_lstCookies", Label9, 101, {8, 68, 200, 144});
+    // Thousands of sources are listed at every start: a view of the page's own list, whose
+    // rows are made only as they come into view.
+    QC_lstCookies = Make<TextListView>(this, "QC_lstCookies", {8, 68, 200, 144});
+    QC_lstCookies->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QC_lstCookies->setProperty(kHelpContextId, 101);
+    QC_lstCookies->setAccessibleName(Label9->text());
+    Label9->setBuddy(QC_lstCookies);
     Label10 = MakeLabel(this, "Label10", QStringLiteral("Protected Cookies:"), {328, 52, 204, 16});
     QC_lstDelCookies = MakeList(this, "QC_lstDelCookies", Label10, 102, {328, 68, 204, 144});
 
@@ -208,7 +214,7 @@ void QuickCleanUpPage::BuildControls()
     connect(QC_cmdEditScript, &QPushButton::clicked, this, [this] { QC_cmdEditScript_Click(); });
     connect(QC_cmdNewScript, &QPushButton::clicked, this, [this] { QC_cmdNewScript_Click(); });
     connect(QC_cmdDeleteScript, &QPushButton::clicked, this, [this] { QC_cmdDeleteScript_Click(); });
-    connect(QC_lstCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstCookies_DblClick(); });
+    connect(QC_lstCookies, &TextListView::rowDoubleClicked, this, [this] { QC_lstCookies_DblClick(); });
     connect(QC_lstDelCookies, &QListWidget::itemDoubleClicked, this, [this] { QC_lstDelCookies_DblClick(); });
     // The description follows the entry the user moves to, by click, arrow key or tick.
     connect(QC_lstScripts, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* now) {
@@ -217,11 +223,14 @@ void QuickCleanUpPage::BuildControls()
     });
     connect(QC_lstScripts, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ScriptTicked(item); });
     // The tooltip handlers: a click shows the entry's whole text.
-    for (QListWidget* l : {QC_lstCookies, QC_lstDelCookies})
-        connect(l, &QListWidget::itemClicked, l, [l] {
-            if (QListWidgetItem* it = l->currentItem())
-                l->setToolTip(it->text());
-        });
+    connect(QC_lstCookies, &TextListView::rowClicked, this, [this] {
+        if (QC_lstCookies->currentRow() >= 0)
+            QC_lstCookies->setToolTip(QC_lstCookies->text(QC_lstCookies->currentRow()));
+    });
+    connect(QC_lstDelCookies, &QListWidget::itemClicked, QC_lstDelCookies, [l = QC_lstDelCookies] {
+        if (QListWidgetItem* it = l->currentItem())
+            l->setToolTip(it->text());
+    });
     connect(QC_lstScriptCommands, &TextListView::rowClicked, this, [this](int row) {
         QC_lstScriptCommands->setToolTip(QC_lstScriptCommands->model()->index(row, 0).data().toString());
     });
@@ -284,8 +293,9 @@ void QuickCleanUpPage::RefreshCleanupCookieLists()
     DumpLoad outcome = DumpLoad::Complete;
     std::vector<std::string> sources = ReadCookieDumpSources(m_platform, &outcome);
     const bool healthy = outcome == DumpLoad::Complete && LastUrlHoundRunHealthy();
-    const CleanupCookieLists lists = RebuildCleanupCookieLists(std::move(sources), Texts(QC_lstDelCookies), healthy);
-    Fill(QC_lstCookies, lists.toDelete);
+    CleanupCookieLists lists = RebuildCleanupCookieLists(std::move(sources), Texts(QC_lstDelCookies), healthy);
+    m_toDelete = std::move(lists.toDelete);
+    ShowToDelete();
     if (lists.protect.size() != static_cast<std::size_t>(QC_lstDelCookies->count()))
         Fill(QC_lstDelCookies, lists.protect);
 }
@@ -314,21 +324,42 @@ void QuickCleanUpPage::ListScriptFiles()
     }
 }
 
-void QuickCleanUpPage::MoveSelected(QListWidget* from, QListWidget* to)
+void QuickCleanUpPage::ShowToDelete()
 {
-    if (from->currentRow() < 0)
+    QC_lstCookies->Show(m_toDelete.size(), [this](std::size_t i) {
+        return i < m_toDelete.size() ? std::string_view(m_toDelete[i]) : std::string_view();
+    });
+}
+
+// Each move goes from the last entry down, so the moved entries arrive in reverse order.
+void QuickCleanUpPage::ProtectSelected()
+{
+    if (QC_lstCookies->currentRow() < 0)
         return;
-    // From the last entry down, so the moved entries arrive in reverse order.
-    for (int i = from->count() - 1; i >= 0; --i) {
-        if (!from->item(i)->isSelected())
+    for (int i = QC_lstCookies->count() - 1; i >= 0; --i) {
+        if (!QC_lstCookies->isRowSelected(i))
             continue;
-        to->addItem(from->item(i)->text());
-        delete from->takeItem(i);
+        QC_lstDelCookies->addItem(FromBytes(m_toDelete[static_cast<std::size_t>(i)]));
+        m_toDelete.erase(m_toDelete.begin() + i);
+        QC_lstCookies->RemoveRow(i);
     }
 }
 
-void QuickCleanUpPage::QC_cmdAdd_Click() { MoveSelected(QC_lstCookies, QC_lstDelCookies); }
-void QuickCleanUpPage::QC_cmdRemove_Click() { MoveSelected(QC_lstDelCookies, QC_lstCookies); }
+void QuickCleanUpPage::UnprotectSelected()
+{
+    if (QC_lstDelCookies->currentRow() < 0)
+        return;
+    for (int i = QC_lstDelCookies->count() - 1; i >= 0; --i) {
+        if (!QC_lstDelCookies->item(i)->isSelected())
+            continue;
+        m_toDelete.push_back(ToBytes(QC_lstDelCookies->item(i)->text()));
+        QC_lstCookies->InsertRow(QC_lstCookies->count());
+        delete QC_lstDelCookies->takeItem(i);
+    }
+}
+
+void QuickCleanUpPage::QC_cmdAdd_Click() { ProtectSelected(); }
+void QuickCleanUpPage::QC_cmdRemove_Click() { UnprotectSelected(); }
 void QuickCleanUpPage::QC_lstCookies_DblClick() { QC_cmdAdd_Click(); }
 void QuickCleanUpPage::QC_lstDelCookies_DblClick() { QC_cmdRemove_Click(); }
 

@@ -92,7 +92,7 @@ public:
     QLabel* Image3 = nullptr;
     QLabel* Label8 = nullptr;
     QLabel* Label9 = nullptr;
-    QListWidget* QC_lstCookies = nullptr;
+    TextListView* QC_lstCookies = nullptr;  // a view of m_toDelete
     QLabel* Label10 = nullptr;
     QListWidget* QC_lstDelCookies = nullptr;
     QPushButton* QC_cmdAdd = nullptr;
@@ -119,7 +119,9 @@ signals:
 
 private:
     void BuildControls();
-    void MoveSelected(QListWidget* from, QListWidget* to);
+    void ProtectSelected();
+    void UnprotectSelected();
+    void ShowToDelete();
     void Log(const std::string& text);
     bool Allowed(RunRequest request) const;
     void ScriptTicked(QListWidgetItem* item);
@@ -145,6 +147,8 @@ private:
     bool m_listQuiet = false;
     // The clicked script, read once: its command list shows it in place.
     ScriptText m_shownScript;
+    // "Cookies To Be Deleted:", in the bytes the cookie dump names them by.
+    std::vector<std::string> m_toDelete;
 };
 
 }  // namespace brimlow

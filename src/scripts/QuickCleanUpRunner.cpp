@@ -43,16 +43,13 @@ void QuickCleanUpPage::Timer2_Timer()
 
 std::vector<std::string> QuickCleanUpPage::CookiesToDelete()
 {
-    std::vector<std::string> out;
-    out.reserve(static_cast<std::size_t>(QC_lstCookies->count()));
-    for (int i = 0; i < QC_lstCookies->count(); ++i)
-        out.push_back(ToBytes(QC_lstCookies->item(i)->text()));
-    return out;
+    return m_toDelete;
 }
 
 void QuickCleanUpPage::ClearCookiesToDelete()
 {
-    QC_lstCookies->clear();
+    m_toDelete.clear();
+    ShowToDelete();
 }
 
 std::vector<CleanupScript> QuickCleanUpPage::ScriptList()

@@ -372,7 +372,7 @@ TEST_F(CookieEditorPageTest, TheQuickCleanUpsReadOfANewerDumpLeavesTheEditorsSou
                                              test::TestStoreAccess(dir.storeFolder())));
     RunUrlHound(tp.platform, true);  // the cookie dump now holds b and c
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
-    const auto* toDelete = main->findChild<QListWidget*>(QStringLiteral("QC_lstCookies"));
+    const auto* toDelete = main->findChild<QAbstractItemView*>(QStringLiteral("QC_lstCookies"));
     ASSERT_NE(toDelete, nullptr);
     EXPECT_EQ(Lines(toDelete), (std::vector<std::string>{Source("b.example"), Source("c.example")}));
 

@@ -105,7 +105,7 @@ public:
         }
         w.main->SSTab1->setCurrentIndex(page);
         if (page == frmMain::kQuickCleanUp) {
-            auto* cookies = Named<QListWidget>("QC_lstCookies");
+            auto* cookies = Named<TextListView>("QC_lstCookies");
             EXPECT_GE(cookies->count(), 2);
             cookies->setCurrentRow(0);
             Named<QAbstractButton>("QC_cmdAdd")->click();

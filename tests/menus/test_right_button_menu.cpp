@@ -249,7 +249,7 @@ bool Lists(const QAbstractItemView* list, const QString& text)
 TEST_F(RightButtonMenu, RefreshImageRefreshesOnLeftAndMiddleAndOnlyOpensTheMenuOnRight)
 {
     auto* image = w.main->findChild<QWidget*>(QString::fromLatin1(kRefreshImageName));
-    auto* toDelete = w.main->findChild<QListWidget*>(QStringLiteral("QC_lstCookies"));
+    auto* toDelete = w.main->findChild<QAbstractItemView*>(QStringLiteral("QC_lstCookies"));
     auto* sources = w.main->findChild<QAbstractItemView*>(QStringLiteral("CE_lstCookieSources"));
     ASSERT_TRUE(image && toDelete && sources);
     CursorProbeRunner runner;

@@ -258,12 +258,12 @@ TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
     Start();
     // No current entry: nothing moves even with entries selected.
     page->QC_lstCookies->setCurrentRow(-1);
-    page->QC_lstCookies->item(0)->setSelected(true);
+    page->QC_lstCookies->setRowSelected(0, true);
     page->QC_cmdAdd_Click();
     EXPECT_EQ(page->QC_lstDelCookies->count(), 0);
     page->QC_lstCookies->clearSelection();
     page->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::Select);
-    page->QC_lstCookies->item(2)->setSelected(true);
+    page->QC_lstCookies->setRowSelected(2, true);
     page->QC_cmdAdd_Click();
     EXPECT_EQ(Texts(page->QC_lstDelCookies), (std::vector<std::string>{Source("e3.example"), Source("e1.example")}));
     EXPECT_EQ(page->QC_lstCookies->count(), 3);
@@ -467,7 +467,7 @@ TEST_F(QuickCleanUpRealEditorTest, ExecuteDeletesExactlyTheUnprotectedSources)
     Start();
     ASSERT_EQ(page->QC_lstCookies->count(), 5);
     page->QC_lstCookies->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
-    page->QC_lstCookies->item(3)->setSelected(true);
+    page->QC_lstCookies->setRowSelected(3, true);
     page->QC_cmdAdd_Click();
     const std::string keptRows = StoreRows();
     std::map<std::string, std::string> keptFiles;

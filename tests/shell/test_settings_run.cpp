@@ -10,6 +10,7 @@
 #include "bleach/FolderList.h"
 #include "cookies/MCookieEditor.h"
 #include "host/MActivityReport.h"
+#include "host/TextListView.h"
 #include "host/UserSettingsFile.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "shell/frmMain.h"
@@ -30,6 +31,14 @@ std::vector<std::string> Texts(QListWidget* list)
     std::vector<std::string> out;
     for (int i = 0; i < list->count(); ++i)
         out.push_back(list->item(i)->text().toStdString());
+    return out;
+}
+
+std::vector<std::string> Texts(TextListView* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back(list->text(i).toStdString());
     return out;
 }
 
@@ -199,7 +208,7 @@ TEST_F(SettingsRun, EveryLastingChoiceIsWrittenWhenItChanges)
     EXPECT_FALSE(dir.Exists(settingsName)) << "the start-up restores, it writes nothing";
 
     for (int row = 0; row < 3; ++row)
-        page().QC_lstCookies->item(row)->setSelected(true);
+        page().QC_lstCookies->setRowSelected(row, true);
     page().QC_lstCookies->setCurrentRow(2, QItemSelectionModel::Select);
     page().QC_cmdAdd_Click();
     EXPECT_EQ(saved().protectedCookies,

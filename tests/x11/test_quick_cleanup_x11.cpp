@@ -213,8 +213,8 @@ TEST_F(QuickCleanUpOnX11, ScreenshotsOfThePageAndOfADeletionPass)
     qc->ListScriptFiles();
     // Protect the bank and the mail sources.
     for (int i = 0; i < qc->QC_lstCookies->count(); ++i) {
-        const QString t = qc->QC_lstCookies->item(i)->text();
-        qc->QC_lstCookies->item(i)->setSelected(t.contains("bank.") || t.contains("mail."));
+        const QString t = qc->QC_lstCookies->text(i);
+        qc->QC_lstCookies->setRowSelected(i, t.contains("bank.") || t.contains("mail."));
     }
     qc->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     qc->QC_cmdAdd_Click();
