@@ -500,7 +500,7 @@ void CookieEditorPage::ShowSource(TextListView* list, bool byFile)
                 DTPicker1->setDate(QDate(d->year, d->month, d->day));
         } else {
             m_platform.dialogs->MsgBox("The requested file does not exist.\r\nPlease check the path and try again.\r\n" +
-                                           entry.FileName,
+                                           std::string(entry.FileName),
                                        "File I\\O Error", MsgBoxButtons::Ok, MsgBoxIcon::Critical);
             if (byFile)
                 return;  // the lists keep their entries

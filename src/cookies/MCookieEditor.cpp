@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <cstdint>
+#include <deque>
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachedump/CacheDumpRecord.h"
@@ -16,6 +17,8 @@ namespace brimlow {
 namespace {
 
 std::vector<CookieEntry> g_cookieEntries;
+CacheDump g_cookieDump;                 // the bytes the entries view
+std::deque<std::string> g_updatedTexts;  // the texts of the entries updated since the load
 std::vector<FileCookie> g_fileCookies;
 LiveCookieTable g_liveCookies;
 
@@ -65,7 +68,7 @@ DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take)
         return DumpLoad::Missing;
     try {
         bool truncated = false;
-        const CacheDump records = ReadCacheDump(path, &truncated);
+        CacheDump records = ReadCacheDump(path, &truncated);
         take(records);
         return truncated ? DumpLoad::Truncated : DumpLoad::Complete;
     } catch (const RuntimeError&) {
@@ -75,25 +78,6 @@ DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take)
 
 }  // namespace
 
-std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpLoad* outcome)
-{
-    std::vector<CookieEntry> entries;
-    const DumpLoad result = ReadCookieDumpRecords(path, [&entries](const CacheDump& records) {
-        entries.reserve(records.size());
-        for (const CacheRecord& r : records) {
-            CookieEntry& e = entries.emplace_back();
-            e.Source = r.Source;
-            e.FileName = r.Location;
-            e.Expires = RecognizeDumpDate(r.Expires) ? r.Expires : std::string_view(kNoExpiryDate);
-            e.Accessed = r.Accessed;
-        }
-    });
-    if (result == DumpLoad::Unreadable)
-        entries.clear();
-    if (outcome)
-        *outcome = result;
-    return entries;
-}
 
 std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoad* outcome)
 {
@@ -113,8 +97,25 @@ std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoa
 
 DumpLoad LoadCookieDump(const Platform& platform)
 {
-    DumpLoad outcome = DumpLoad::Complete;
-    g_cookieEntries = ReadCookieDump(textfile::InFolder(platform.programFolder, kCookieDumpName), &outcome);
+    std::vector<CookieEntry> entries;
+    CacheDump kept;
+    const DumpLoad outcome = ReadCookieDumpRecords(textfile::InFolder(platform.programFolder, kCookieDumpName),
+                                                   [&entries, &kept](CacheDump& records) {
+                                                       entries.reserve(records.size());
+                                                       for (const CacheRecord& r : records) {
+                                                           const bool dated = RecognizeDumpDate(r.Expires).has_value();
+                                                           entries.push_back({r.Source, r.Location,
+                                                                              dated ? r.Expires : kNoExpiryDate,
+                                                                              r.Accessed});
+                                                       }
+                                                       kept = std::move(records);
+                                                   });
+    if (outcome == DumpLoad::Unreadable)
+        entries.clear();
+    // The entries and the bytes they view are replaced together.
+    g_cookieEntries = std::move(entries);
+    g_cookieDump = std::move(kept);
+    g_updatedTexts.clear();
     return outcome;
 }
 
@@ -134,22 +135,21 @@ void ForgetCookieEntry(std::size_t index)
         g_cookieEntries.erase(g_cookieEntries.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-CookieEntry CookieEntryOf(const inetcache::CacheEntry& stored)
-{
-    CookieEntry e;
-    e.Source = stored.sourceUrl;
-    e.FileName = stored.localFileName ? *stored.localFileName : std::string(kNoLocalFile);
-    AppendDumpDate(e.Expires, stored.expireTime);
-    if (!RecognizeDumpDate(e.Expires))
-        e.Expires = kNoExpiryDate;
-    AppendDumpDate(e.Accessed, stored.lastAccessTime);
-    return e;
-}
-
 void UpdateCookieEntry(std::size_t index, const inetcache::CacheEntry& stored)
 {
-    if (index < g_cookieEntries.size())
-        g_cookieEntries[index] = CookieEntryOf(stored);
+    if (index >= g_cookieEntries.size())
+        return;
+    // The source as a dump would load it, in texts of its own: the entries view them.
+    const auto keep = [](std::string text) -> std::string_view { return g_updatedTexts.emplace_back(std::move(text)); };
+    std::string expires;
+    AppendDumpDate(expires, stored.expireTime);
+    std::string accessed;
+    AppendDumpDate(accessed, stored.lastAccessTime);
+    CookieEntry& e = g_cookieEntries[index];
+    e.Source = keep(stored.sourceUrl);
+    e.FileName = stored.localFileName ? keep(*stored.localFileName) : std::string_view(kNoLocalFile);
+    e.Expires = RecognizeDumpDate(expires) ? keep(std::move(expires)) : std::string_view(kNoExpiryDate);
+    e.Accessed = keep(std::move(accessed));
 }
 
 // ---- cookie files ----
@@ -286,6 +286,8 @@ const LiveCookieTable& LiveCookies()
 void ReleaseCookieTables()
 {
     std::vector<CookieEntry>().swap(g_cookieEntries);
+    g_cookieDump = CacheDump{};
+    std::deque<std::string>().swap(g_updatedTexts);
     std::vector<FileCookie>().swap(g_fileCookies);
     g_liveCookies = LiveCookieTable{};
 }

@@ -17,11 +17,13 @@
 
 namespace brimlow {
 
+// Views of the loaded cookie dump's bytes (or of the texts an update of the entry brought),
+// good until the next load: 25,000 sources cost no string of their own.
 struct CookieEntry {
-    std::string Source;    // "Cookie:" user "@" domain and path, as in the dump
-    std::string FileName;  // the source's cookie text file, or "N\A"
-    std::string Expires;   // M/D/YYYY; "12/31/9999" when the dump's text is no date
-    std::string Accessed;  // M/D/YYYY as the dump tool wrote it
+    std::string_view Source;    // "Cookie:" user "@" domain and path, as in the dump
+    std::string_view FileName;  // the source's cookie text file, or "N\A"
+    std::string_view Expires;   // M/D/YYYY; "12/31/9999" when the dump's text is no date
+    std::string_view Accessed;  // M/D/YYYY as the dump tool wrote it
 };
 
 // The dump's text for a source without a local file.
@@ -51,11 +53,9 @@ enum class DumpLoad {
     Truncated,   // the file ends inside a record: the complete records before it
 };
 
-// Reads a cookie dump. Never throws for the file's sake.
-std::vector<CookieEntry> ReadCookieDump(const std::filesystem::path& path, DumpLoad* outcome = nullptr);
-
 // Replaces the loaded sources by those of the cookie dump of the working folder (the name
-// matches without regard to letter case). It does not run UrlHound.
+// matches without regard to letter case). It does not run UrlHound. Never throws for the
+// file's sake.
 DumpLoad LoadCookieDump(const Platform& platform);
 // The sources of the same dump, read for a list of their own: the loaded sources stay as
 // they are (the Cookie Editor's lists show those).
@@ -67,8 +67,6 @@ void ForgetCookieEntry(std::size_t index);
 // The loaded source at `index` as the store holds it now (its file and dates as a dump of
 // the store would give them); an index past the end changes none.
 void UpdateCookieEntry(std::size_t index, const inetcache::CacheEntry& stored);
-// The source as a dump would load it.
-CookieEntry CookieEntryOf(const inetcache::CacheEntry& stored);
 
 // ---- cookie files ----
 

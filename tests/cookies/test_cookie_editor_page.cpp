@@ -787,7 +787,7 @@ TEST_F(CookieEditorPageTest, ALeftCookieFileIsLoggedAndASourceWithoutItsFileIsRe
         PosixFileCalls real;
     } calls;
     page->CE_lstCookieSources->setCurrentRow(Row(Source("left.example")));
-    const std::string old = CookieEntries()[static_cast<std::size_t>(Row(Source("left.example")))].FileName;
+    const std::string old(CookieEntries()[static_cast<std::size_t>(Row(Source("left.example")))].FileName);
     tp.platform.files = &calls;
     Click(page->CE_cmdDeleteCookie);
     tp.platform.files = nullptr;
