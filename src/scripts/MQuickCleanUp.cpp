@@ -12,27 +12,29 @@ CleanupCookieLists RebuildCleanupCookieLists(std::vector<std::string> dumpSource
                                              const std::vector<std::string>& protectedSources, bool dumpHealthy)
 {
     // A set of the protected entries alone (a handful, where the dump may hold 100,000
-    // sources), marked as the dump names them; the sources to delete are moved, not copied.
+    // sources), marked as the dump names them; the sources to delete stay where they are,
+    // closed up over the protected ones, and become the list.
     std::unordered_map<std::string_view, bool> named;
     named.reserve(protectedSources.size());
     for (const auto& p : protectedSources)
         named.emplace(p, false);
-    std::vector<bool> keep(dumpSources.size());
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < dumpSources.size(); ++i) {
         const auto it = named.find(dumpSources[i]);
-        if (it == named.end())
-            keep[i] = true;
-        else
+        if (it != named.end()) {
             it->second = true;
+            continue;
+        }
+        if (kept != i)
+            dumpSources[kept] = std::move(dumpSources[i]);
+        ++kept;
     }
+    dumpSources.resize(kept);
     CleanupCookieLists lists;
     for (const auto& p : protectedSources)
         if (!dumpHealthy || p.empty() || named.at(p))
             lists.protect.push_back(p);
-    lists.toDelete.reserve(dumpSources.size());
-    for (std::size_t i = 0; i < dumpSources.size(); ++i)
-        if (keep[i])
-            lists.toDelete.push_back(std::move(dumpSources[i]));
+    lists.toDelete = std::move(dumpSources);
     return lists;
 }
 
