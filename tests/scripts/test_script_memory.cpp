@@ -180,8 +180,9 @@ TEST(ScriptMemory, AnAbsurdScriptTakesASmallMultipleOfItsSize)
             std::printf("%-15s %-5s file %ld MB: peak rise %ld MB, kept %ld MB, %ld ms\n", shape, action.c_str(),
                         sizeKb >> 10, r.peakKb >> 10, r.keptKb >> 10, r.tookMs);
             ASSERT_GE(r.peakKb, 0) << "the child reported nothing";
-            if (measures)
+            if (measures) {
                 EXPECT_LE(r.peakKb, multiple * sizeKb + 64 * 1024) << shape << " " << action;
+            }
         }
     }
 }
