@@ -83,22 +83,6 @@ public:
     ScriptRunListener* listener = nullptr;
 };
 
-std::vector<std::string> Texts(QListWidget* list)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->item(i)->text().toStdString());
-    return out;
-}
-
-std::vector<std::string> Texts(TextListView* list)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->text(i).toStdString());
-    return out;
-}
-
 using test::Count;
 
 class QuickCleanUpTest : public testing::Test {
@@ -265,17 +249,17 @@ TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
     page->QC_lstCookies->setCurrentRow(0, QItemSelectionModel::Select);
     page->QC_lstCookies->setRowSelected(2, true);
     page->QC_cmdAdd_Click();
-    EXPECT_EQ(Texts(page->QC_lstDelCookies), (std::vector<std::string>{Source("e3.example"), Source("e1.example")}));
+    EXPECT_EQ(test::ListLines(page->QC_lstDelCookies), (std::vector<std::string>{Source("e3.example"), Source("e1.example")}));
     EXPECT_EQ(page->QC_lstCookies->count(), 3);
     // The double-click on the protected list moves back.
     page->QC_lstDelCookies->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     page->QC_lstDelCookies_DblClick();
-    EXPECT_EQ(Texts(page->QC_lstDelCookies), std::vector<std::string>{Source("e1.example")});
+    EXPECT_EQ(test::ListLines(page->QC_lstDelCookies), std::vector<std::string>{Source("e1.example")});
 
     dir.Write("old.scr", "t\r\n");
     main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
-    ASSERT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"old.scr"});
+    ASSERT_EQ(test::ListLines(page->QC_lstScripts), std::vector<std::string>{"old.scr"});
     page->QC_lstScripts->item(0)->setCheckState(Qt::Checked);
     dir.Write("X.SCR", "t\r\n");
     dir.Write("a.scr.txt", "t\r\n");
@@ -284,7 +268,7 @@ TEST_F(QuickCleanUpTest, MovingEntriesAndNewScriptFiles)
     dir.Write("two\nlines.scr", "t\r\n");  // the settings file could not keep its check
     main->SSTab1->setCurrentIndex(frmMain::kScriptEditor);
     main->SSTab1->setCurrentIndex(frmMain::kQuickCleanUp);
-    EXPECT_EQ(Texts(page->QC_lstScripts), (std::vector<std::string>{"old.scr", "x.scr"}));
+    EXPECT_EQ(test::ListLines(page->QC_lstScripts), (std::vector<std::string>{"old.scr", "x.scr"}));
     EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Checked) << "checks are kept";
     EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Unchecked);
 }
@@ -298,11 +282,11 @@ TEST_F(QuickCleanUpTest, ShowingAScriptAndDeletingOne)
     page->QC_lstScripts->setCurrentRow(0);
     page->QC_lstScripts_Click();
     EXPECT_EQ(page->QC_rtfScriptDescription->toPlainText().toStdString(), "line one\nline two\nline three\n");
-    EXPECT_EQ(Texts(page->QC_lstScriptCommands), (std::vector<std::string>{"[ALT]f", "x"}));
+    EXPECT_EQ(test::ListLines(page->QC_lstScriptCommands), (std::vector<std::string>{"[ALT]f", "x"}));
     page->QC_lstScripts->setCurrentRow(1);
     page->QC_lstScripts_Click();
     EXPECT_EQ(page->QC_rtfScriptDescription->toPlainText().toStdString(), "");
-    EXPECT_EQ(Texts(page->QC_lstScriptCommands), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(test::ListLines(page->QC_lstScriptCommands), (std::vector<std::string>{"first", "second"}));
 
     ResetActivityLog(tp.platform);
     tp.dialogs.answers = {MsgBoxAnswer::No};
@@ -314,7 +298,7 @@ TEST_F(QuickCleanUpTest, ShowingAScriptAndDeletingOne)
     std::filesystem::remove(dir.file("n.scr"));
     tp.dialogs.answers = {MsgBoxAnswer::Yes};
     page->QC_cmdDeleteScript_Click();
-    EXPECT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"d.scr"});
+    EXPECT_EQ(test::ListLines(page->QC_lstScripts), std::vector<std::string>{"d.scr"});
     tp.dialogs.answers = {MsgBoxAnswer::Yes};
     page->QC_lstScripts->setCurrentRow(0);
     page->QC_cmdDeleteScript_Click();
@@ -333,7 +317,7 @@ TEST_F(QuickCleanUpTest, AScriptThatBecameAFifoIsRefusedNotWaitedOn)
     Start();
     auto& se = main->scriptEditorPage();
     page->SetScriptRunner(&se);
-    ASSERT_EQ(Texts(page->QC_lstScripts), std::vector<std::string>{"a.scr"});
+    ASSERT_EQ(test::ListLines(page->QC_lstScripts), std::vector<std::string>{"a.scr"});
     std::filesystem::remove(dir.file("a.scr"));
     ASSERT_EQ(::mkfifo(dir.file("a.scr").c_str(), 0600), 0);
     const std::size_t boxes = tp.dialogs.boxes.size();
@@ -432,8 +416,8 @@ TEST_F(QuickCleanUpTest, ARestartKeepsProtectedCookiesChecksDelayAndFolder)
     main.reset();
 
     Start();
-    EXPECT_EQ(Texts(page->QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
-    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{Source("other.example")});
+    EXPECT_EQ(test::ListLines(page->QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
+    EXPECT_EQ(test::ListLines(page->QC_lstCookies), std::vector<std::string>{Source("other.example")});
     EXPECT_EQ(page->QC_lstScripts->item(0)->checkState(), Qt::Unchecked);
     EXPECT_EQ(page->QC_lstScripts->item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(page->QC_txtDelay->text().toStdString(), "750");
@@ -507,7 +491,7 @@ TEST_F(QuickCleanUpRealEditorTest, ExecuteDeletesExactlyTheUnprotectedSources)
     EXPECT_EQ(Count(log, "Deleting file\r\n"), 3u) << log;
     EXPECT_EQ(Count(log, "\r\nDeletion Complete:  "), 1u);
     EXPECT_EQ(Count(log, "ERROR"), 0u) << log;
-    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{});
+    EXPECT_EQ(test::ListLines(page->QC_lstCookies), std::vector<std::string>{});
 }
 
 TEST_F(QuickCleanUpRealEditorTest, AnotherUsersSourceYieldsThreePassesThenTheScriptsRun)
@@ -526,7 +510,7 @@ TEST_F(QuickCleanUpRealEditorTest, AnotherUsersSourceYieldsThreePassesThenTheScr
     const std::string log = Log();
     EXPECT_EQ(Count(log, "Deleting Cookies:\r\n"), 3u) << log;
     EXPECT_EQ(Count(log, kNotOwnCookieLog), 3u) << log;
-    EXPECT_EQ(Texts(page->QC_lstCookies), std::vector<std::string>{"Cookie:someoneelse@theirs.example/"});
+    EXPECT_EQ(test::ListLines(page->QC_lstCookies), std::vector<std::string>{"Cookie:someoneelse@theirs.example/"});
     EXPECT_EQ(test::RunSqlite(dir.storeFolder(), "SELECT count(*) FROM entries;"), "1\n");
     EXPECT_EQ(scripts.loaded, std::vector<std::string>{"a.scr"});
 }

@@ -16,6 +16,7 @@
 #include "scripts/QuickCleanUpPage.h"
 #include "scripts/ScriptEditorPage.h"
 #include "shell/frmMain.h"
+#include "support/MainWindowTest.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
@@ -33,29 +34,18 @@ std::string ScriptBytes(const std::string& who)
     return "/usr/bin/" + who + "\r\n\x01\r\nThe " + who + " script.\r\n\x01\r\n" + who + "\r\n";
 }
 
-class ScriptNamesTest : public testing::Test {
+class ScriptNamesTest : public test::MainWindowTest {
 protected:
-    test::TempProgramFolder dir;
-    test::TestPlatform tp;
-    std::unique_ptr<frmMain> main;
     QuickCleanUpPage* qc = nullptr;
     ScriptEditorPage* se = nullptr;
 
     void SetUp() override
     {
-        tp.platform.programFolder = dir.folder();
-        tp.platform.storeFolder = dir.storeFolder();
-        dir.WithUrlHound();
+        MainWindowTest::SetUp();
         test::CreateStore(dir.storeFolder());
         dir.Write(kLatin, ScriptBytes("latin"));
         dir.Write(kReplacement, ScriptBytes("utf"));
         Start();
-    }
-    void TearDown() override
-    {
-        main.reset();
-        ReleaseCookieTables();
-        ReleaseSelectedScripts();
     }
     void Start()
     {

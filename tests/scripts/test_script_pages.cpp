@@ -22,25 +22,21 @@
 #include "shell/frmMain.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
+#include "support/MainWindowTest.h"
 #include "support/TestPlatform.h"
 
 using namespace brimlow;
 
 namespace {
 
-class ScriptPagesTest : public testing::Test {
+class ScriptPagesTest : public test::MainWindowTest {
 protected:
-    test::TempProgramFolder dir;
-    test::TestPlatform tp;
-    std::unique_ptr<frmMain> main;
     QuickCleanUpPage* qc = nullptr;
     ScriptEditorPage* se = nullptr;
 
     void SetUp() override
     {
-        tp.platform.programFolder = dir.folder();
-        tp.platform.storeFolder = dir.storeFolder();
-        dir.WithUrlHound();
+        MainWindowTest::SetUp();
         test::CreateStore(dir.storeFolder());  // an empty cache: the start-up has nothing to say
         dir.Write("a.scr", "/usr/bin/a\r\n\x01\r\nScript A.\r\n\x01\r\na\r\n");
         dir.Write("b.scr", "/usr/bin/b\r\n\x01\r\nScript B.\r\n\x01\r\nb\r\n");
@@ -52,12 +48,6 @@ protected:
         se = &main->scriptEditorPage();
         ASSERT_EQ(qc->QC_lstScripts->count(), 3);
         ASSERT_TRUE(tp.dialogs.boxes.empty());
-    }
-    void TearDown() override
-    {
-        main.reset();
-        ReleaseCookieTables();
-        ReleaseSelectedScripts();
     }
     int Row(const std::string& name) const
     {

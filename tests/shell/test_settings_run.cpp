@@ -14,6 +14,8 @@
 #include "host/UserSettingsFile.h"
 #include "scripts/QuickCleanUpPage.h"
 #include "shell/frmMain.h"
+#include "support/MainWindowTest.h"
+#include "support/GuiTestSupport.h"
 #include "support/StoreSeed.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestPlatform.h"
@@ -26,46 +28,15 @@ namespace {
 
 const std::string S = "\x01\r\n";  // a separator line
 
-std::vector<std::string> Texts(QListWidget* list)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->item(i)->text().toStdString());
-    return out;
-}
-
-std::vector<std::string> Texts(TextListView* list)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < list->count(); ++i)
-        out.push_back(list->text(i).toStdString());
-    return out;
-}
-
 std::string Source(const std::string& site)
 {
     return std::string("Cookie:") + test::kTestUser + "@" + site + "/";
 }
 
-class SettingsRun : public testing::Test {
+class SettingsRun : public test::MainWindowTest {
 protected:
-    test::TempProgramFolder dir;
-    test::TestPlatform tp;
-    std::unique_ptr<frmMain> main;
     const std::string settingsName = std::string(test::kTestUser) + ".dat";
 
-    void SetUp() override
-    {
-        tp.platform.programFolder = dir.folder();
-        tp.platform.storeFolder = dir.storeFolder();
-        dir.WithUrlHound();
-    }
-    void TearDown() override
-    {
-        main.reset();
-        ReleaseCookieTables();
-        ReleaseSelectedScripts();
-    }
     void Start()
     {
         main = std::make_unique<frmMain>(tp.platform);
@@ -97,8 +68,8 @@ TEST_F(SettingsRun, ProtectedCookiesOutliveAStoreThatCouldNotBeRead)
     fs::create_directories(dir.storeFolder());
     dir.WriteFile(dir.storeFolder() / "index.sqlite", std::string(8192, 'x'));  // damaged: no store
     Start();
-    EXPECT_EQ(Texts(page().QC_lstDelCookies), (std::vector<std::string>{Source("keep.example"), Source("gone.example")}));
-    EXPECT_TRUE(Texts(page().QC_lstCookies).empty());
+    EXPECT_EQ(test::ListLines(page().QC_lstDelCookies), (std::vector<std::string>{Source("keep.example"), Source("gone.example")}));
+    EXPECT_TRUE(test::ListLines(page().QC_lstCookies).empty());
     page().RefreshCleanupCookieLists();  // the tab's own refresh keeps them too
     EXPECT_EQ(page().QC_lstDelCookies->count(), 2);
     Exit();
@@ -108,8 +79,8 @@ TEST_F(SettingsRun, ProtectedCookiesOutliveAStoreThatCouldNotBeRead)
     fs::remove(dir.storeFolder() / "index.sqlite");
     test::SeedCookieSources(dir.storeFolder(), {Source("keep.example"), Source("other.example")});
     Start();
-    EXPECT_EQ(Texts(page().QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
-    EXPECT_EQ(Texts(page().QC_lstCookies), std::vector<std::string>{Source("other.example")});
+    EXPECT_EQ(test::ListLines(page().QC_lstDelCookies), std::vector<std::string>{Source("keep.example")});
+    EXPECT_EQ(test::ListLines(page().QC_lstCookies), std::vector<std::string>{Source("other.example")});
 }
 
 TEST_F(SettingsRun, ProtectedCookiesOutliveACookieDumpCutShort)
@@ -120,9 +91,9 @@ TEST_F(SettingsRun, ProtectedCookiesOutliveACookieDumpCutShort)
     dir.Write("OrlinCookie.dat", Source("keep.example") + "\nN\\A\n1\n1/1/2031\n1/1/2024\n@\nN\\A\n@\n" +
                                      Source("x.example") + "\nN\\A\n1\n");
     Start();
-    EXPECT_EQ(Texts(page().QC_lstDelCookies),
+    EXPECT_EQ(test::ListLines(page().QC_lstDelCookies),
               (std::vector<std::string>{Source("keep.example"), Source("later.example")}));
-    EXPECT_TRUE(Texts(page().QC_lstCookies).empty()) << "only whole records are listed";
+    EXPECT_TRUE(test::ListLines(page().QC_lstCookies).empty()) << "only whole records are listed";
 }
 
 // A settings file the start-up cannot read is said, with its path, and kept as it is.
@@ -238,7 +209,7 @@ TEST_F(SettingsRun, EveryLastingChoiceIsWrittenWhenItChanges)
     // The run ends without its shut-down; the next start has every choice back.
     main.reset();
     Start();
-    EXPECT_EQ(Texts(page().QC_lstDelCookies), (std::vector<std::string>{Source("b.example"), Source("a.example")}));
+    EXPECT_EQ(test::ListLines(page().QC_lstDelCookies), (std::vector<std::string>{Source("b.example"), Source("a.example")}));
     EXPECT_EQ(page().QC_lstScripts->item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(page().QC_txtDelay->text().toStdString(), "750");
     EXPECT_EQ(main->bleachUtilityPage().Folder(), kept.string());
