@@ -438,3 +438,51 @@ TEST_F(InetCacheTest, AReadOnlyConnectionSeesWhatAnotherProcessCheckpointedBetwe
         EXPECT_EQ(url(last), "http://late.example/");
     }
 }
+
+// The engine reads the pages of a walk in place from the pieces read ahead, and keeps the
+// pages of the tree's upper levels and of a long header while it reads on: a piece that
+// still holds such a page is never read over. A store of many pieces, with headers that run
+// over many pages and across pieces, comes back field for field, whole and by prefix.
+TEST_F(InetCacheTest, AWalkOfAStoreOfManyPiecesReturnsEveryEntryAsItWasWritten)
+{
+    std::vector<CacheEntry> entries;
+    for (std::size_t i = 0; i < 4000; ++i) {
+        const std::string n = std::to_string(i);
+        std::string header(i % 50 == 7 ? 20000 + i : i % 300, static_cast<char>('a' + i % 26));
+        if (!header.empty())
+            header.front() = '<', header.back() = '>';
+        CacheEntry e = Entry(i % 2 ? "Cookie:user@host" + n + ".example/" : "http://host" + n + ".example/page",
+                             i % 3 ? std::optional<std::string>("/cache/file" + n) : std::nullopt, header);
+        e.hitRate = static_cast<std::uint32_t>(i);
+        e.expireTime = 133590240000000000ULL + i;
+        e.lastAccessTime = 133590240000000000ULL - i;
+        entries.push_back(std::move(e));
+    }
+    SeedEntries(store, entries);
+    ASSERT_GT(fs::file_size(index), 8u * 256 * 1024);
+    for (const char* pattern : {"", "cookie:"}) {
+        SCOPED_TRACE(pattern);
+        std::vector<const CacheEntry*> expected;
+        for (const CacheEntry& e : entries)
+            if (*pattern == '\0' || e.sourceUrl.rfind("Cookie:", 0) == 0)
+                expected.push_back(&e);
+        CacheEntry e;
+        std::uint32_t size = 1u << 20;
+        auto walk = FindFirstUrlCacheEntry(pattern, e, size, store);
+        ASSERT_TRUE(walk);
+        std::size_t got = 0;
+        do {
+            ASSERT_LT(got, expected.size());
+            const CacheEntry& want = *expected[got++];
+            ASSERT_EQ(e.sourceUrl, want.sourceUrl);
+            ASSERT_EQ(e.localFileName, want.localFileName) << e.sourceUrl;
+            ASSERT_EQ(e.headerInfo, want.headerInfo) << e.sourceUrl;
+            ASSERT_EQ(e.hitRate, want.hitRate) << e.sourceUrl;
+            ASSERT_EQ(e.expireTime, want.expireTime) << e.sourceUrl;
+            ASSERT_EQ(e.lastAccessTime, want.lastAccessTime) << e.sourceUrl;
+            size = 1u << 20;
+        } while (walk->FindNext(e, size));
+        EXPECT_EQ(GetLastError(), kErrorNoMoreItems);
+        EXPECT_EQ(got, expected.size());
+    }
+}
