@@ -3,6 +3,9 @@
 // that is no M/D/YYYY date of the calendar becomes "12/31/9999"; a file that ends inside a
 // record keeps the records before it.
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -44,14 +47,34 @@ bool PlainDate(const std::string& s)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static fuzz::MemoryFile file;
+    // The loader reads the dump of a working folder: one of the fuzzer's own, made once and
+    // removed when the fuzzer ends.
+    static const struct Folder {
+        Platform platform;
+        Folder()
+        {
+            char folder[] = "/tmp/fuzz-cookie-dump-XXXXXX";
+            if (!::mkdtemp(folder))
+                std::abort();
+            platform.programFolder = folder;
+        }
+        ~Folder()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(platform.programFolder, ec);
+        }
+    } working;
+    const Platform& platform = working.platform;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    file.Set(bytes);
-    DumpLoad outcome;
-    const std::vector<CookieEntry> got = ReadCookieDump(file.path(), &outcome);
+    std::ofstream(platform.programFolder / "OrlinCookie.dat", std::ios::binary | std::ios::trunc) << bytes;
+    const DumpLoad outcome = LoadCookieDump(platform);
+    const std::vector<CookieEntry>& got = CookieEntries();
 
     const auto lines = fuzz::PlainLines(bytes);
-    std::vector<CookieEntry> want;
+    struct Plain {
+        std::string Source, FileName, Expires, Accessed;
+    };
+    std::vector<Plain> want;
     std::size_t i = 0;
     bool cut = false;
     while (i < lines.size()) {
