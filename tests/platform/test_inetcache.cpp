@@ -439,10 +439,9 @@ TEST_F(InetCacheTest, AReadOnlyConnectionSeesWhatAnotherProcessCheckpointedBetwe
     }
 }
 
-// The engine reads the pages of a walk in place from the pieces read ahead, and keeps the
-// pages of the tree's upper levels and of a long header while it reads on: a piece that
-// still holds such a page is never read over. A store of many pieces, with headers that run
-// over many pages and across pieces, comes back field for field, whole and by prefix.
+// A walk reads the index in pieces while the engine keeps the pages of the tree's upper
+// levels and of a long header: a store of many pieces, with headers that run over many
+// pages and across pieces, comes back field for field, whole and by prefix.
 TEST_F(InetCacheTest, AWalkOfAStoreOfManyPiecesReturnsEveryEntryAsItWasWritten)
 {
     std::vector<CacheEntry> entries;

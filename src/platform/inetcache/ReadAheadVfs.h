@@ -3,8 +3,6 @@
 // except that reads of the index file are served from one large sequential read ahead of
 // them. The engine asks for one page (4 KiB) at a time, and a walk of the store reads every
 // page: 7,500 small reads per walk of a 30 MB store, which cost more than the walk itself.
-// The engine takes its pages in place from the pieces read ahead (as it would from a mapped
-// file), so a page is copied once, by the read, and not again into the engine's cache.
 //
 // What was read ahead is dropped at every lock the engine takes or leaves, so it never
 // outlives the read transaction in which the file's bytes were read (a writer changes the

@@ -37,10 +37,6 @@ Db::Db(const std::filesystem::path& file, OpenMode mode)
         throw Error(ext, what);
     }
     sqlite3_extended_result_codes(m_db, 1);
-    // The engine then takes the pages in place from the pieces read ahead, without a copy
-    // into its own cache; the file itself is never mapped.
-    if (mode == OpenMode::ReadOnly)
-        sqlite3_exec(m_db, "PRAGMA mmap_size = 1099511627776", nullptr, nullptr, nullptr);
 }
 
 Db::~Db()
