@@ -78,7 +78,6 @@ DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take)
 
 }  // namespace
 
-
 std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoad* outcome)
 {
     std::vector<std::string> sources;

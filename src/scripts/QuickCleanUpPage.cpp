@@ -51,9 +51,10 @@ QPixmap PageIcon(int size)
     return pm;
 }
 
-QListWidget* MakeList(QWidget* parent, const char* name, QLabel* label, int help, QRect geometry)
+template <typename List = QListWidget>
+List* MakeList(QWidget* parent, const char* name, QLabel* label, int help, QRect geometry)
 {
-    auto* l = Make<QListWidget>(parent, name, geometry);
+    auto* l = Make<List>(parent, name, geometry);
     l->setSelectionMode(QAbstractItemView::ExtendedSelection);
     l->setUniformItemSizes(true);
     if (help)
@@ -131,11 +132,7 @@ void QuickCleanUpPage::BuildControls()
     Label9 = MakeLabel(this, "Label9", QStringLiteral("Cookies To Be Deleted:"), {8, 52, 200, 16});
     // Thousands of sources are listed at every start: a view of the page's own list, whose
     // rows are made only as they come into view.
-    QC_lstCookies = Make<TextListView>(this, "QC_lstCookies", {8, 68, 200, 144});
-    QC_lstCookies->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    QC_lstCookies->setProperty(kHelpContextId, 101);
-    QC_lstCookies->setAccessibleName(Label9->text());
-    Label9->setBuddy(QC_lstCookies);
+    QC_lstCookies = MakeList<TextListView>(this, "QC_lstCookies", Label9, 101, {8, 68, 200, 144});
     Label10 = MakeLabel(this, "Label10", QStringLiteral("Protected Cookies:"), {328, 52, 204, 16});
     QC_lstDelCookies = MakeList(this, "QC_lstDelCookies", Label10, 102, {328, 68, 204, 144});
 
