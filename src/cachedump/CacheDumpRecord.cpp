@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -184,6 +185,26 @@ void CacheDumpWriter::Flush()
     m_buf.clear();
 }
 
+// The new dump trades names with the old one, which is then removed: a rename over an
+// existing file makes the file system write the new file's data out at once (so that a
+// crash cannot leave it empty), which cost a refresh more than the walk that wrote it, for
+// a file that is rewritten at the next refresh and destroyed at exit. Readers see the old
+// dump or the new one, never none; a kill between the two steps leaves the old one under
+// the temporary name, which the next start removes. What is not a file the dump may
+// replace (a folder) goes back to its name, and the dump fails as a rename would.
+bool CacheDumpWriter::PutInPlace()
+{
+    if (::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, m_path.c_str(), RENAME_EXCHANGE) == 0) {
+        if (::unlink(m_tempPath.c_str()) == 0)
+            return true;
+        const int error = errno;
+        ::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, m_path.c_str(), RENAME_EXCHANGE);
+        errno = error;
+        return false;
+    }
+    return ::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
+}
+
 bool CacheDumpWriter::Close()
 {
     if (m_fd < 0)
@@ -193,8 +214,8 @@ bool CacheDumpWriter::Close()
         Fail(errno);
     m_fd = -1;
     // Not synced: a dump is rewritten at every refresh and destroyed at exit, and a start
-    // destroys what a lost run left. The rename keeps readers from ever seeing half a file.
-    if (!m_failed && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0)
+    // destroys what a lost run left. Readers never see half a file.
+    if (!m_failed && !PutInPlace())
         Fail(errno);
     if (m_failed)
         ::unlink(m_tempPath.c_str());  // the old dump, if any, stays as it was

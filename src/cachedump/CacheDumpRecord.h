@@ -47,6 +47,7 @@ public:
 private:
     void Flush();
     void Fail(int error);
+    bool PutInPlace();
     std::string m_path;
     std::string m_tempPath;
     int m_fd = -1;

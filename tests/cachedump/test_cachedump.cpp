@@ -148,7 +148,7 @@ ToolRun RunUrlHound(const test::TempProgramFolder& dir, const std::vector<std::s
 }
 
 // The opens and closes of the dump files in the program folder, and the renames that put
-// them in place, in the order they happened. A dump is written under its temporary name
+// them in place (one, where a dump trades names with the old one), in the order they happened. A dump is written under its temporary name
 // (the dump's name and six random letters or digits), which counts as the dump's.
 class DumpFileEvents {
 public:
@@ -177,7 +177,8 @@ public:
                         out.push_back("open " + name);
                     if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
                         out.push_back("close " + name);
-                    if (ev->mask & IN_MOVED_TO)
+                    // A dump that replaces an old one trades names with it: both names move.
+                    if ((ev->mask & IN_MOVED_TO) && (out.empty() || out.back() != "in place " + name))
                         out.push_back("in place " + name);
                 }
                 p += sizeof(inotify_event) + ev->len;
@@ -602,6 +603,34 @@ TEST(UrlHound, DumpsAreNewFilesOfTheUserAloneAndLinksInTheirPlaceAreNotFollowed)
     EXPECT_EQ(dir.Read(kC), Records(Pick(all, {1, 4})));
     EXPECT_EQ(dir.Read(kA), Records(all));
     // Nothing is left under a temporary name.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.folder()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{kA, kC, kV, "UrlHound"}));
+}
+
+// A dump trades names with the old one and then removes it. A folder under a dump's name
+// is not an old dump: it stays where it was, with what it holds, and that dump's failure
+// is said; the other dumps are written.
+TEST(UrlHound, AFolderUnderADumpsNameStaysAndThatDumpFails)
+{
+    test::TempProgramFolder dir;
+    dir.WithUrlHound();
+    const auto all = MixedEntries();
+    Seed(dir, all);
+    fs::create_directory(dir.file(kA));
+    test::TempProgramFolder::WriteFile(dir.file(kA) / "kept.txt", "kept\n");
+    dir.Write(kC, "an older dump\n");
+
+    const ToolRun run = RunUrlHound(dir);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, kDumpFolderUnwritable);
+    EXPECT_EQ(run.output, "UrlHound: cannot write " + dir.file(kA).string() + ": Is a directory\n");
+    EXPECT_TRUE(fs::is_directory(dir.file(kA)));
+    EXPECT_EQ(textfile::ReadAll(dir.file(kA) / "kept.txt"), "kept\n");
+    EXPECT_EQ(dir.Read(kV), Records(Pick(all, {0, 3})));
+    EXPECT_EQ(dir.Read(kC), Records(Pick(all, {1, 4})));
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir.folder()))
         names.push_back(e.path().filename().string());
