@@ -5,22 +5,28 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+
+#include "platform/inetcache/PieceReader.h"
 
 namespace brimlow::inetcache::sqlite {
 
 namespace {
 
-// One read of this size serves the next 64 page reads of a walk; it is the only memory the
-// layer adds to a connection.
-constexpr sqlite3_int64 kAheadBytes = 256 * 1024;
+// One read of this size serves the next 128 page reads of a walk. It and the piece read
+// after it are the only memory the layer adds to a connection.
+constexpr sqlite3_int64 kAheadBytes = 512 * 1024;
 
 struct AheadFile {
     sqlite3_file base;
-    sqlite3_file* real;    // the engine's own file, in the memory right after this one
-    char* ahead;           // kAheadBytes, or none: every read then goes straight through
-    sqlite3_int64 start;   // the file offset of ahead[0]
-    sqlite3_int64 length;  // the bytes of the file held; 0 when none is
+    sqlite3_file* real;     // the engine's own file, in the memory right after this one
+    char* ahead;            // kAheadBytes, or none: every read then goes straight through
+    sqlite3_int64 start;    // the file offset of ahead[0]
+    sqlite3_int64 length;   // the bytes of the file held; 0 when none is
+    sqlite3_int64 lastEnd;  // where the engine's last read ended; -1 at the start of a transaction
+    unsigned generation;    // counts the transactions, so that nothing read in one serves the next
+    PieceReader* next;      // reads the piece after `ahead`; none when it could not be had
 };
 
 sqlite3_vfs* g_real = nullptr;
@@ -38,12 +44,17 @@ const sqlite3_io_methods& Real(sqlite3_file* f)
 
 void Drop(sqlite3_file* f)
 {
-    Of(f)->length = 0;
+    AheadFile* a = Of(f);
+    a->length = 0;
+    a->lastEnd = -1;
+    ++a->generation;
 }
 
 int Close(sqlite3_file* f)
 {
     AheadFile* a = Of(f);
+    delete a->next;  // waits for a read under way
+    a->next = nullptr;
     const int rc = a->real->pMethods ? a->real->pMethods->xClose(a->real) : SQLITE_OK;
     std::free(a->ahead);
     a->ahead = nullptr;
@@ -56,21 +67,40 @@ int Read(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset)
     AheadFile* a = Of(f);
     if (a->length > 0 && offset >= a->start && offset + amount <= a->start + a->length) {
         std::memcpy(out, a->ahead + (offset - a->start), static_cast<std::size_t>(amount));
+        a->lastEnd = offset + amount;
         return SQLITE_OK;
     }
+    // A walk reads on through the file, passing over the pages of the other tree that lie
+    // between its own; a read behind the last one, or far ahead of it, is a page of the
+    // tree's upper levels or a lookup, and goes straight through, so the piece stays.
+    const bool onward = a->lastEnd >= 0 && offset >= a->lastEnd && offset - a->lastEnd < kAheadBytes;
+    a->lastEnd = offset + amount;
     sqlite3_int64 size = 0;
-    if (!a->ahead || amount <= 0 || amount >= kAheadBytes / 4 || Real(f).xFileSize(a->real, &size) != SQLITE_OK ||
-        offset + amount > size) {
+    if (!a->ahead || !onward || amount <= 0 || amount >= kAheadBytes / 4 ||
+        Real(f).xFileSize(a->real, &size) != SQLITE_OK || offset + amount > size) {
         // A read past the end gets the engine's own short read and zeros.
         return Real(f).xRead(a->real, out, amount, offset);
     }
-    const sqlite3_int64 n = std::min(kAheadBytes, size - offset);
-    a->length = 0;
-    if (Real(f).xRead(a->real, a->ahead, static_cast<int>(n), offset) != SQLITE_OK)
-        return Real(f).xRead(a->real, out, amount, offset);  // the engine's answer for the page itself
-    a->start = offset;
-    a->length = n;
-    std::memcpy(out, a->ahead, static_cast<std::size_t>(amount));
+    std::int64_t start = 0;
+    std::size_t length = 0;
+    if (a->next && a->next->Take(offset, a->generation, a->ahead, start, length) &&
+        start + static_cast<sqlite3_int64>(length) <= size) {
+        a->start = start;
+        a->length = static_cast<sqlite3_int64>(length);
+    } else {
+        const sqlite3_int64 n = std::min(kAheadBytes, size - offset);
+        a->length = 0;
+        if (Real(f).xRead(a->real, a->ahead, static_cast<int>(n), offset) != SQLITE_OK)
+            return Real(f).xRead(a->real, out, amount, offset);  // the engine's answer for the page itself
+        a->start = offset;
+        a->length = n;
+    }
+    if (a->next) {
+        const sqlite3_int64 after = a->start + a->length;
+        a->next->Ask(after, static_cast<std::size_t>(std::max<sqlite3_int64>(0, std::min(kAheadBytes, size - after))),
+                     a->generation);
+    }
+    std::memcpy(out, a->ahead + (offset - a->start), static_cast<std::size_t>(amount));
     return SQLITE_OK;
 }
 
@@ -190,6 +220,9 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
     a->ahead = nullptr;
     a->start = 0;
     a->length = 0;
+    a->lastEnd = -1;
+    a->generation = 0;
+    a->next = nullptr;
     a->real->pMethods = nullptr;
     const int rc = g_real->xOpen(g_real, name, a->real, flags, outFlags);
     if (!a->real->pMethods) {
@@ -197,6 +230,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
         return rc;
     }
     a->ahead = static_cast<char*>(std::malloc(static_cast<std::size_t>(kAheadBytes)));
+    if (a->ahead && name)
+        a->next = PieceReader::Open(name, static_cast<std::size_t>(kAheadBytes)).release();
     a->base.pMethods = &kMethods;
     return rc;
 }
