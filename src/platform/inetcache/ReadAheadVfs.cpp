@@ -26,7 +26,10 @@ struct AheadFile {
     sqlite3_int64 length;   // the bytes of the file held; 0 when none is
     sqlite3_int64 lastEnd;  // where the engine's last read ended; -1 at the start of a transaction
     unsigned generation;    // counts the transactions, so that nothing read in one serves the next
-    PieceReader* next;      // reads the piece after `ahead`; none when it could not be had
+    unsigned pieces;        // read in this transaction
+    const char* name;       // the engine's, good until the close
+    PieceReader* next;      // reads the piece after `ahead`, once a walk streams; none when it could not be had
+    bool noReader;          // none could be had
 };
 
 sqlite3_vfs* g_real = nullptr;
@@ -47,7 +50,19 @@ void Drop(sqlite3_file* f)
     AheadFile* a = Of(f);
     a->length = 0;
     a->lastEnd = -1;
+    a->pieces = 0;
     ++a->generation;
+}
+
+// A lookup reads a piece or so; a walk reads on piece after piece, and from its second on
+// has the next one read meanwhile.
+PieceReader* ReaderFor(AheadFile* a)
+{
+    if (!a->next && !a->noReader && a->pieces >= 2) {
+        a->next = PieceReader::Open(a->name, static_cast<std::size_t>(kAheadBytes)).release();
+        a->noReader = !a->next;
+    }
+    return a->next;
 }
 
 int Close(sqlite3_file* f)
@@ -95,10 +110,11 @@ int Read(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset)
         a->start = offset;
         a->length = n;
     }
-    if (a->next) {
+    ++a->pieces;
+    if (PieceReader* next = ReaderFor(a)) {
         const sqlite3_int64 after = a->start + a->length;
-        a->next->Ask(after, static_cast<std::size_t>(std::max<sqlite3_int64>(0, std::min(kAheadBytes, size - after))),
-                     a->generation);
+        next->Ask(after, static_cast<std::size_t>(std::max<sqlite3_int64>(0, std::min(kAheadBytes, size - after))),
+                   a->generation);
     }
     std::memcpy(out, a->ahead + (offset - a->start), static_cast<std::size_t>(amount));
     return SQLITE_OK;
@@ -222,7 +238,10 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
     a->length = 0;
     a->lastEnd = -1;
     a->generation = 0;
+    a->pieces = 0;
+    a->name = name;
     a->next = nullptr;
+    a->noReader = !name;
     a->real->pMethods = nullptr;
     const int rc = g_real->xOpen(g_real, name, a->real, flags, outFlags);
     if (!a->real->pMethods) {
@@ -230,8 +249,6 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
         return rc;
     }
     a->ahead = static_cast<char*>(std::malloc(static_cast<std::size_t>(kAheadBytes)));
-    if (a->ahead && name)
-        a->next = PieceReader::Open(name, static_cast<std::size_t>(kAheadBytes)).release();
     a->base.pMethods = &kMethods;
     return rc;
 }
