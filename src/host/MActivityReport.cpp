@@ -28,9 +28,11 @@ std::string LogSafe(std::string_view text)
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
-    for (const char ch : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x20 || b == 0x7f) {
+        // A backslash that begins "\x" would read as an escape of its own: it is one.
+        if (b < 0x20 || b == 0x7f || (ch == '\\' && i + 1 < text.size() && text[i + 1] == 'x')) {
             out += "\\x";
             out += kHex[b >> 4];
             out += kHex[b & 15];

@@ -19,7 +19,8 @@ void AppendActivityLog(const Platform& platform, std::string_view text);
 // A name or value (a cookie's, a source's, a script's path, keys) as it stands in a log
 // entry: every control byte (CR, LF, the others below space, and DEL) shows as \xHH, so no
 // name can end the line it stands in and make what follows read as an entry of its own.
-// Other bytes are kept as they are. Every writer puts foreign text into the log through it.
+// A backslash before "x" shows as \x5C, so that every \xHH in an entry is an escape. Other
+// bytes are kept as they are. Every writer puts foreign text into the log through it.
 std::string LogSafe(std::string_view text);
 
 // For a caller whose work is done whatever becomes of its entry (a file destroyed stays

@@ -30,8 +30,8 @@ TEST_F(ActivityLog, AppendJoinsTextsUnchangedAndCreatesTheLog)
 }
 
 // Names from outside (cookies, sources, script paths, keys) go into an entry through LogSafe:
-// none can end the line it stands in.
-TEST(ActivityLogName, ControlBytesAreEscapedAndEveryOtherByteIsKept)
+// none can end the line it stands in, and each \xHH in an entry stands for one byte.
+TEST(ActivityLogName, ControlBytesAndABackslashBeforeXAreEscapedAndEveryOtherByteIsKept)
 {
     const struct {
         std::string in, out;
@@ -42,6 +42,9 @@ TEST(ActivityLogName, ControlBytesAreEscapedAndEveryOtherByteIsKept)
         {"\n", "\\x0A"},
         {std::string("z\0\x1f\x7f\t", 5), "z\\x00\\x1F\\x7F\\x09"},
         {"caf\xe9 \xef\xbf\xbd \x80\xff", "caf\xe9 \xef\xbf\xbd \x80\xff"},  // not text of the locale: kept
+        // A name that holds what reads as an escape is told from one that held the byte.
+        {"C:\\x0A\\x", "C:\\x5Cx0A\\x5Cx"},
+        {"\\\\ \\X41", "\\\\ \\X41"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LogSafe(c.in), c.out) << c.in;
