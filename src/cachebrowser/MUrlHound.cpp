@@ -1,7 +1,9 @@
 #include "cachebrowser/MUrlHound.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 #include <langinfo.h>
 #include <string.h>
 
@@ -252,6 +254,74 @@ inline bool NextDumpLine(const char* bytes, std::size_t end, std::size_t at, Lin
     return true;
 }
 
+// The lines of a dump's bytes. A line is 14 bytes on average, too short for a search call
+// per line to pay: the LFs are found 64 bytes at a time, as a mask of the piece, and read off
+// it bit by bit. The bytes start a FileBlock, whose room past `end` reaches the next multiple
+// of 64: the last piece is read whole and its bits from `end` on are cleared, so nothing
+// that an earlier load left in the block counts.
+class DumpLines {
+public:
+    DumpLines(const char* bytes, std::size_t end) noexcept : m_bytes(bytes), m_end(end)
+    {
+        if (end > 0)
+            m_mask = MaskAt(0);
+    }
+
+    // Where the next line starts.
+    std::size_t at() const noexcept { return m_at; }
+
+    [[gnu::always_inline]] bool Next(Line& line) noexcept
+    {
+        if (m_at >= m_end)
+            return false;
+        while (m_mask == 0) {
+            m_base += 64;
+            if (m_base >= m_end) [[unlikely]] {  // the last line, without a line end
+                line.text = std::string_view(m_bytes + m_at, m_end - m_at);
+                line.bareLf = false;
+                line.next = m_at = m_end;
+                return true;
+            }
+            m_mask = MaskAt(m_base);
+        }
+        const std::size_t lf = m_base + static_cast<std::size_t>(__builtin_ctzll(m_mask));
+        m_mask &= m_mask - 1;
+        const std::size_t len = lf - m_at;
+        // An empty line looks at its own LF, which is no CR.
+        const bool cr = m_bytes[lf - (len > 0)] == '\r';
+        line.text = std::string_view(m_bytes + m_at, len - cr);
+        line.bareLf = !cr;
+        line.next = m_at = lf + 1;
+        return true;
+    }
+
+private:
+    std::uint64_t MaskAt(std::size_t base) const noexcept
+    {
+        const char* p = m_bytes + base;
+        std::uint64_t mask = 0;
+#if defined(__SSE2__)
+        const __m128i lf = _mm_set1_epi8('\n');
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            mask |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))} << (16 * k);
+        }
+#else
+        for (int k = 0; k < 64; ++k)
+            mask |= std::uint64_t{p[k] == '\n'} << k;
+#endif
+        if (m_end - base < 64)
+            mask &= (std::uint64_t{1} << (m_end - base)) - 1;
+        return mask;
+    }
+
+    const char* m_bytes;
+    std::size_t m_end;
+    std::size_t m_base = 0;    // the piece of m_mask
+    std::uint64_t m_mask = 0;  // its LFs not yet handed out
+    std::size_t m_at = 0;      // where the next line starts
+};
+
 // The header text of the block [from, to): CR LF, then each line of it followed by CR LF.
 // Written backwards so that it ends at `to`, over the block and the closing line, which
 // have been read; the caller made sure it fits without touching an unread byte.
@@ -281,51 +351,52 @@ std::string_view HeaderInPlace(char* bytes, std::size_t from, std::size_t to, st
 
 }  // namespace
 
-CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated)
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse)
 {
     CacheDump dump;
     if (truncated)
         *truncated = false;
     if (!textfile::FileExists(path))
         return dump;
-    dump.m_bytes = textfile::ReadAllInBlock(path);
+    reuse.m_headers.clear();
+    dump.m_headers = std::move(reuse.m_headers);
+    dump.m_bytes = textfile::ReadAllInBlock(path, std::move(reuse.m_bytes));
     char* bytes = dump.m_bytes.bytes.data();
     const std::size_t end = dump.m_bytes.size;
     // Room for records of 64 bytes (real ones are longer): the table is then made once, and
     // what it does not use is never touched, so it costs no memory.
-    dump.m_records = HugeTable<CacheRecord>(end / 64 + 16);
-    std::size_t at = 0;
+    dump.m_records = std::move(reuse.m_records);
+    dump.m_records.Renew(end / 64 + 16);
+    DumpLines lines(bytes, end);
     Line line;
     bool cut = false;
-    while (at < end) {
-        CacheRecord r;
-        std::string_view* fields[] = {&r.Source, &r.Location, &r.HitRate, &r.Expires, &r.Accessed};
-        for (std::string_view* field : fields) {
-            if (!NextDumpLine(bytes, end, at, line)) {
-                cut = true;
-                break;
-            }
-            *field = line.text;
-            at = line.next;
-        }
-        // The separator line: dropped, whatever it holds.
-        if (cut || !NextDumpLine(bytes, end, at, line)) {
+    while (lines.at() < end) {
+        Line source, location, hitRate, expires, accessed;
+        if (!(lines.Next(source) && lines.Next(location) && lines.Next(hitRate) && lines.Next(expires) &&
+              lines.Next(accessed))) {
             cut = true;
             break;
         }
-        const std::size_t separator = at;
+        // The separator line: dropped, whatever it holds.
+        const std::size_t separator = lines.at();
+        if (!lines.Next(line)) {
+            cut = true;
+            break;
+        }
         const std::size_t block = line.next;
         // The header block runs to the line that is exactly "@" (a file that ends inside a
         // record keeps the records before it).
         std::size_t bareLfs = 0;
+        bool lastBare = false;
         std::size_t blockEnd = block;
         bool closed = false;
-        for (at = block; NextDumpLine(bytes, end, at, line); at = line.next) {
-            if (line.text == "@") {
+        while (lines.Next(line)) {
+            if (line.text.size() == 1 && line.text[0] == '@') {
                 closed = true;
                 break;
             }
             bareLfs += line.bareLf;
+            lastBare = line.bareLf;
             blockEnd = line.next;
         }
         if (!closed) {
@@ -333,20 +404,31 @@ CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated)
             break;
         }
         const std::size_t closing = line.next;
-        // Read back, the block's lines each get CR LF, and a leading CR LF comes first: that
-        // fits in the bytes of the block, the separator and the closing line, unless more of
-        // the lines than those two lines' spare bytes end in a bare LF.
         const std::size_t spareAfter = closing - blockEnd;
-        if (bareLfs <= spareAfter && (block - separator) + spareAfter >= bareLfs + 2) {
-            r.Header = HeaderInPlace(bytes, block, closing, blockEnd);
+        std::string_view header;
+        if (block - separator >= 2 && (bareLfs == 0 || (bareLfs == 1 && lastBare))) {
+            // The usual block: CR LF lines, the last perhaps ended by the writer's bare LF.
+            // Its text is the block where it stands, with the leading CR LF over the end of
+            // the separator line and the last LF made CR LF over the closing line's "@".
+            bytes[block - 2] = '\r';
+            bytes[block - 1] = '\n';
+            if (bareLfs) {
+                bytes[blockEnd - 1] = '\r';
+                bytes[blockEnd] = '\n';
+            }
+            header = std::string_view(bytes + block - 2, blockEnd + bareLfs - (block - 2));
+        } else if (bareLfs <= spareAfter && (block - separator) + spareAfter >= bareLfs + 2) {
+            // Read back, the block's lines each get CR LF, and a leading CR LF comes first:
+            // that fits in the bytes of the block, the separator and the closing line, unless
+            // more of the lines than those two lines' spare bytes end in a bare LF.
+            header = HeaderInPlace(bytes, block, closing, blockEnd);
         } else {
             std::string text = "\r\n";
             for (std::size_t l = block; l < blockEnd && NextDumpLine(bytes, blockEnd, l, line); l = line.next)
                 text.append(line.text).append("\r\n");
-            r.Header = dump.m_headers.emplace_back(std::move(text));
+            header = dump.m_headers.emplace_back(std::move(text));
         }
-        dump.m_records.push_back(r);
-        at = closing;
+        dump.m_records.push_back({source.text, location.text, hitRate.text, expires.text, accessed.text, header});
     }
     if (cut && truncated)
         *truncated = true;
@@ -355,11 +437,13 @@ CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated)
 
 void LoadCacheDump(const Platform& platform, int DumpType)
 {
-    g_cacheDump = CacheDump();
+    // The records of the last load go first, so nothing can view them while their blocks
+    // take the new dump.
+    CacheDump replaced = std::exchange(g_cacheDump, CacheDump());
     const std::string_view name = CacheDumpFileName(DumpType);
     if (name.empty())
         return;
-    g_cacheDump = ReadCacheDump(textfile::InFolder(platform.programFolder, name));
+    g_cacheDump = ReadCacheDump(textfile::InFolder(platform.programFolder, name), nullptr, std::move(replaced));
 }
 
 std::span<const CacheRecord> CacheRecords()

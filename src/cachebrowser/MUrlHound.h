@@ -48,7 +48,7 @@ public:
     auto end() const noexcept { return records().end(); }
 
 private:
-    friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated);
+    friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse);
     textfile::FileBlock m_bytes;        // never moves, so the views stay good
     std::deque<std::string> m_headers;  // the header texts that did not fit in the bytes
     HugeTable<CacheRecord> m_records;
@@ -66,8 +66,10 @@ std::string_view CacheDumpFileName(int DumpType);
 int DumpTypeFromCacheTypeText(std::string_view text);
 
 // Reads one dump file. A missing file reads as no records; a file that ends inside a
-// record keeps the complete records before it (and sets *truncated when given).
-CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr);
+// record keeps the complete records before it (and sets *truncated when given). `reuse` is
+// the dump that this one replaces, of which nothing is viewed any more: its blocks are taken
+// for the new one where they are large enough, so a reload touches no fresh memory.
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr, CacheDump reuse = {});
 
 // Replaces the loaded records by those of the dump file of DumpType in the program folder
 // (the name matches without regard to letter case).

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cstdint>
 #include <deque>
+#include <utility>
 
 #include "cachebrowser/MUrlHound.h"
 #include "cachedump/CacheDumpRecord.h"
@@ -61,14 +62,15 @@ std::optional<CalendarDate> RecognizeDumpDate(std::string_view text)
 namespace {
 
 // Hands each record of a cookie dump to `take`; the outcome says what the file held.
+// `reuse`: the dump being replaced, whose blocks the new one takes (ReadCacheDump).
 template <typename Take>
-DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take)
+DumpLoad ReadCookieDumpRecords(const std::filesystem::path& path, Take&& take, CacheDump reuse = {})
 {
     if (!textfile::FileExists(path))
         return DumpLoad::Missing;
     try {
         bool truncated = false;
-        CacheDump records = ReadCacheDump(path, &truncated);
+        CacheDump records = ReadCacheDump(path, &truncated, std::move(reuse));
         take(records);
         return truncated ? DumpLoad::Truncated : DumpLoad::Complete;
     } catch (const RuntimeError&) {
@@ -96,25 +98,26 @@ std::vector<std::string> ReadCookieDumpSources(const Platform& platform, DumpLoa
 
 DumpLoad LoadCookieDump(const Platform& platform)
 {
-    std::vector<CookieEntry> entries;
-    CacheDump kept;
-    const DumpLoad outcome = ReadCookieDumpRecords(textfile::InFolder(platform.programFolder, kCookieDumpName),
-                                                   [&entries, &kept](CacheDump& records) {
-                                                       entries.reserve(records.size());
-                                                       for (const CacheRecord& r : records) {
-                                                           const bool dated = RecognizeDumpDate(r.Expires).has_value();
-                                                           entries.push_back({r.Source, r.Location,
-                                                                              dated ? r.Expires : kNoExpiryDate,
-                                                                              r.Accessed});
-                                                       }
-                                                       kept = std::move(records);
-                                                   });
-    if (outcome == DumpLoad::Unreadable)
-        entries.clear();
-    // The entries and the bytes they view are replaced together.
-    g_cookieEntries = std::move(entries);
-    g_cookieDump = std::move(kept);
+    // The entries and the bytes they view are replaced together: the old ones go first, so
+    // nothing views the old dump while its blocks (and the table's room) take the new one.
+    g_cookieEntries.clear();
     g_updatedTexts.clear();
+    CacheDump replaced = std::exchange(g_cookieDump, CacheDump());
+    const DumpLoad outcome = ReadCookieDumpRecords(
+        textfile::InFolder(platform.programFolder, kCookieDumpName),
+        [](CacheDump& records) {
+            g_cookieEntries.reserve(records.size());
+            for (const CacheRecord& r : records) {
+                const bool dated = RecognizeDumpDate(r.Expires).has_value();
+                g_cookieEntries.push_back({r.Source, r.Location, dated ? r.Expires : kNoExpiryDate, r.Accessed});
+            }
+            g_cookieDump = std::move(records);
+        },
+        std::move(replaced));
+    if (outcome == DumpLoad::Unreadable) {
+        g_cookieEntries.clear();
+        g_cookieDump = CacheDump();
+    }
     return outcome;
 }
 

@@ -73,6 +73,26 @@ HugeBlock& HugeBlock::operator=(HugeBlock&& other) noexcept
     return *this;
 }
 
+void HugeBlock::Renew(std::size_t bytes)
+{
+    if (bytes == 0) {
+        *this = HugeBlock();
+        return;
+    }
+    const std::size_t size = BlockSize(bytes);
+    if (size > m_capacity) {
+        *this = HugeBlock();
+        *this = HugeBlock(bytes);
+        return;
+    }
+    // The tail past the new room goes back to the system; cut at a page boundary (at a huge
+    // one when the room is that large), the block keeps its start.
+    if (size < m_capacity) {
+        ::munmap(m_data + size, m_capacity - size);
+        m_capacity = size;
+    }
+}
+
 void HugeBlock::Grow(std::size_t bytes)
 {
     if (bytes <= m_capacity)

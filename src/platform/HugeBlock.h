@@ -32,6 +32,12 @@ public:
     // Grows to at least `bytes`, keeping the contents (the block may move). Throws
     // std::bad_alloc when the system has no room.
     void Grow(std::size_t bytes);
+    // Room for at least `bytes` bytes for a new use, the contents not kept. A block that is
+    // large enough stays, with its pages already backed, so a reload of a dump touches no
+    // fresh memory; what it has beyond that room is given back. A block too small is given
+    // back before its successor is mapped, so the two are never held at once. The bytes are
+    // whatever the earlier use left: a reader looks only at what it has written since.
+    void Renew(std::size_t bytes);
 
 private:
     char* m_data = nullptr;
@@ -47,6 +53,21 @@ public:
     HugeTable() = default;
     // Room for `capacity` records before the first growth.
     explicit HugeTable(std::size_t capacity) : m_block(capacity * sizeof(T)) {}
+    HugeTable(HugeTable&& other) noexcept : m_block(std::move(other.m_block)), m_size(std::exchange(other.m_size, 0)) {}
+    HugeTable& operator=(HugeTable&& other) noexcept
+    {
+        m_block = std::move(other.m_block);
+        m_size = std::exchange(other.m_size, 0);
+        return *this;
+    }
+
+    // Empty again, with room for `capacity` records, in the block it has when that is large
+    // enough (HugeBlock::Renew).
+    void Renew(std::size_t capacity)
+    {
+        m_size = 0;
+        m_block.Renew(capacity * sizeof(T));
+    }
 
     void push_back(const T& value)
     {

@@ -190,15 +190,15 @@ std::string ReadAll(const fs::path& path)
     return reader.ReadAll();
 }
 
-FileBlock ReadAllInBlock(const fs::path& path)
+FileBlock ReadAllInBlock(const fs::path& path, FileBlock reuse)
 {
     const int fd = OpenFor(path, OpenMode::Reading, false);
-    FileBlock file;
+    FileBlock file{std::move(reuse.bytes), 0};
     try {
         // Sized from the file, and a byte more, so that its end shows at once.
         struct stat st;
-        file.bytes = HugeBlock(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
-                                                                         : std::size_t{1} << 16);
+        file.bytes.Renew(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
+                                                                  : std::size_t{1} << 16);
         for (;;) {
             if (file.size == file.bytes.capacity())
                 file.bytes.Grow(file.size * 2);  // the file grew meanwhile

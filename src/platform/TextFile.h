@@ -62,7 +62,10 @@ struct FileBlock {
     HugeBlock bytes;
     std::size_t size = 0;
 };
-FileBlock ReadAllInBlock(const fs::path& path);
+// `reuse`, a block whose bytes nobody looks at any more (the load being replaced), is taken
+// for the read when it is large enough, so a reload touches no fresh memory (HugeBlock::Renew);
+// the block always has room past `size` to the next multiple of 64 bytes.
+FileBlock ReadAllInBlock(const fs::path& path, FileBlock reuse = {});
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
 // Replacing a file whole (temporary file, sync, rename): platform/AtomicFile.h.

@@ -127,6 +127,31 @@ TEST_F(Loader, MissingFileLoadsEmptyAndTruncatedKeepsCompleteRecords)
     EXPECT_EQ(iCacheCount(), 3u);
 }
 
+// A reload reads into the blocks of the load it replaces, so the bytes past the new file's
+// end are still the old file's: here the rest of the record that the new file cuts short,
+// with a stray byte at the cut. A reader that looked past the end would complete that
+// record, or lose the last one, whose closing "@" ends the file without its LF.
+TEST_F(Loader, AReloadSeesNothingOfTheLongerDumpBeforeIt)
+{
+    const std::string two = ManyRecords(2, "http://t.example/");
+    const std::string third = DumpRecord("http://t.example/2", "/f", "H1\r\nH2");
+    for (std::size_t cut = 0; cut < third.size(); ++cut) {
+        dir.Write("OrlinAll.dat", two + third.substr(0, cut) + "X" + third.substr(cut) +
+                                      ManyRecords(300, "http://u.example/"));
+        LoadCacheDump(tp.platform, kDumpAll);
+        ASSERT_GT(iCacheCount(), 100u);
+        dir.Write("OrlinAll.dat", two + third.substr(0, cut));
+        LoadCacheDump(tp.platform, kDumpAll);
+        const bool whole = cut == third.size() - 1;  // all but the last LF
+        ASSERT_EQ(iCacheCount(), whole ? 3u : 2u) << "cut at " << cut;
+        EXPECT_EQ(CacheRecords()[1].Source, "http://t.example/1");
+        EXPECT_EQ(CacheRecords()[1].Header, "\r\nN\\A\r\n");
+        if (whole) {
+            EXPECT_EQ(CacheRecords()[2].Header, "\r\nH1\r\nH2\r\n");
+        }
+    }
+}
+
 namespace {
 
 // The dump format read the plain way: lines split at LF with one CR before it dropped; five
