@@ -403,7 +403,12 @@ void CookieEditorPage::BeginDeletionPass()
 void CookieEditorPage::EndDeletionPass()
 {
     m_inPass = false;
-    m_storeSession.reset();  // the store as other programs find it, before the dump tool reads it
+    // The store as other programs find it, before the dump tool reads it.
+    std::string failure;
+    if (m_storeSession && !m_storeSession->End(failure))
+        AppendActivityLog(m_platform, "DELETION ERROR:\r\nNot saved to the disk, so a crash may bring deleted "
+                                      "cookies back (" + LogSafe(failure) + ")\r\n\r\n");
+    m_storeSession.reset();
     if (std::exchange(m_passChanged, false))
         RefreshCookies();  // the dump and the lists as the store now stands
 }

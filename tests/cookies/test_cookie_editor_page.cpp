@@ -256,6 +256,45 @@ TEST_F(CookieEditorPageTest, DeleteCookieOnASourcesLastCookieSelectsTheFirstSour
     EXPECT_EQ(Count(Log(), "ERROR"), 0u);
 }
 
+// A deletion pass puts the cookie files it rewrote on the disk at its end. When the disk
+// refuses, the deletion stands but the log says that a crash may undo it.
+TEST_F(CookieEditorPageTest, ADeletionThatCouldNotReachTheDiskSaysSo)
+{
+    class FailingSync final : public PosixFileCalls {
+    public:
+        bool failing = false;
+        int Fdatasync(int fd) override
+        {
+            if (!failing)
+                return PosixFileCalls::Fdatasync(fd);
+            errno = EIO;
+            return -1;
+        }
+    } calls;
+    tp.platform.files = &calls;
+    Set("two.example", "a", "1");
+    Set("two.example", "b", "2");
+    Start();
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("two.example")));
+    page->CE_lstCookieEntries->setCurrentRow(0);
+    const std::string gone = page->CE_txtCookieName->toPlainText().toStdString();
+    calls.failing = true;
+    Click(page->CE_cmdDeleteCookie);
+    calls.failing = false;
+
+    EXPECT_EQ(GetCookie(tp.platform, "http://two.example/", ""), gone == "a" ? "b=2" : "a=1");
+    const std::string log = Log();
+    const std::string said = "DELETION ERROR:\r\nNot saved to the disk, so a crash may bring deleted cookies back "
+                             "(Input/output error: " + (dir.storeFolder() / "Cookies").string() + "/";
+    EXPECT_EQ(Count(log, said), 1u) << log;
+    EXPECT_EQ(Count(log, "ERROR"), 1u) << log;
+
+    // A pass that reached the disk says nothing.
+    page->CE_lstCookieSources->setCurrentRow(Row(Source("two.example")));
+    Click(page->CE_cmdDeleteCookie);
+    EXPECT_EQ(Count(Log(), "ERROR"), 1u) << Log();
+}
+
 TEST_F(CookieEditorPageTest, DeleteFileExpiresEveryCookieOfTheSource)
 {
     Set("keep.example", "k", "1");

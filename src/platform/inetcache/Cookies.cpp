@@ -182,7 +182,7 @@ CookieSetReport ChangePersistent(const StoreAccess& store, const Cookie& cookie,
             written = WriteNewCookieFile(folder, CookieFileStem(user, cookie), CookieFileText(cookies), calls,
                                          !deferred);
             if (deferred)
-                connection.NoteUnsynced(written);
+                connection.NoteUnsynced(written, calls);
             std::uint64_t latest = 0;
             for (const Cookie& c : cookies)
                 latest = std::max(latest, c.expiry);

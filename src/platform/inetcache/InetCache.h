@@ -80,9 +80,17 @@ StoreAccess StoreAccessOf(const Platform& platform);
 class StoreSession {
 public:
     StoreSession();
-    ~StoreSession();
+    ~StoreSession();  // ends the session, as End does, when End has not
     StoreSession(const StoreSession&) = delete;
     StoreSession& operator=(const StoreSession&) = delete;
+
+    // Ends the session. The last one puts its changes' cookie files on the disk: false when
+    // one of them (or its folder) could not be, `failure` then saying why and which
+    // ("<why>: <file>"); the changes stand, but may not outlive a crash.
+    bool End(std::string& failure);
+
+private:
+    bool m_ended = false;
 };
 
 struct CacheEntry {

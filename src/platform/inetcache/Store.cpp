@@ -7,13 +7,15 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <optional>
-#include <set>
+#include <utility>
 #include <vector>
 #include <exception>
 #include <thread>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <unistd.h>
@@ -185,31 +187,42 @@ struct KeptConnection {
     std::optional<sqlite::Db> db;
     dev_t dev = 0;
     ino_t ino = 0;
-    std::vector<fs::path> unsynced;  // cookie files written in the session, to sync at its end
+    // Cookie files written in the session, to sync at its end, with the calls they were written by.
+    std::vector<std::pair<fs::path, FileCalls*>> unsynced;
     std::atomic<std::uint64_t> begun{0};  // sessions begun with none live
 };
 
 // Puts the cookie files that a session's changes wrote, and still stand, on the disk, with
-// the folders that name them.
-void SyncWritten(std::vector<fs::path>& files)
+// the folders that name them. "" when all got there, else what failed first ("<why>: <file>").
+std::string SyncWritten(std::vector<std::pair<fs::path, FileCalls*>>& files)
 {
-    std::set<fs::path> folders;
-    for (const fs::path& file : files) {
-        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;  // replaced or removed by a later change
-        ::fdatasync(fd);
-        ::close(fd);
-        folders.insert(file.parent_path());
-    }
-    for (const fs::path& folder : folders) {
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
+    std::string failure;
+    const auto fail = [&failure](const fs::path& what) {
+        if (failure.empty())
+            failure = std::string(std::strerror(errno)) + ": " + what.string();
+    };
+    std::map<fs::path, FileCalls*> folders;
+    for (const auto& [file, calls] : files) {
+        const int fd = calls->Open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno != ENOENT)
+                fail(file);
+            continue;  // ENOENT: replaced or removed by a later change
         }
+        if (calls->Fdatasync(fd) != 0)
+            fail(file);
+        calls->Close(fd);
+        folders.emplace(file.parent_path(), calls);
+    }
+    for (const auto& [folder, calls] : folders) {
+        const int fd = calls->Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 || calls->Fsync(fd) != 0)
+            fail(folder);
+        if (fd >= 0)
+            calls->Close(fd);
     }
     files.clear();
+    return failure;
 }
 
 KeptConnection& Kept()
@@ -245,10 +258,10 @@ WriteConnection::~WriteConnection()
         Kept().db.reset();
 }
 
-void WriteConnection::NoteUnsynced(const fs::path& file)
+void WriteConnection::NoteUnsynced(const fs::path& file, FileCalls& calls)
 {
     if (DefersSync())
-        Kept().unsynced.push_back(file);
+        Kept().unsynced.emplace_back(file, &calls);
 }
 
 WriteConnection OpenForWrite(const fs::path& storeFolder)
@@ -341,11 +354,21 @@ StoreSession::StoreSession()
 
 StoreSession::~StoreSession()
 {
+    std::string failure;
+    End(failure);
+}
+
+bool StoreSession::End(std::string& failure)
+{
+    failure.clear();
+    if (std::exchange(m_ended, true))
+        return true;
     std::lock_guard lock(detail::Kept().mutex);
     if (--detail::Kept().sessions == 0) {
-        detail::SyncWritten(detail::Kept().unsynced);
+        failure = detail::SyncWritten(detail::Kept().unsynced);
         detail::Kept().db.reset();
     }
+    return failure.empty();
 }
 
 }  // namespace brimlow::inetcache

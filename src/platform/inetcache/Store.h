@@ -11,6 +11,10 @@
 
 #include "platform/inetcache/Sqlite.h"
 
+namespace brimlow {
+class FileCalls;
+}
+
 namespace brimlow::inetcache {
 struct CacheEntry;
 }
@@ -62,7 +66,7 @@ public:
     // Within a session the cookie files that changes write reach the disk at the session's
     // end: true when this is the session's connection. NoteUnsynced notes such a file.
     bool DefersSync() const noexcept { return m_kept && m_lock.owns_lock(); }
-    void NoteUnsynced(const std::filesystem::path& file);
+    void NoteUnsynced(const std::filesystem::path& file, FileCalls& calls);
 
 private:
     friend WriteConnection OpenForWrite(const std::filesystem::path& storeFolder);
