@@ -254,28 +254,40 @@ inline bool NextDumpLine(const char* bytes, std::size_t end, std::size_t at, Lin
     return true;
 }
 
-// The lines of a dump's bytes. A line is 14 bytes on average, too short for a search call
-// per line to pay: the LFs are found 64 bytes at a time, as a mask of the piece, and read off
-// it bit by bit. The bytes start a FileBlock, whose room past `end` reaches the next multiple
-// of 64: the last piece is read whole and its bits from `end` on are cleared, so nothing
-// that an earlier load left in the block counts.
+// The lines of a dump's bytes, taken as they arrive from the reading. A line is 14 bytes on
+// average, too short for a search call per line to pay: the LFs are found 64 bytes at a
+// time, as a mask of the piece, and read off it bit by bit. A piece is looked at once all of
+// it has arrived, or the reading has ended: then the block's room past the end holds the
+// rest of the last piece, and its bits from the end on are cleared, so nothing that an
+// earlier load left in the block counts.
 class DumpLines {
 public:
-    DumpLines(const char* bytes, std::size_t end) noexcept : m_bytes(bytes), m_end(end)
+    DumpLines(const char* bytes, const textfile::BlockReading& reading) noexcept : m_bytes(bytes), m_reading(reading)
     {
-        if (end > 0)
+        while (m_end < 64 && !m_ended)
+            Wait();
+        if (m_end > 0)
             m_mask = MaskAt(0);
     }
 
     // Where the next line starts.
     std::size_t at() const noexcept { return m_at; }
+    // No line is left.
+    bool AtEnd() noexcept
+    {
+        while (m_at >= m_end && !m_ended)
+            Wait();
+        return m_at >= m_end;
+    }
 
     [[gnu::always_inline]] bool Next(Line& line) noexcept
     {
-        if (m_at >= m_end)
+        if (m_at >= m_end && AtEnd())
             return false;
         while (m_mask == 0) {
             m_base += 64;
+            while (m_base + 64 > m_end && !m_ended)
+                Wait();
             if (m_base >= m_end) [[unlikely]] {  // the last line, without a line end
                 line.text = std::string_view(m_bytes + m_at, m_end - m_at);
                 line.bareLf = false;
@@ -296,6 +308,8 @@ public:
     }
 
 private:
+    [[gnu::noinline]] void Wait() noexcept { m_end = m_reading.WaitPast(m_end, m_ended); }
+
     std::uint64_t MaskAt(std::size_t base) const noexcept
     {
         const char* p = m_bytes + base;
@@ -316,7 +330,9 @@ private:
     }
 
     const char* m_bytes;
-    std::size_t m_end;
+    const textfile::BlockReading& m_reading;
+    std::size_t m_end = 0;     // the bytes that have arrived
+    bool m_ended = false;      // and all of them have
     std::size_t m_base = 0;    // the piece of m_mask
     std::uint64_t m_mask = 0;  // its LFs not yet handed out
     std::size_t m_at = 0;      // where the next line starts
@@ -351,88 +367,105 @@ std::string_view HeaderInPlace(char* bytes, std::size_t from, std::size_t to, st
 
 }  // namespace
 
-CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse)
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse, FileCalls* calls)
 {
     CacheDump dump;
     if (truncated)
         *truncated = false;
     if (!textfile::FileExists(path))
         return dump;
-    reuse.m_headers.clear();
     dump.m_headers = std::move(reuse.m_headers);
-    dump.m_bytes = textfile::ReadAllInBlock(path, std::move(reuse.m_bytes));
-    char* bytes = dump.m_bytes.bytes.data();
-    const std::size_t end = dump.m_bytes.size;
-    // Room for records of 64 bytes (real ones are longer): the table is then made once, and
-    // what it does not use is never touched, so it costs no memory.
     dump.m_records = std::move(reuse.m_records);
-    dump.m_records.Renew(end / 64 + 16);
-    DumpLines lines(bytes, end);
-    Line line;
-    bool cut = false;
-    while (lines.at() < end) {
-        Line source, location, hitRate, expires, accessed;
-        if (!(lines.Next(source) && lines.Next(location) && lines.Next(hitRate) && lines.Next(expires) &&
-              lines.Next(accessed))) {
-            cut = true;
-            break;
-        }
-        // The separator line: dropped, whatever it holds.
-        const std::size_t separator = lines.at();
-        if (!lines.Next(line)) {
-            cut = true;
-            break;
-        }
-        const std::size_t block = line.next;
-        // The header block runs to the line that is exactly "@" (a file that ends inside a
-        // record keeps the records before it).
-        std::size_t bareLfs = 0;
-        bool lastBare = false;
-        std::size_t blockEnd = block;
-        bool closed = false;
-        while (lines.Next(line)) {
-            if (line.text.size() == 1 && line.text[0] == '@') {
-                closed = true;
+    // The records of the bytes as they arrive; true when the file ends inside a record.
+    const auto readRecords = [&dump](const textfile::BlockReading& reading) {
+        char* bytes = reading.data();
+        dump.m_headers.clear();
+        // Room for records of 64 bytes (real ones are longer): the table is then made once,
+        // and what it does not use is never touched, so it costs no memory.
+        dump.m_records.Renew(reading.size() / 64 + 16);
+        DumpLines lines(bytes, reading);
+        Line line;
+        bool cut = false;
+        while (!lines.AtEnd()) {
+            Line source, location, hitRate, expires, accessed;
+            if (!(lines.Next(source) && lines.Next(location) && lines.Next(hitRate) && lines.Next(expires) &&
+                  lines.Next(accessed))) {
+                cut = true;
                 break;
             }
-            bareLfs += line.bareLf;
-            lastBare = line.bareLf;
-            blockEnd = line.next;
-        }
-        if (!closed) {
-            cut = true;
-            break;
-        }
-        const std::size_t closing = line.next;
-        const std::size_t spareAfter = closing - blockEnd;
-        std::string_view header;
-        if (block - separator >= 2 && (bareLfs == 0 || (bareLfs == 1 && lastBare))) {
-            // The usual block: CR LF lines, the last perhaps ended by the writer's bare LF.
-            // Its text is the block where it stands, with the leading CR LF over the end of
-            // the separator line and the last LF made CR LF over the closing line's "@".
-            bytes[block - 2] = '\r';
-            bytes[block - 1] = '\n';
-            if (bareLfs) {
-                bytes[blockEnd - 1] = '\r';
-                bytes[blockEnd] = '\n';
+            // The separator line: dropped, whatever it holds.
+            const std::size_t separator = lines.at();
+            if (!lines.Next(line)) {
+                cut = true;
+                break;
             }
-            header = std::string_view(bytes + block - 2, blockEnd + bareLfs - (block - 2));
-        } else if (bareLfs <= spareAfter && (block - separator) + spareAfter >= bareLfs + 2) {
-            // Read back, the block's lines each get CR LF, and a leading CR LF comes first:
-            // that fits in the bytes of the block, the separator and the closing line, unless
-            // more of the lines than those two lines' spare bytes end in a bare LF.
-            header = HeaderInPlace(bytes, block, closing, blockEnd);
-        } else {
-            std::string text = "\r\n";
-            for (std::size_t l = block; l < blockEnd && NextDumpLine(bytes, blockEnd, l, line); l = line.next)
-                text.append(line.text).append("\r\n");
-            header = dump.m_headers.emplace_back(std::move(text));
+            const std::size_t block = line.next;
+            // The header block runs to the line that is exactly "@" (a file that ends inside a
+            // record keeps the records before it).
+            std::size_t bareLfs = 0;
+            bool lastBare = false;
+            std::size_t blockEnd = block;
+            bool closed = false;
+            while (lines.Next(line)) {
+                if (line.text.size() == 1 && line.text[0] == '@') {
+                    closed = true;
+                    break;
+                }
+                bareLfs += line.bareLf;
+                lastBare = line.bareLf;
+                blockEnd = line.next;
+            }
+            if (!closed) {
+                cut = true;
+                break;
+            }
+            const std::size_t closing = line.next;
+            const std::size_t spareAfter = closing - blockEnd;
+            std::string_view header;
+            if (block - separator >= 2 && (bareLfs == 0 || (bareLfs == 1 && lastBare))) {
+                // The usual block: CR LF lines, the last perhaps ended by the writer's bare LF.
+                // Its text is the block where it stands, with the leading CR LF over the end of
+                // the separator line and the last LF made CR LF over the closing line's "@".
+                bytes[block - 2] = '\r';
+                bytes[block - 1] = '\n';
+                if (bareLfs) {
+                    bytes[blockEnd - 1] = '\r';
+                    bytes[blockEnd] = '\n';
+                }
+                header = std::string_view(bytes + block - 2, blockEnd + bareLfs - (block - 2));
+            } else if (bareLfs <= spareAfter && (block - separator) + spareAfter >= bareLfs + 2) {
+                // Read back, the block's lines each get CR LF, and a leading CR LF comes first:
+                // that fits in the bytes of the block, the separator and the closing line, unless
+                // more of the lines than those two lines' spare bytes end in a bare LF.
+                header = HeaderInPlace(bytes, block, closing, blockEnd);
+            } else {
+                std::string text = "\r\n";
+                for (std::size_t l = block; l < blockEnd && NextDumpLine(bytes, blockEnd, l, line); l = line.next)
+                    text.append(line.text).append("\r\n");
+                header = dump.m_headers.emplace_back(std::move(text));
+            }
+            dump.m_records.push_back({source.text, location.text, hitRate.text, expires.text, accessed.text, header});
         }
-        dump.m_records.push_back({source.text, location.text, hitRate.text, expires.text, accessed.text, header});
+        return cut;
+    };
+    textfile::FileBlock bytes = std::move(reuse.m_bytes);
+    // A file that grows while it is read is read again, twice at most; then its records are
+    // those of the bytes that fitted.
+    for (int attempt = 0;; ++attempt) {
+        bool whole = true;
+        bool cut = false;
+        {
+            textfile::BlockReading reading(path, std::move(bytes), calls);
+            cut = readRecords(reading);
+            bytes = reading.Finish(whole);
+        }
+        if (whole || attempt == 2) {
+            dump.m_bytes = std::move(bytes);
+            if (truncated)
+                *truncated = cut || !whole;
+            return dump;
+        }
     }
-    if (cut && truncated)
-        *truncated = true;
-    return dump;
 }
 
 void LoadCacheDump(const Platform& platform, int DumpType)

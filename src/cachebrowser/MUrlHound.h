@@ -48,7 +48,8 @@ public:
     auto end() const noexcept { return records().end(); }
 
 private:
-    friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse);
+    friend CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated, CacheDump reuse,
+                                   FileCalls* calls);
     textfile::FileBlock m_bytes;        // never moves, so the views stay good
     std::deque<std::string> m_headers;  // the header texts that did not fit in the bytes
     HugeTable<CacheRecord> m_records;
@@ -68,8 +69,10 @@ int DumpTypeFromCacheTypeText(std::string_view text);
 // Reads one dump file. A missing file reads as no records; a file that ends inside a
 // record keeps the complete records before it (and sets *truncated when given). `reuse` is
 // the dump that this one replaces, of which nothing is viewed any more: its blocks are taken
-// for the new one where they are large enough, so a reload touches no fresh memory.
-CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr, CacheDump reuse = {});
+// for the new one where they are large enough, so a reload touches no fresh memory. The
+// file's reads go through `calls` when given.
+CacheDump ReadCacheDump(const std::filesystem::path& path, bool* truncated = nullptr, CacheDump reuse = {},
+                        FileCalls* calls = nullptr);
 
 // Replaces the loaded records by those of the dump file of DumpType in the program folder
 // (the name matches without regard to letter case).

@@ -189,6 +189,11 @@ long FileCalls::Write(int fd, const void* buf, std::size_t count)
     return static_cast<long>(::write(fd, buf, count));
 }
 
+long FileCalls::Pread(int fd, void* buf, std::size_t count, std::int64_t offset)
+{
+    return static_cast<long>(::pread(fd, buf, count, static_cast<off_t>(offset)));
+}
+
 int FileCalls::Fsync(int fd)
 {
     return ::fsync(fd);

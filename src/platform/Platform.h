@@ -213,6 +213,7 @@ public:
     // written into `pattern`'s trailing XXXXXX.
     virtual int MakeTemporary(char* pattern);
     virtual long Write(int fd, const void* buf, std::size_t count);
+    virtual long Pread(int fd, void* buf, std::size_t count, std::int64_t offset);
     virtual int Fsync(int fd);
     virtual int Rename(const char* from, const char* to);
 };

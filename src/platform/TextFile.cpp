@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,34 +191,143 @@ std::string ReadAll(const fs::path& path)
     return reader.ReadAll();
 }
 
-FileBlock ReadAllInBlock(const fs::path& path, FileBlock reuse)
+// ---- BlockReading ----
+
+namespace {
+// The first piece is small, so that the caller starts at once.
+constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
+constexpr std::size_t kPiece = std::size_t{256} << 10;
+constexpr std::size_t kRoomPast = 64;
+// A file this large is read by two threads, each a half: the copy out of the page cache then
+// takes half the time, less than the caller's parse of it.
+constexpr std::size_t kTwoHalves = std::size_t{4} << 20;
+}  // namespace
+
+BlockReading::BlockReading(const fs::path& path, FileBlock reuse, FileCalls* calls)
+    : m_file{std::move(reuse.bytes), 0}, m_calls(calls)
 {
-    const int fd = OpenFor(path, OpenMode::Reading, false);
-    FileBlock file{std::move(reuse.bytes), 0};
+    static PosixFileCalls real;
+    if (!m_calls)
+        m_calls = &real;
+    m_fd = OpenFor(path, OpenMode::Reading, false);
     try {
-        // Sized from the file, and a byte more, so that its end shows at once.
         struct stat st;
-        file.bytes.Renew(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
-                                                                  : std::size_t{1} << 16);
-        for (;;) {
-            if (file.size == file.bytes.capacity())
-                file.bytes.Grow(file.size * 2);  // the file grew meanwhile
-            ssize_t n;
-            do {
-                n = ::read(fd, file.bytes.data() + file.size, file.bytes.capacity() - file.size);
-            } while (n < 0 && errno == EINTR);
-            if (n < 0)
-                throw RuntimeError::FromErrno(errno, "read");
-            if (n == 0)
-                break;
-            file.size += static_cast<std::size_t>(n);
-        }
+        m_size = ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+        // Sized from the file, and a byte more, so that its end shows at once.
+        m_file.bytes.Renew(m_size + 1 + kRoomPast);
+        m_room = m_file.bytes.capacity() - kRoomPast;
+        m_halves = m_size >= kTwoHalves ? 2 : 1;
+        const std::size_t half = m_halves == 2 ? m_size / 2 : m_room;
+        m_half[0].start = 0;
+        m_half[0].end = half;
+        m_half[1].start = half;
+        m_half[1].end = m_room;  // the last half reads to the file's end, as far as the room goes
+        m_running.store(m_halves, std::memory_order_relaxed);
     } catch (...) {
-        ::close(fd);
+        ::close(m_fd);
         throw;
     }
-    ::close(fd);
-    return file;
+    for (int k = 0; k < m_halves; ++k) {
+        try {
+            m_readers[k] = std::thread([this, k] { Read(k); });
+        } catch (const std::system_error&) {
+            Read(k);  // no thread to be had: read it here, first
+        }
+    }
+}
+
+BlockReading::~BlockReading()
+{
+    m_stop.store(true, std::memory_order_relaxed);
+    for (std::thread& reader : m_readers)
+        if (reader.joinable())
+            reader.join();
+    ::close(m_fd);
+}
+
+void BlockReading::Read(int k) noexcept
+{
+    Half& half = m_half[k];
+    const bool last = k == m_halves - 1;
+    std::size_t at = half.start;
+    std::size_t piece = kFirstPiece;
+    while (!m_stop.load(std::memory_order_relaxed)) {
+        if (at == half.end) {
+            if (last) {
+                // The room is full: the file has grown unless it ends right here.
+                char probe;
+                long n;
+                do {
+                    n = m_calls->Pread(m_fd, &probe, 1, static_cast<std::int64_t>(at));
+                } while (n < 0 && errno == EINTR);
+                half.full = n != 0;
+                half.error = n < 0 ? errno : 0;
+            }
+            break;
+        }
+        long n;
+        do {
+            n = m_calls->Pread(m_fd, m_file.bytes.data() + at, std::min(piece, half.end - at),
+                               static_cast<std::int64_t>(at));
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {  // the file's end (a first half that ends early: the file shrank)
+            half.error = n < 0 ? errno : 0;
+            break;
+        }
+        at += static_cast<std::size_t>(n);
+        half.in.store(at - half.start, std::memory_order_release);
+        Publish(false);
+        piece = kPiece;
+    }
+    if (m_running.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        Publish(true);
+}
+
+void BlockReading::Publish(bool ended) noexcept
+{
+    // The bytes that have arrived run from the start to the first gap: through a first half
+    // only once it is all in.
+    std::size_t arrived = 0;
+    for (int k = 0; k < m_halves; ++k) {
+        const std::size_t in = m_half[k].in.load(std::memory_order_acquire);
+        arrived = m_half[k].start + in;
+        if (m_half[k].start + in < m_half[k].end)
+            break;
+    }
+    if (ended) {
+        m_state.store(arrived | kEnded, std::memory_order_release);
+    } else {
+        std::size_t state = m_state.load(std::memory_order_relaxed);
+        while (state < arrived && !m_state.compare_exchange_weak(state, arrived, std::memory_order_release,
+                                                                 std::memory_order_relaxed)) {
+        }
+    }
+    m_state.notify_all();
+}
+
+std::size_t BlockReading::WaitPast(std::size_t have, bool& ended) const noexcept
+{
+    for (;;) {
+        const std::size_t state = m_state.load(std::memory_order_acquire);
+        ended = (state & kEnded) != 0;
+        const std::size_t in = state & ~kEnded;
+        if (ended || in > have)
+            return in;
+        m_state.wait(state, std::memory_order_acquire);
+    }
+}
+
+FileBlock BlockReading::Finish(bool& whole)
+{
+    for (std::thread& reader : m_readers)
+        if (reader.joinable())
+            reader.join();
+    for (int k = 0; k < m_halves; ++k)
+        if (m_half[k].error)
+            throw RuntimeError::FromErrno(m_half[k].error, "read");
+    whole = !m_half[m_halves - 1].full;
+    m_file.size = m_state.load(std::memory_order_acquire) & ~kEnded;
+    return std::move(m_file);
 }
 
 void WriteAll(const fs::path& path, std::string_view text)

@@ -9,10 +9,12 @@
 // path/file access error), writes never follow a link at the final name, and files are
 // created with mode 0600.
 // Failures throw RuntimeError carrying the runtime error number (platform/Errors.h).
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/HugeBlock.h"
@@ -56,16 +58,67 @@ struct FolderFile {
 std::vector<FolderFile> FolderFiles(const fs::path& folder);
 
 std::string ReadAll(const fs::path& path);
-// The same into a block of its own (HugeBlock), for a big file that is read whole and then
-// viewed, and rewritten, in place: no byte of it is copied or cleared twice.
+// A file read whole into a block of its own (HugeBlock), for a big file that is read once
+// and then viewed, and rewritten, in place: no byte of it is copied or cleared twice.
 struct FileBlock {
     HugeBlock bytes;
     std::size_t size = 0;
 };
-// `reuse`, a block whose bytes nobody looks at any more (the load being replaced), is taken
-// for the read when it is large enough, so a reload touches no fresh memory (HugeBlock::Renew);
-// the block always has room past `size` to the next multiple of 64 bytes.
-FileBlock ReadAllInBlock(const fs::path& path, FileBlock reuse = {});
+// The reading of a FileBlock, by a thread of its own, so that the caller works on the bytes
+// that have arrived while the rest is read: the copy of a 14 MB dump out of the page cache
+// takes a millisecond or more, which the parse of the bytes before it then hides. The block
+// is sized from the file when it is opened and never moves, so views of it stay good; a
+// file that grows past that room meanwhile is read as far as the room goes, and Finish says
+// so. `reuse`, a block whose bytes nobody looks at any more (the load being replaced), is
+// taken when it is large enough, so a reload touches no fresh memory (HugeBlock::Renew).
+class BlockReading {
+public:
+    // Opens the file (regular files only, as every open here) and starts the reading; the
+    // reads go through `calls` when given (a test makes them slow there).
+    BlockReading(const fs::path& path, FileBlock reuse, FileCalls* calls = nullptr);
+    // Stops the reading and waits for it.
+    ~BlockReading();
+    BlockReading(const BlockReading&) = delete;
+    BlockReading& operator=(const BlockReading&) = delete;
+
+    char* data() const noexcept { return m_file.bytes.data(); }
+    // The file's size when it was opened.
+    std::size_t size() const noexcept { return m_size; }
+    // Waits until more than `have` bytes have arrived or the reading has ended (`ended`);
+    // the bytes that have arrived, which the reading no longer touches. The block holds 64
+    // bytes of room past the last of them.
+    std::size_t WaitPast(std::size_t have, bool& ended) const noexcept;
+    // Waits for the end: the file's bytes, or RuntimeError when a read failed. `whole` is
+    // false when the file grew past the block's room while it was read.
+    FileBlock Finish(bool& whole);
+
+private:
+    struct Half {
+        std::size_t start = 0;
+        std::size_t end = 0;  // the room it may fill
+        std::atomic<std::size_t> in{0};  // the bytes from `start` that have arrived
+        int error = 0;       // errno of a failed read; read once the reading has ended
+        bool full = false;   // the last half: the room was filled before the file's end
+    };
+    void Read(int half) noexcept;
+    void Publish(bool ended) noexcept;
+
+    FileBlock m_file;
+    FileCalls* m_calls;
+    int m_fd = -1;
+    std::size_t m_size = 0;
+    std::size_t m_room = 0;  // the bytes the reading may fill
+    int m_halves = 1;
+    Half m_half[2];
+    // The bytes that have arrived, from the start on, and kEnded once the reading has ended:
+    // one word, so that a wait for it wakes for either.
+    static constexpr std::size_t kEnded = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
+    std::atomic<std::size_t> m_state{0};
+    std::atomic<int> m_running{0};
+    std::atomic<bool> m_stop{false};
+    std::thread m_readers[2];
+};
+
 // Creates or empties the file and writes `text` unchanged.
 void WriteAll(const fs::path& path, std::string_view text);
 // Replacing a file whole (temporary file, sync, rename): platform/AtomicFile.h.

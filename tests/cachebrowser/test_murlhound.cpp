@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <deque>
 #include <gtest/gtest.h>
 #include <optional>
@@ -230,6 +231,55 @@ TEST_F(Loader, HeaderTextsAreThoseOfAPlainReadingWhateverTheirShape)
     check(dump, "whole");
     for (std::size_t cut = 0; cut < dump.size(); cut += 1)
         check(dump.substr(0, cut), "cut at " + std::to_string(cut));
+}
+
+namespace {
+
+// Reads that bring at most 61 bytes each: the loader's parse then catches up with the reading
+// at every piece and waits for it.
+class TrickleReads final : public PosixFileCalls {
+public:
+    long Pread(int fd, void* buf, std::size_t count, std::int64_t offset) override
+    {
+        return FileCalls::Pread(fd, buf, std::min<std::size_t>(count, 61), offset);
+    }
+};
+
+}  // namespace
+
+// A dump of several megabytes is read in pieces, by two threads each a half, while the
+// records are taken from what has arrived: records that straddle the pieces and the halves
+// read as the plain reading says, and so does the file cut around those boundaries, when the
+// reading runs ahead of the parse and when it trickles in behind it.
+TEST_F(Loader, ABigDumpReadInPiecesIsThatOfAPlainReading)
+{
+    const std::vector<std::string> blocks = {"N\\A\n", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n\n",
+                                             "a\nb\nc\n", "x\r\ny\n"};
+    std::string dump;
+    for (std::size_t n = 0; dump.size() < (std::size_t{5} << 20); ++n)
+        dump += "http://h.example/" + std::string(n % 97, 'p') + std::to_string(n) + "\n/f\n1\n1/1/2001\n2/2/2002\n@\n" +
+                blocks[n % blocks.size()] + "@\n";
+    TrickleReads trickle;
+    const auto check = [&](std::size_t cut, FileCalls* calls) {
+        const std::string bytes = dump.substr(0, cut);
+        dir.Write("OrlinAll.dat", bytes);
+        bool truncated = false;
+        const CacheDump got = ReadCacheDump(dir.file("OrlinAll.dat"), &truncated, {}, calls);
+        const auto want = PlainReading(bytes);
+        ASSERT_EQ(got.size(), want.size()) << "cut at " << cut;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const CacheRecord& r = got[i];
+            const std::vector<std::string_view> fields = {r.Source, r.Location, r.HitRate, r.Expires, r.Accessed, r.Header};
+            for (std::size_t f = 0; f < fields.size(); ++f)
+                ASSERT_EQ(fields[f], want[i][f]) << "cut at " << cut << ", record " << i << ", field " << f;
+        }
+    };
+    const std::size_t half = dump.size() / 2;
+    for (FileCalls* calls : {static_cast<FileCalls*>(nullptr), static_cast<FileCalls*>(&trickle)})
+        for (std::size_t cut : {dump.size(), dump.size() - 1, half - 1, half, half + 1, half + 37,
+                                std::size_t{64} << 10, (std::size_t{64} << 10) + 1, (std::size_t{320} << 10) - 1,
+                                std::size_t{4} << 20})
+            check(cut, calls);
 }
 
 TEST(CacheTypeText, ExactTextChoosesTheDump)
