@@ -106,12 +106,13 @@ DumpLoad LoadCookieDump(const Platform& platform)
     const DumpLoad outcome = ReadCookieDumpRecords(
         textfile::InFolder(platform.programFolder, kCookieDumpName),
         [](CacheDump& records) {
-            g_cookieEntries.reserve(records.size());
-            for (const CacheRecord& r : records) {
+            // The dump is kept first: the entries view it even if the table's growth fails.
+            g_cookieDump = std::move(records);
+            g_cookieEntries.reserve(g_cookieDump.size());
+            for (const CacheRecord& r : g_cookieDump) {
                 const bool dated = RecognizeDumpDate(r.Expires).has_value();
                 g_cookieEntries.push_back({r.Source, r.Location, dated ? r.Expires : kNoExpiryDate, r.Accessed});
             }
-            g_cookieDump = std::move(records);
         },
         std::move(replaced));
     if (outcome == DumpLoad::Unreadable) {
