@@ -411,9 +411,9 @@ TEST_F(InetCacheTest, AnUnnamedStoreIsRefusedAndNothingIsWrittenInTheCurrentFold
     EXPECT_TRUE(fs::is_empty(tmp.folder()));
 }
 
-// A read-only connection reads the index in large pieces. What it read ahead in one read
+// A read-only connection reads the index in large chunks. What it read ahead in one read
 // transaction is not served in the next: another process's change, checkpointed into the
-// index file between the two, is seen, in a store that one piece holds whole and in one
+// index file between the two, is seen, in a store that one chunk holds whole and in one
 // that takes many.
 TEST_F(InetCacheTest, AReadOnlyConnectionSeesWhatAnotherProcessCheckpointedBetweenItsReads)
 {
@@ -439,10 +439,10 @@ TEST_F(InetCacheTest, AReadOnlyConnectionSeesWhatAnotherProcessCheckpointedBetwe
     }
 }
 
-// A walk reads the index in pieces while the engine keeps the pages of the tree's upper
-// levels and of a long header: a store of many pieces, with headers that run over many
-// pages and across pieces, comes back field for field, whole and by prefix.
-TEST_F(InetCacheTest, AWalkOfAStoreOfManyPiecesReturnsEveryEntryAsItWasWritten)
+// A walk reads the index in chunks while the engine keeps the pages of the tree's upper
+// levels and of a long header: a store of many chunks, with headers that run over many
+// pages and across chunks, comes back field for field, whole and by prefix.
+TEST_F(InetCacheTest, AWalkOfAStoreOfManyChunksReturnsEveryEntryAsItWasWritten)
 {
     std::vector<CacheEntry> entries;
     for (std::size_t i = 0; i < 4000; ++i) {

@@ -8,13 +8,13 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/inetcache/PieceReader.h"
+#include "platform/inetcache/ReadAheadThread.h"
 
 namespace brimlow::inetcache::sqlite {
 
 namespace {
 
-// One read of this size serves the next 128 page reads of a walk. It and the piece read
+// One read of this size serves the next 128 page reads of a walk. It and the chunk read
 // after it are the only memory the layer adds to a connection.
 constexpr sqlite3_int64 kAheadBytes = 512 * 1024;
 
@@ -26,9 +26,9 @@ struct AheadFile {
     sqlite3_int64 length;   // the bytes of the file held; 0 when none is
     sqlite3_int64 lastEnd;  // where the engine's last read ended; -1 at the start of a transaction
     unsigned generation;    // counts the transactions, so that nothing read in one serves the next
-    unsigned pieces;        // read in this transaction
+    unsigned chunks;        // read in this transaction
     const char* name;       // the engine's, good until the close
-    PieceReader* next;      // reads the piece after `ahead`, once a walk streams; none when it could not be had
+    ReadAheadThread* next;  // reads the chunk after `ahead` once a walk streams; none when it could not be had
     bool noReader;          // none could be had
 };
 
@@ -50,16 +50,16 @@ void Drop(sqlite3_file* f)
     AheadFile* a = Of(f);
     a->length = 0;
     a->lastEnd = -1;
-    a->pieces = 0;
+    a->chunks = 0;
     ++a->generation;
 }
 
-// A lookup reads a piece or so; a walk reads on piece after piece, and from its second on
+// A lookup reads a chunk or so; a walk reads on chunk after chunk, and from its second on
 // has the next one read meanwhile.
-PieceReader* ReaderFor(AheadFile* a)
+ReadAheadThread* ReaderFor(AheadFile* a)
 {
-    if (!a->next && !a->noReader && a->pieces >= 2) {
-        a->next = PieceReader::Open(a->name, static_cast<std::size_t>(kAheadBytes)).release();
+    if (!a->next && !a->noReader && a->chunks >= 2) {
+        a->next = ReadAheadThread::Open(a->name, static_cast<std::size_t>(kAheadBytes)).release();
         a->noReader = !a->next;
     }
     return a->next;
@@ -87,7 +87,7 @@ int Read(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset)
     }
     // A walk reads on through the file, passing over the pages of the other tree that lie
     // between its own; a read behind the last one, or far ahead of it, is a page of the
-    // tree's upper levels or a lookup, and goes straight through, so the piece stays.
+    // tree's upper levels or a lookup, and goes straight through, so the chunk stays.
     const bool onward = a->lastEnd >= 0 && offset >= a->lastEnd && offset - a->lastEnd < kAheadBytes;
     a->lastEnd = offset + amount;
     sqlite3_int64 size = 0;
@@ -110,8 +110,8 @@ int Read(sqlite3_file* f, void* out, int amount, sqlite3_int64 offset)
         a->start = offset;
         a->length = n;
     }
-    ++a->pieces;
-    if (PieceReader* next = ReaderFor(a)) {
+    ++a->chunks;
+    if (ReadAheadThread* next = ReaderFor(a)) {
         const sqlite3_int64 after = a->start + a->length;
         next->Ask(after, static_cast<std::size_t>(std::max<sqlite3_int64>(0, std::min(kAheadBytes, size - after))),
                    a->generation);
@@ -238,7 +238,7 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFla
     a->length = 0;
     a->lastEnd = -1;
     a->generation = 0;
-    a->pieces = 0;
+    a->chunks = 0;
     a->name = name;
     a->next = nullptr;
     a->noReader = !name;

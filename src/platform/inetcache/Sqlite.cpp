@@ -26,7 +26,7 @@ Db::Db(const std::filesystem::path& file, OpenMode mode)
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case OpenMode::ReadWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     }
-    // A read-only connection reads the index in large pieces (the walks read all of it).
+    // A read-only connection reads the index in large chunks (the walks read all of it).
     const int rc =
         sqlite3_open_v2(file.c_str(), &m_db, flags, mode == OpenMode::ReadOnly ? ReadAheadVfsName() : nullptr);
     if (rc != SQLITE_OK) {

@@ -1,4 +1,4 @@
-#include "platform/inetcache/PieceReader.h"
+#include "platform/inetcache/ReadAheadThread.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 
 namespace brimlow::inetcache::sqlite {
 
-std::unique_ptr<PieceReader> PieceReader::Open(const char* name, std::size_t pieceBytes) noexcept
+std::unique_ptr<ReadAheadThread> ReadAheadThread::Open(const char* name, std::size_t chunkBytes) noexcept
 {
     // The name the engine opened a moment before; only a regular file is read ahead.
     int fd;
@@ -21,11 +21,11 @@ std::unique_ptr<PieceReader> PieceReader::Open(const char* name, std::size_t pie
     struct stat st {};
     char* buffer = nullptr;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        !(buffer = static_cast<char*>(std::malloc(pieceBytes)))) {
+        !(buffer = static_cast<char*>(std::malloc(chunkBytes)))) {
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<PieceReader> reader(new (std::nothrow) PieceReader(fd, buffer));
+    std::unique_ptr<ReadAheadThread> reader(new (std::nothrow) ReadAheadThread(fd, buffer));
     if (!reader) {
         std::free(buffer);
         ::close(fd);
@@ -33,7 +33,7 @@ std::unique_ptr<PieceReader> PieceReader::Open(const char* name, std::size_t pie
     return reader;
 }
 
-PieceReader::~PieceReader()
+ReadAheadThread::~ReadAheadThread()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -46,12 +46,12 @@ PieceReader::~PieceReader()
     ::close(m_fd);
 }
 
-void PieceReader::WaitIdle(std::unique_lock<std::mutex>& lock) noexcept
+void ReadAheadThread::WaitIdle(std::unique_lock<std::mutex>& lock) noexcept
 {
     m_wake.wait(lock, [this] { return !m_busy; });
 }
 
-void PieceReader::Ask(std::int64_t start, std::size_t length, unsigned generation) noexcept
+void ReadAheadThread::Ask(std::int64_t start, std::size_t length, unsigned generation) noexcept
 {
     std::unique_lock lock(m_mutex);
     WaitIdle(lock);
@@ -62,7 +62,7 @@ void PieceReader::Ask(std::int64_t start, std::size_t length, unsigned generatio
         try {
             m_thread = std::thread([this] { Run(); });
         } catch (...) {
-            m_broken = true;  // the walk reads each piece itself, as it would without this
+            m_broken = true;  // the walk reads each chunk itself, as it would without this
             return;
         }
     }
@@ -74,7 +74,7 @@ void PieceReader::Ask(std::int64_t start, std::size_t length, unsigned generatio
     m_wake.notify_all();
 }
 
-bool PieceReader::Take(std::int64_t offset, unsigned generation, char*& buffer, std::int64_t& start,
+bool ReadAheadThread::Take(std::int64_t offset, unsigned generation, char*& buffer, std::int64_t& start,
                        std::size_t& length) noexcept
 {
     std::unique_lock lock(m_mutex);
@@ -91,7 +91,7 @@ bool PieceReader::Take(std::int64_t offset, unsigned generation, char*& buffer, 
     return true;
 }
 
-void PieceReader::Run() noexcept
+void ReadAheadThread::Run() noexcept
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -108,7 +108,7 @@ void PieceReader::Run() noexcept
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                break;  // an error, or the file ended early: the piece is not used
+                break;  // an error, or the file ended early: the chunk is not used
             got += static_cast<std::size_t>(n);
         }
         lock.lock();
